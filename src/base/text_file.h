@@ -1,0 +1,77 @@
+// Reading and writing the program's text files. Files are read in two ways: a line reader
+// (a line ends at CR, an LF right after it belongs to that line end) and a field reader
+// (comma-separated fields: leading blanks skipped, double quotes around a field allowed, LF
+// and TAB dropped). In both, byte 26 ends the data. Both stream a file of any size in
+// bounded memory. Files are written with CR LF after every line.
+#ifndef STATEKEEPER_BASE_TEXT_FILE_H_
+#define STATEKEEPER_BASE_TEXT_FILE_H_
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace base {
+
+// The numeric value of a count stored as text: leading blanks skipped, then an optional
+// sign and decimal digits; reading stops at the first other character. The empty text,
+// or one without digits, gives 0. Values beyond the range of int are clamped.
+int ParseCount(std::string_view text);
+
+// Reads a file line by line. A file that cannot be opened reads as empty. The reader owns
+// the open file until it is destroyed.
+class LineReader {
+ public:
+  explicit LineReader(const std::string& path);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // Puts the next line, without its line end, into `line` and returns true; returns false
+  // at the end of the data. The last line may end at the end of the data; an empty file,
+  // or data that ends right after a line end, has no further line.
+  bool Next(std::string& line);
+
+  // Stops at Ctrl-Z; for tests of the byte-26 rule.
+  static constexpr char kEndOfData = 26;
+
+ private:
+  bool Fill();
+  std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  bool at_end_ = false;
+};
+
+// Reads comma-separated fields from a file. A file that cannot be opened reads as empty.
+class FieldReader {
+ public:
+  explicit FieldReader(const std::string& path);
+  ~FieldReader();
+  FieldReader(const FieldReader&) = delete;
+  FieldReader& operator=(const FieldReader&) = delete;
+
+  // True while data is left (nothing but the end of the file or Ctrl-Z follows otherwise).
+  bool AtEnd();
+  // Reads one text field: leading blanks skipped; a field that begins with a double quote
+  // runs to the closing quote; otherwise it ends at a comma or a CR (an LF after the CR is
+  // consumed with it). LF and TAB inside are dropped. At the end of the data it gives "".
+  std::string ReadField();
+  // Reads one numeric field: leading blanks skipped; ends at a comma, a blank or a line
+  // end; LF and TAB dropped; an empty or non-numeric field gives 0.
+  int ReadNumber();
+
+ private:
+  int Peek();
+  int Get();
+  std::FILE* file_ = nullptr;
+  bool at_end_ = false;
+};
+
+// The lines joined with CR LF after each, as the program writes its text files.
+std::string JoinLinesCrLf(const std::vector<std::string>& lines);
+
+}  // namespace base
+
+#endif  // STATEKEEPER_BASE_TEXT_FILE_H_

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Statekeeper need, and only those
+# that are missing. Runs apt-get as root, or through sudo; without either it names the
+# missing packages and fails.
+set -euo pipefail
+
+packages=(g++ make cmake ninja-build pkg-config libncurses-dev ncurses-base
+          libcurl4-openssl-dev ca-certificates libgtest-dev libgmock-dev libbenchmark-dev
+          libvterm-dev python3 openssl tmux util-linux)
+[ "${1:-}" = "--with-fuzz" ] && packages+=(clang libclang-rt-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+  apt_get=(apt-get)
+elif command -v sudo >/dev/null 2>&1; then
+  apt_get=(sudo apt-get)
+else
+  echo "error: these packages are missing and there is no root or sudo to install them:" >&2
+  echo "  ${missing[*]}" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${apt_get[@]}" update -qq
+if ! "${apt_get[@]}" install -y -qq --no-install-recommends "${missing[@]}"; then
+  echo "error: could not install: ${missing[*]}" >&2
+  exit 1
+fi
