@@ -3,7 +3,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run build test bench deps clean
+.PHONY: run build test bench demo fuzz deps deps-fuzz clean
 
 run: build
 	./build/statekeeper
@@ -12,15 +12,16 @@ build: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
 
-# Debug build under AddressSanitizer and UndefinedBehaviorSanitizer with every test, then
-# the optimised program with warnings as errors.
-test: deps
+# Debug build under AddressSanitizer and UndefinedBehaviorSanitizer with every test, a short
+# run of every fuzz target, then the optimised program with warnings as errors.
+test: deps-fuzz
 	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATEKEEPER_SANITIZE=ON \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	cmake --build build-test -j $(JOBS)
 	cd build-test && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure --timeout 300 -j $(JOBS)
+	./tools/fuzz.sh 20
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
@@ -31,8 +32,20 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	./bench/run.sh build-bench
 
+# The program against the test logbook service on 127.0.0.1, in a throwaway folder.
+demo: build
+	./tools/demo.sh build/statekeeper
+
+# Longer fuzzing: make fuzz FUZZ_SECONDS=600
+FUZZ_SECONDS ?= 300
+fuzz: deps-fuzz
+	./tools/fuzz.sh $(FUZZ_SECONDS)
+
 deps:
 	@./tools/install_deps.sh
 
+deps-fuzz:
+	@./tools/install_deps.sh --with-fuzz
+
 clean:
-	rm -rf build build-test build-bench
+	rm -rf build build-test build-bench build-fuzz

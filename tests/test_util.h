@@ -48,6 +48,8 @@ bool FileExists(const std::string& path);
 int FileMode(const std::string& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> ListFolder(const std::string& path);
+// `character` as UTF-8, whatever the locale: screens in tests are compared as UTF-8 text.
+std::string EncodeUtf8(char32_t character);
 
 }  // namespace test
 

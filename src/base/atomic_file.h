@@ -34,6 +34,8 @@ class AtomicFile {
   [[nodiscard]] FileError Commit(bool rename_now = true);
   [[nodiscard]] FileError Publish();
   const std::string& path() const { return path_; }
+  // The new file until Publish() (readable after Commit(false)); "" when it was not made.
+  const std::string& temp_path() const { return temp_path_; }
 
  private:
   std::string path_;

@@ -31,6 +31,8 @@ class LineReader {
   // at the end of the data. The last line may end at the end of the data; an empty file,
   // or data that ends right after a line end, has no further line.
   bool Next(std::string& line);
+  // The same, without a copy where it can: `line` stays valid until the next call.
+  bool Next(std::string_view& line);
 
   // Stops at Ctrl-Z; for tests of the byte-26 rule.
   static constexpr char kEndOfData = 26;
@@ -39,9 +41,11 @@ class LineReader {
   bool Fill();
   std::FILE* file_ = nullptr;
   std::vector<char> buffer_;
+  std::string carry_;  // a line that runs across two fills of the buffer
   size_t begin_ = 0;
   size_t end_ = 0;
-  bool at_end_ = false;
+  bool at_end_ = false;   // the file is exhausted, or Ctrl-Z was met
+  bool skip_lf_ = false;  // the last line ended at a CR: an LF right after it goes with it
 };
 
 // Reads comma-separated fields from a file. A file that cannot be opened reads as empty.
@@ -52,7 +56,7 @@ class FieldReader {
   FieldReader(const FieldReader&) = delete;
   FieldReader& operator=(const FieldReader&) = delete;
 
-  // True while data is left (nothing but the end of the file or Ctrl-Z follows otherwise).
+  // True when no data is left: the end of the file or a Ctrl-Z comes next.
   bool AtEnd();
   // Reads one text field: leading blanks skipped; a field that begins with a double quote
   // runs to the closing quote; otherwise it ends at a comma or a CR (an LF after the CR is
@@ -65,6 +69,7 @@ class FieldReader {
  private:
   int Peek();
   int Get();
+  void SkipToDelimiter();
   std::FILE* file_ = nullptr;
   bool at_end_ = false;
 };

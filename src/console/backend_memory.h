@@ -31,6 +31,10 @@ class MemoryBackend : public Backend {
   // What the last Present showed, and how often Present ran.
   const Grid& presented() const { return presented_; }
   int present_count() const { return present_count_; }
+  // The cursor that the last Present showed: row and column from 1, and whether shown.
+  int presented_cursor_row() const { return presented_cursor_row_; }
+  int presented_cursor_column() const { return presented_cursor_column_; }
+  bool presented_cursor_visible() const { return presented_cursor_visible_; }
   const std::string& title() const { return title_; }
   Size requested_size() const { return requested_size_; }
   bool mouse_reporting() const { return mouse_reporting_; }
@@ -55,6 +59,9 @@ class MemoryBackend : public Backend {
   std::int64_t now_ms_ = 0;
   Grid presented_;
   int present_count_ = 0;
+  int presented_cursor_row_ = 0;
+  int presented_cursor_column_ = 0;
+  bool presented_cursor_visible_ = false;
   std::string title_;
   Size requested_size_;
   bool mouse_reporting_ = false;

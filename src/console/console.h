@@ -102,6 +102,9 @@ class Console {
   // that is about to block on something else (a download) calls it first.
   void Flush();
 
+  // Milliseconds on the backend's monotonic clock, for timing what the operator waits for.
+  std::int64_t NowMs() { return backend_.NowMs(); }
+
   // For tests and for backends: the screen's size and the cells of a page (from 1).
   int rows() const { return size_.rows; }
   int columns() const { return size_.columns; }

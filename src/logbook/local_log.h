@@ -36,6 +36,15 @@ struct SyncResult {
 // transfer failed, an HTTP status other than 2xx, an empty reply, the service's RESULT=FAIL
 // or RESULT=AUTH answer, or a file that could not be written) no file of the Program
 // folder and nothing of `countries` has changed.
+// Everything after the download: the reply in the Temporary download file at
+// `reply_path` checked for the service's failure answers, normalised into the Local log
+// file at `log_path`, and both extractions run on it into the Band files and the Country
+// file of `program_folder`. All of these files are replaced together, and `countries`
+// extended, only when every one of them could be written.
+[[nodiscard]] SyncResult ProcessReply(const std::string& program_folder,
+                                      const std::string& reply_path, const std::string& log_path,
+                                      award::ConfirmedCountryList& countries);
+
 [[nodiscard]] SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_path,
                                          award::ConfirmedCountryList& countries);
 

@@ -1,0 +1,36 @@
+// The program's entry on POSIX systems: the locale, the places of its files, the terminal,
+// and then the program itself.
+#include <signal.h>
+
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/program_folder.h"
+#include "app/startup.h"
+#include "console/backend_ncurses.h"
+#include "console/console.h"
+
+int main() {
+  std::setlocale(LC_ALL, "");
+  // A disk that fills up, or a file size limit, must come back as a write error that
+  // leaves the old files in place, not as a signal that kills the program mid-write.
+  ::signal(SIGXFSZ, SIG_IGN);
+
+  // Both checks come before the screen is taken over, so that their one line stays
+  // readable on the terminal.
+  std::string error;
+  const std::optional<app::Places> places = app::PlacesFromEnvironment(error);
+  if (!places) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::unique_ptr<console::TerminalBackend> backend = console::TerminalBackend::Create(error);
+  if (!backend) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  console::Console console(*backend);
+  return app::RunProgram(console, *places, &console::TerminalBackend::TerminationRequested);
+}

@@ -1,0 +1,37 @@
+// Where the program keeps its files and where it downloads to, worked out once from the
+// environment at start. The folder paths end with the path separator, so that a file's
+// path is the folder followed by its name.
+#ifndef STATEKEEPER_APP_PROGRAM_FOLDER_H_
+#define STATEKEEPER_APP_PROGRAM_FOLDER_H_
+
+#include <optional>
+#include <string>
+
+namespace app {
+
+struct Places {
+  std::string program_folder;
+  // The folder of the Temporary download file.
+  std::string temp_folder;
+  // The Logbook service's API address and the authorities trusted for it ("" = system).
+  std::string endpoint;
+  std::string ca_file;
+  // Under LOCALAPPDATA only the Program folder itself is created; elsewhere its missing
+  // parents are created too.
+  enum class Creation { kLastLevel, kAllLevels };
+  Creation creation = Creation::kAllLevels;
+};
+
+// Reads LOCALAPPDATA, XDG_DATA_HOME, HOME, TEMP, TMPDIR, STATEKEEPER_LOGBOOK_URL and
+// STATEKEEPER_CA_FILE. Returns nothing, with `error` set to a one-line message, when none
+// of LOCALAPPDATA, XDG_DATA_HOME and HOME gives a folder.
+std::optional<Places> PlacesFromEnvironment(std::string& error);
+
+// Creates the Program folder with mode 0700: one level under LOCALAPPDATA, every missing
+// level otherwise. A folder that is already there is left as it is. Failures are ignored:
+// the files that cannot be written then are left as they were.
+void CreateProgramFolder(const Places& places);
+
+}  // namespace app
+
+#endif  // STATEKEEPER_APP_PROGRAM_FOLDER_H_

@@ -1,0 +1,104 @@
+#include "app/program_folder.h"
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace app {
+namespace {
+
+struct Environment {
+  std::optional<std::string> local_app_data, xdg_data_home, home, temp, tmpdir, url, ca;
+};
+
+std::optional<Places> PlacesWith(const Environment& env, std::string& error) {
+  test::ScopedEnv a("LOCALAPPDATA", env.local_app_data);
+  test::ScopedEnv b("XDG_DATA_HOME", env.xdg_data_home);
+  test::ScopedEnv c("HOME", env.home);
+  test::ScopedEnv d("TEMP", env.temp);
+  test::ScopedEnv e("TMPDIR", env.tmpdir);
+  test::ScopedEnv f("STATEKEEPER_LOGBOOK_URL", env.url);
+  test::ScopedEnv g("STATEKEEPER_CA_FILE", env.ca);
+  return PlacesFromEnvironment(error);
+}
+
+TEST(PlacesFromEnvironment, ProgramFolderFollowsTheFirstVariableThatIsSetAndNotEmpty) {
+  struct Case {
+    Environment env;
+    std::string folder;
+    Places::Creation creation;
+  };
+  const Case cases[] = {
+      {{"/l", "/x", "/h"}, "/l/Varnhold/", Places::Creation::kLastLevel},
+      {{"/l/", std::nullopt, std::nullopt}, "/l/Varnhold/", Places::Creation::kLastLevel},
+      {{"", "/x", "/h"}, "/x/Varnhold/", Places::Creation::kAllLevels},
+      {{std::nullopt, "", "/h"}, "/h/.local/share/Varnhold/", Places::Creation::kAllLevels},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const std::optional<Places> places = PlacesWith(c.env, error);
+    ASSERT_TRUE(places.has_value()) << error;
+    EXPECT_EQ(places->program_folder, c.folder);
+    EXPECT_EQ(places->creation, c.creation);
+  }
+}
+
+TEST(PlacesFromEnvironment, NoFolderAtAllIsAOneLineError) {
+  std::string error;
+  EXPECT_FALSE(PlacesWith({std::nullopt, "", std::nullopt}, error).has_value());
+  EXPECT_NE(error.find("LOCALAPPDATA"), std::string::npos);
+  EXPECT_EQ(error.find('\n'), std::string::npos);
+}
+
+TEST(PlacesFromEnvironment, DownloadFolderIsTempThenTmpdirThenTheProgramFolder) {
+  std::string error;
+  EXPECT_EQ(PlacesWith({"/l", {}, {}, "/t", "/d"}, error)->temp_folder, "/t/");
+  EXPECT_EQ(PlacesWith({"/l", {}, {}, "", "/d"}, error)->temp_folder, "/d/");
+  EXPECT_EQ(PlacesWith({"/l", {}, {}, {}, ""}, error)->temp_folder, "/l/Varnhold/");
+}
+
+TEST(PlacesFromEnvironment, EndpointAndAuthoritiesCanBeReplacedForTests) {
+  std::string error;
+  Places places = *PlacesWith({"/l"}, error);
+  EXPECT_EQ(places.endpoint, "https://logbook.qrz.com/api");
+  EXPECT_EQ(places.ca_file, "");
+  places = *PlacesWith({"/l", {}, {}, {}, {}, "", ""}, error);
+  EXPECT_EQ(places.endpoint, "https://logbook.qrz.com/api");
+  places = *PlacesWith({"/l", {}, {}, {}, {}, "https://127.0.0.1:8443/api", "/ca.pem"}, error);
+  EXPECT_EQ(places.endpoint, "https://127.0.0.1:8443/api");
+  EXPECT_EQ(places.ca_file, "/ca.pem");
+}
+
+TEST(CreateProgramFolder, UnderLocalAppDataOnlyTheLastLevelIsCreated) {
+  test::ScopedTempDir dir;
+  Places places;
+  places.creation = Places::Creation::kLastLevel;
+  places.program_folder = dir.Join("missing/Varnhold/");
+  CreateProgramFolder(places);
+  EXPECT_FALSE(test::FileExists(dir.Join("missing")));
+
+  places.program_folder = dir.Join("Varnhold/");
+  CreateProgramFolder(places);
+  EXPECT_EQ(test::FileMode(dir.Join("Varnhold")), 0700);
+}
+
+TEST(CreateProgramFolder, ElsewhereMissingParentsAreCreatedAndPrivate) {
+  test::ScopedTempDir dir;
+  Places places;
+  places.program_folder = dir.Join(".local/share/Varnhold/");
+  CreateProgramFolder(places);
+  EXPECT_EQ(test::FileMode(dir.Join(".local/share/Varnhold")), 0700);
+}
+
+TEST(CreateProgramFolder, AFileInTheWayIsLeftAlone) {
+  test::ScopedTempDir dir;
+  test::WriteFile(dir.Join("Varnhold"), "not a folder");
+  Places places;
+  places.creation = Places::Creation::kLastLevel;
+  places.program_folder = dir.Join("Varnhold/");
+  CreateProgramFolder(places);
+  EXPECT_EQ(test::ReadFile(dir.Join("Varnhold")), "not a folder");
+}
+
+}  // namespace
+}  // namespace app

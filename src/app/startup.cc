@@ -1,0 +1,114 @@
+#include "app/startup.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/main_screen.h"
+#include "app/program.h"
+#include "app/settings.h"
+#include "app/synchronise.h"
+#include "award/band_files.h"
+#include "award/country_file.h"
+#include "award/region_tables.h"
+#include "base/upper_case.h"
+
+namespace app {
+namespace {
+
+constexpr std::array<std::string_view, 17> kIntroduction = {
+    "  Before going further you will need your QRZ Account Name",
+    "  which is usually your call sign.",
+    "  And you will also need your QRZ Logbook API Key.        ",
+    "  It can be found in your QRZ log book under 'Settings'.  ",
+    "  It's a long number that looks like: XXXX-YYYY-ZZZZ-AAAA ",
+    "  Of course your API Key will have different numbers.     ",
+    "  Make sure you enter it correctly!  Double check it.     ",
+    "  The initial installation process will download your QRZ ",
+    "  log book to your hard drive. When ever you update your  ",
+    "  QRZ log book you should use the 'Update' option in the  ",
+    "  Statekeeper to resynchronize the Statekeeper with your  ",
+    "  online QRZ logbook.                                     ",
+    "  Please make sure you have copied your logbook API Key   ",
+    "  correctly.  This is very important.                     ",
+    "                                                          ",
+    "       If you are ready to proceed press the [Y] key.     ",
+    "         If you are NOT ready tap any other key.          ",
+};
+
+// The Introduction and the two prompts. Returns false when the operator did not answer
+// "Y"; otherwise the typed values are in `values`, the Settings file has been written
+// where it could be, and the first synchronisation has run.
+bool RunFirstRun(console::Console& console, ProgramValues& values, AwardData& data) {
+  console.ClearScreen();
+  for (size_t line = 0; line < kIntroduction.size(); ++line) {
+    console.WriteText(kIntroduction[line]);
+    console.EndLine();
+    if (line == 1 || line == 6 || line == 11) console.EndLine();
+  }
+  if (base::UpperCase(console.WaitKey(0)) != "Y") return false;
+
+  console.ClearScreen();
+  console.WriteText("Please enter your QRZ Account Name:");
+  values.account_name = base::UpperCase(console::FirstField(console.ReadLine()));
+  console.WriteText("Please enter you QRZ API Key:");
+  values.api_key = console::FirstField(console.ReadLine());
+
+  CreateProgramFolder(values.places);
+  // A Settings file that cannot be written leaves the next start a first run again; the
+  // synchronisation below still uses the values just typed.
+  (void)WriteSettings(values.places.program_folder + kSettingsFileName,
+                      {values.account_name, values.api_key});
+
+  const logbook::SyncResult result = Synchronise(console, values, data);
+  if (!result.ok) {
+    ShowSyncFailure(console, values, result);
+    console.MoveCursor(27, 6);
+    console.WriteText("Press any key to go on.");
+    console.WaitKey(0);
+  }
+  return true;
+}
+
+void ConfigureConsole(console::Console& console) {
+  console.SelectPage(1, 1);
+  console.SetTitle(kWindowTitle);
+  console.SetScreenSize(kScreenRows, kScreenColumns);
+  console.SetColors(kNormalForeground, kNormalBackground);
+  console.SetCursorVisible(false);
+  console.EnableMouse(console::kMouseLeft, console::kMousePressed | console::kMouseDoubleClick);
+  console.ClearScreen();
+}
+
+}  // namespace
+
+int RunProgram(console::Console& console, const Places& places,
+               std::function<bool()> termination_requested) {
+  // The award data is large enough (some 500 strings) to live on the heap.
+  auto data = std::make_unique<AwardData>();
+  award::FillStateTable(data->states);
+
+  ProgramValues values;
+  values.places = places;
+  values.termination_requested = std::move(termination_requested);
+
+  const std::string settings_path = places.program_folder + kSettingsFileName;
+  if (!SettingsFileReadable(settings_path) && !RunFirstRun(console, values, *data)) {
+    ShowFarewell(console);
+    return 0;
+  }
+
+  const Settings settings = ReadSettings(settings_path);
+  values.account_name = settings.account_name;
+  values.api_key = settings.api_key;
+
+  ConfigureConsole(console);
+  award::LoadBandFiles(places.program_folder, data->unconfirmed);
+  award::LoadCountryFile(places.program_folder, data->countries);
+  console.ClearScreen();
+  RunMainScreen(console, values, *data);
+  return 0;
+}
+
+}  // namespace app

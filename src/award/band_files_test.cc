@@ -1,0 +1,73 @@
+#include "award/band_files.h"
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace award {
+namespace {
+
+std::array<int, kStateCount> Counts(std::initializer_list<std::pair<int, int>> rows) {
+  std::array<int, kStateCount> counts{};
+  for (const auto& [row, count] : rows) counts[row - 1] = count;
+  return counts;
+}
+
+TEST(FormatBandFile, FiftyCrLfLinesWithABlankBeforeEachCount) {
+  const std::string text = FormatBandFile(Counts({{1, 3}, {22, 12}, {50, 1}}));
+  EXPECT_TRUE(text.starts_with("AL, 3\r\nAK,\r\nAZ,\r\n")) << text;
+  EXPECT_NE(text.find("\r\nMI, 12\r\nMN,\r\n"), std::string::npos);
+  EXPECT_TRUE(text.ends_with("\r\nWI,\r\nWY, 1\r\n"));
+  size_t lines = 0;
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 50u);
+}
+
+class LoadBandFilesTest : public ::testing::Test {
+ protected:
+  std::string Folder() const { return dir_.path() + "/"; }
+  void WriteBand(int band, const std::string& content) const {
+    test::WriteFile(Folder() + BandFileName(band), content);
+  }
+  test::ScopedTempDir dir_;
+  UnconfirmedStateLists lists_;
+};
+
+TEST_F(LoadBandFilesTest, KeepsTheStatesWithoutACountInFileOrder) {
+  std::array<int, kStateCount> all{};
+  all.fill(2);
+  all[49] = 0;  // only WY unconfirmed
+  WriteBand(1, FormatBandFile(all));
+  WriteBand(2, FormatBandFile({}));
+  all.fill(1);
+  WriteBand(3, FormatBandFile(all));
+  lists_[2][0] = "7";  // an earlier load's count does not survive
+  LoadBandFiles(Folder(), lists_);
+
+  EXPECT_EQ(lists_[0][0], "1");
+  EXPECT_EQ(lists_[0][1], "WY");
+  EXPECT_EQ(lists_[1][0], "50");
+  EXPECT_EQ(lists_[1][1], "AL");
+  EXPECT_EQ(lists_[1][50], "WY");
+  EXPECT_EQ(lists_[2][0], "0");
+  for (int band = 4; band <= kBandCount; ++band) EXPECT_EQ(lists_[band - 1][0], "0") << band;
+}
+
+TEST_F(LoadBandFilesTest, ReadsHandMadeFilesAsFieldsAndKeepsAtMostFifty) {
+  WriteBand(1, "wy,\r\n\"D,C\",\r\nAL, 3\r\nTX");  // the last record has no count field
+  std::string many;
+  for (int i = 0; i < 60; ++i) many += "S" + std::to_string(i) + ",\r\n";
+  WriteBand(9, many);
+  LoadBandFiles(Folder(), lists_);
+  EXPECT_EQ(lists_[0][0], "3");
+  EXPECT_EQ(lists_[0][1], "wy");
+  EXPECT_EQ(lists_[0][2], "D,C");
+  EXPECT_EQ(lists_[0][3], "TX");
+  EXPECT_EQ(lists_[8][0], "50");
+  EXPECT_EQ(lists_[8][50], "S49");
+}
+
+}  // namespace
+}  // namespace award

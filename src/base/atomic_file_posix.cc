@@ -1,0 +1,107 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/atomic_file.h"
+
+namespace base {
+namespace {
+
+FileError ErrorFor(const std::string& path, int error_number) {
+  return {"cannot write " + path + ": " + std::strerror(error_number)};
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Makes a rename in `folder` survive a power cut. A folder that cannot be opened for this
+// (some file systems) is no reason to fail: the rename itself has happened.
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+mode_t SharedMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0644 & ~mask;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string path, FileMode mode) : path_(std::move(path)) {
+  // The new file is made next to the old one, so that the rename stays in one file system.
+  std::string name = path_ + ".XXXXXX";
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = ErrorFor(path_, errno);
+    return;
+  }
+  temp_path_ = name;
+  if (mode == FileMode::kShared && ::fchmod(fd_, SharedMode()) != 0)
+    error_ = ErrorFor(path_, errno);
+}
+
+AtomicFile::~AtomicFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_path_.empty() && !published_) ::unlink(temp_path_.c_str());
+}
+
+void AtomicFile::Write(std::string_view data) {
+  if (error_.failed()) return;
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd_, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error_ = ErrorFor(path_, errno);
+      return;
+    }
+    data.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+FileError AtomicFile::Commit(bool rename_now) {
+  if (committed_) return error_;
+  committed_ = true;
+  if (!error_.failed() && ::fsync(fd_) != 0) error_ = ErrorFor(path_, errno);
+  if (fd_ >= 0) {
+    if (::close(fd_) != 0 && !error_.failed()) error_ = ErrorFor(path_, errno);
+    fd_ = -1;
+  }
+  if (error_.failed()) return error_;
+  return rename_now ? Publish() : FileError{};
+}
+
+FileError AtomicFile::Publish() {
+  if (!committed_) {
+    FileError error = Commit(false);
+    if (error.failed()) return error;
+  }
+  if (error_.failed() || published_) return error_;
+  if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
+    error_ = ErrorFor(path_, errno);
+    return error_;
+  }
+  published_ = true;
+  SyncFolder(FolderOf(path_));
+  return {};
+}
+
+FileError WriteFileAtomically(const std::string& path, std::string_view content, FileMode mode) {
+  AtomicFile file(path, mode);
+  file.Write(content);
+  return file.Commit();
+}
+
+}  // namespace base

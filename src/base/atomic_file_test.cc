@@ -1,0 +1,81 @@
+#include "base/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include "test_util.h"
+
+namespace base {
+namespace {
+
+TEST(AtomicFile, ReplacesTheFileWholeWithItsMode) {
+  test::ScopedTempDir dir;
+  const std::string path = dir.Join("10m.txt");
+  test::WriteFile(path, "old content that is longer");
+  ASSERT_FALSE(WriteFileAtomically(path, "new").failed());
+  EXPECT_EQ(test::ReadFile(path), "new");
+  const mode_t mask = ::umask(022);
+  ASSERT_FALSE(WriteFileAtomically(path, "shared").failed());
+  EXPECT_EQ(test::FileMode(path), 0644);
+  ASSERT_FALSE(WriteFileAtomically(path, "private", FileMode::kPrivate).failed());
+  EXPECT_EQ(test::FileMode(path), 0600);
+  ::umask(mask);
+  EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"10m.txt"});
+}
+
+TEST(AtomicFile, AFolderThatIsMissingFailsWithTheReason) {
+  test::ScopedTempDir dir;
+  const FileError error = WriteFileAtomically(dir.Join("none/10m.txt"), "x");
+  ASSERT_TRUE(error.failed());
+  EXPECT_EQ(error.message,
+            "cannot write " + dir.Join("none/10m.txt") + ": No such file or directory");
+}
+
+TEST(AtomicFile, NothingChangesUntilPublishAndAnUnpublishedFileLeavesNoTrace) {
+  test::ScopedTempDir dir;
+  const std::string a = dir.Join("a"), b = dir.Join("b");
+  test::WriteFile(a, "old a");
+  {
+    AtomicFile first(a), second(b);
+    first.Write("new a");
+    second.Write("new b");
+    ASSERT_FALSE(first.Commit(false).failed());
+    ASSERT_FALSE(second.Commit(false).failed());
+    EXPECT_EQ(test::ReadFile(a), "old a");
+    EXPECT_FALSE(test::FileExists(b));
+    ASSERT_FALSE(first.Publish().failed());
+    // `second` is dropped without Publish: as if a later file had failed.
+  }
+  EXPECT_EQ(test::ReadFile(a), "new a");
+  EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"a"});
+}
+
+TEST(AtomicFile, AFullDiskKeepsTheOldFileAndLeavesNoTemporary) {
+  test::ScopedTempDir dir;
+  const std::string path = dir.Join("dx.txt");
+  test::WriteFile(path, "old");
+  // Writing past the file size limit gives EFBIG instead of the signal.
+  struct sigaction ignore {
+  }, old_action{};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old_action), 0);
+  rlimit old_limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  rlimit limit = old_limit;
+  limit.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const FileError error = WriteFileAtomically(path, std::string(5000, 'x'));
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  ::sigaction(SIGXFSZ, &old_action, nullptr);
+
+  ASSERT_TRUE(error.failed());
+  EXPECT_EQ(error.message, "cannot write " + path + ": File too large");
+  EXPECT_EQ(test::ReadFile(path), "old");
+  EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"dx.txt"});
+}
+
+}  // namespace
+}  // namespace base

@@ -1,0 +1,188 @@
+#include "base/text_file.h"
+
+#include <climits>
+#include <cstring>
+
+namespace base {
+namespace {
+
+constexpr size_t kBufferSize = 1 << 16;
+constexpr int kCarriageReturn = '\r';
+
+}  // namespace
+
+int ParseCount(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value <= INT_MAX) value = value * 10 + (text[i] - '0');
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+LineReader::LineReader(const std::string& path)
+    : file_(std::fopen(path.c_str(), "rb")), buffer_(kBufferSize) {
+  at_end_ = file_ == nullptr;
+}
+
+LineReader::~LineReader() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+bool LineReader::Fill() {
+  if (at_end_) return false;
+  begin_ = 0;
+  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  if (end_ == 0) {
+    at_end_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool LineReader::Next(std::string_view& line) {
+  carry_.clear();
+  bool spans = false;  // part of the line is in carry_
+  for (;;) {
+    if (begin_ == end_ && !Fill()) {
+      line = carry_;
+      return spans;
+    }
+    if (skip_lf_) {
+      skip_lf_ = false;
+      if (buffer_[begin_] == '\n') {
+        ++begin_;
+        continue;
+      }
+    }
+    const char* start = buffer_.data() + begin_;
+    const size_t available = end_ - begin_;
+    size_t length = 0;
+    while (length < available && start[length] != kCarriageReturn && start[length] != kEndOfData) {
+      ++length;
+    }
+    if (length == available) {  // no line end in the buffer yet
+      carry_.append(start, length);
+      spans = true;
+      begin_ = end_;
+      continue;
+    }
+    const bool end_of_data = start[length] == kEndOfData;
+    if (spans) {
+      carry_.append(start, length);
+      line = carry_;
+    } else {
+      line = std::string_view(start, length);
+    }
+    begin_ += length + 1;
+    if (end_of_data) {
+      at_end_ = true;
+      begin_ = end_;
+      return spans || length > 0;
+    }
+    skip_lf_ = true;
+    return true;
+  }
+}
+
+bool LineReader::Next(std::string& line) {
+  std::string_view view;
+  const bool found = Next(view);
+  line.assign(view);
+  return found;
+}
+
+FieldReader::FieldReader(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+  at_end_ = file_ == nullptr;
+}
+
+FieldReader::~FieldReader() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+int FieldReader::Peek() {
+  if (at_end_) return EOF;
+  const int c = std::getc(file_);
+  if (c == EOF || c == LineReader::kEndOfData) {
+    at_end_ = true;
+    return EOF;
+  }
+  std::ungetc(c, file_);
+  return c;
+}
+
+int FieldReader::Get() {
+  const int c = Peek();
+  if (c != EOF) std::getc(file_);
+  return c;
+}
+
+bool FieldReader::AtEnd() { return Peek() == EOF; }
+
+// Consumes the rest of a field up to and including its delimiter: a comma, or a CR with an
+// LF right after it.
+void FieldReader::SkipToDelimiter() {
+  for (int c = Get(); c != EOF; c = Get()) {
+    if (c == ',') return;
+    if (c == kCarriageReturn) {
+      if (Peek() == '\n') Get();
+      return;
+    }
+  }
+}
+
+std::string FieldReader::ReadField() {
+  std::string field;
+  while (Peek() == ' ') Get();
+  if (Peek() == '"') {
+    Get();
+    for (int c = Get(); c != EOF && c != '"'; c = Get()) {
+      if (c != '\n' && c != '\t') field += static_cast<char>(c);
+    }
+    SkipToDelimiter();
+    return field;
+  }
+  for (int c = Get(); c != EOF; c = Get()) {
+    if (c == ',') break;
+    if (c == kCarriageReturn) {
+      if (Peek() == '\n') Get();
+      break;
+    }
+    if (c != '\n' && c != '\t') field += static_cast<char>(c);
+  }
+  return field;
+}
+
+int FieldReader::ReadNumber() {
+  std::string digits;
+  while (Peek() == ' ') Get();
+  for (int c = Peek(); c != EOF && c != ',' && c != ' ' && c != kCarriageReturn; c = Peek()) {
+    Get();
+    if (c != '\n' && c != '\t') digits += static_cast<char>(c);
+  }
+  SkipToDelimiter();
+  return ParseCount(digits);
+}
+
+std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+}  // namespace base

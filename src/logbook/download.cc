@@ -1,0 +1,272 @@
+#include "logbook/download.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <string>
+
+#include "logbook/temp_file.h"
+
+#ifndef STATEKEEPER_VERSION
+#error "STATEKEEPER_VERSION must be defined by the build"
+#endif
+
+namespace logbook {
+namespace {
+
+constexpr long kMaxRedirects = 5;
+constexpr long kConnectTimeoutSeconds = 30;
+constexpr long kLowSpeedBytesPerSecond = 1;
+constexpr char kUserAgent[] = "Statekeeper/" STATEKEEPER_VERSION;
+
+// libcurl's process-wide set-up, done once on first use and undone at exit.
+class CurlLibrary {
+ public:
+  CurlLibrary() : result_(curl_global_init(CURL_GLOBAL_DEFAULT)) {}
+  ~CurlLibrary() {
+    if (result_ == CURLE_OK) curl_global_cleanup();
+  }
+  CurlLibrary(const CurlLibrary&) = delete;
+  CurlLibrary& operator=(const CurlLibrary&) = delete;
+  bool ok() const { return result_ == CURLE_OK; }
+
+ private:
+  const CURLcode result_;
+};
+
+bool InitialiseCurl() {
+  static const CurlLibrary library;
+  return library.ok();
+}
+
+struct EasyDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+struct UrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
+
+struct CurlText {
+  void operator()(char* text) const { curl_free(text); }
+};
+using CurlString = std::unique_ptr<char, CurlText>;
+
+// The endpoint's scheme, host and port (the default port filled in), or ok == false when
+// it is not a URL. The endpoint holds no key, so these may be shown.
+struct Endpoint {
+  bool ok = false;
+  std::string scheme;
+  std::string host;
+  std::string port;
+};
+
+Endpoint ParseEndpoint(const std::string& endpoint) {
+  Endpoint parsed;
+  UrlHandle url(curl_url());
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, endpoint.c_str(), 0) != CURLUE_OK) {
+    return parsed;
+  }
+  auto part = [&url](CURLUPart which, unsigned flags, std::string& out) {
+    char* text = nullptr;
+    if (curl_url_get(url.get(), which, &text, flags) != CURLUE_OK) return false;
+    out = CurlString(text).get();
+    return true;
+  };
+  parsed.ok = part(CURLUPART_SCHEME, 0, parsed.scheme) && part(CURLUPART_HOST, 0, parsed.host) &&
+              part(CURLUPART_PORT, CURLU_DEFAULT_PORT, parsed.port);
+  return parsed;
+}
+
+// Every byte but A-Z a-z 0-9 - . _ ~ as %XX, so that no byte of the key can change the
+// request.
+std::string PercentEncoded(std::string_view text) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(3 * text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                            (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
+                            byte == '_' || byte == '~';
+    if (unreserved) {
+      encoded += c;
+    } else {
+      encoded += '%';
+      encoded += kHex[byte >> 4];
+      encoded += kHex[byte & 0x0F];
+    }
+  }
+  return encoded;
+}
+
+// Replaces every occurrence of `secret` in `text` by "***".
+void Scrub(std::string& text, std::string_view secret) {
+  if (secret.empty()) return;
+  for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3)) {
+    text.replace(at, secret.size(), "***");
+  }
+}
+
+// What the write and progress callbacks share with FetchLogbook.
+struct Transfer {
+  TempFile file;
+  std::string write_error;
+  const std::function<bool()>* cancelled = nullptr;
+};
+
+size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+  auto& transfer = *static_cast<Transfer*>(user);
+  const size_t bytes = size * count;
+  std::string error = transfer.file.Write(std::string_view(data, bytes));
+  if (!error.empty()) {
+    transfer.write_error = std::move(error);
+    return 0;  // libcurl ends the transfer with CURLE_WRITE_ERROR
+  }
+  return bytes;
+}
+
+int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto& transfer = *static_cast<const Transfer*>(user);
+  return (*transfer.cancelled && (*transfer.cancelled)()) ? 1 : 0;
+}
+
+// The operator's wording for a failed transfer. libcurl's own messages can hold the request
+// address, and with it the key, so they are used only where they add a detail that the
+// wording lacks, and then scrubbed.
+std::string TransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
+                            const FetchRequest& request, const char* detail,
+                            const Transfer& transfer) {
+  const std::string where = endpoint.host + ":" + endpoint.port;
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return "cannot find the logbook service (" + endpoint.host + ")";
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return "cannot find the proxy server";
+    case CURLE_COULDNT_CONNECT:
+      return "cannot connect to the logbook service (" + where + ")";
+    case CURLE_OPERATION_TIMEDOUT: {
+      curl_off_t secure_since = 0;
+      curl_easy_getinfo(curl, CURLINFO_APPCONNECT_TIME_T, &secure_since);
+      if (secure_since == 0) return "the logbook service did not answer in time (" + where + ")";
+      return "the download stalled";
+    }
+    case CURLE_PEER_FAILED_VERIFICATION: {
+      std::string reason = "the logbook service's certificate was not trusted";
+      std::string text = detail;
+      constexpr std::string_view kPrefix = "SSL certificate problem: ";
+      if (text.starts_with(kPrefix)) text.erase(0, kPrefix.size());
+      Scrub(text, request.api_key);
+      Scrub(text, PercentEncoded(request.api_key));
+      if (!text.empty()) reason += " (" + text + ")";
+      return reason;
+    }
+    case CURLE_SSL_CACERT_BADFILE:
+      return "cannot read the certificate authorities in " + request.ca_file;
+    case CURLE_SSL_CONNECT_ERROR:
+      return "the secure connection to the logbook service failed (" + where + ")";
+    case CURLE_ABORTED_BY_CALLBACK:
+      return "the download was cancelled";
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+      return "the download was broken off";
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      // The endpoint itself was checked to be https, so this was a redirect.
+      return "the logbook service redirected to an address that is not https";
+    case CURLE_TOO_MANY_REDIRECTS:
+      return "the logbook service redirected too many times";
+    case CURLE_WRITE_ERROR:
+      return transfer.write_error.empty() ? "cannot write the temporary file"
+                                          : transfer.write_error;
+    case CURLE_URL_MALFORMAT:
+      return "the logbook service address is not valid";
+    case CURLE_OUT_OF_MEMORY:
+      return "out of memory";
+    default:
+      // curl_easy_strerror's texts are fixed and never hold the address.
+      return std::string("the download failed: ") + curl_easy_strerror(code);
+  }
+}
+
+// Sets every option of the one request. Returns false when libcurl refuses one of them.
+bool SetOptions(CURL* curl, const FetchRequest& request, const std::string& address,
+                char* error_buffer, Transfer& transfer) {
+  const long stall = request.stall_seconds > 0 ? request.stall_seconds : 1;
+  bool ok = curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_buffer) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_URL, address.c_str()) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https") == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https") == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stall) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "") == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Progress) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
+  if (ok && !request.ca_file.empty()) {
+    ok = curl_easy_setopt(curl, CURLOPT_CAINFO, request.ca_file.c_str()) == CURLE_OK;
+  }
+  return ok;
+}
+
+}  // namespace
+
+std::string RequestAddress(std::string_view endpoint, std::string_view api_key) {
+  return std::string(endpoint) + "?KEY=" + PercentEncoded(api_key) + "&ACTION=FETCH";
+}
+
+FetchResult FetchLogbook(const FetchRequest& request) {
+  const Endpoint endpoint = ParseEndpoint(request.endpoint);
+  if (!endpoint.ok) return {false, "the logbook service address is not valid"};
+  if (endpoint.scheme != "https") return {false, "the logbook service address must use https"};
+  if (!InitialiseCurl()) return {false, "cannot set up the HTTPS client"};
+  EasyHandle curl(curl_easy_init());
+  if (!curl) return {false, "cannot set up the HTTPS client"};
+
+  Transfer transfer;
+  transfer.cancelled = &request.cancelled;
+  if (std::string error = transfer.file.Open(request.temp_path); !error.empty()) {
+    return {false, std::move(error)};
+  }
+  const std::string address = RequestAddress(request.endpoint, request.api_key);
+  char error_buffer[CURL_ERROR_SIZE] = {};
+  if (!SetOptions(curl.get(), request, address, error_buffer, transfer)) {
+    transfer.file.Discard();
+    return {false, "the HTTPS client lacks a feature the download needs"};
+  }
+
+  const CURLcode code = curl_easy_perform(curl.get());
+  FetchResult result;
+  if (code != CURLE_OK) {
+    result.reason = TransferFailure(code, curl.get(), endpoint, request, error_buffer, transfer);
+  } else if (long status = 0;
+             curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK ||
+             status < 200 || status > 299) {
+    result.reason = "the logbook service answered HTTP " + std::to_string(status);
+  } else if (transfer.file.bytes_written() == 0) {
+    result.reason = "the logbook service sent an empty reply";
+  } else if (std::string error = transfer.file.Close(); !error.empty()) {
+    result.reason = std::move(error);
+  } else {
+    result.ok = true;
+    return result;
+  }
+  transfer.file.Discard();
+  return result;
+}
+
+}  // namespace logbook

@@ -1,0 +1,315 @@
+#include "vterm_harness.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "test_util.h"
+
+extern char** environ;
+
+namespace e2e {
+namespace {
+
+std::int64_t NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+// Sets NAME=VALUE, or removes NAME for an entry without "=".
+void ApplyEnvironment(std::vector<std::string>& environment, const std::string& entry) {
+  const std::size_t equals = entry.find('=');
+  const std::string name = entry.substr(0, equals);
+  std::erase_if(environment, [&](const std::string& existing) {
+    return existing.compare(0, name.size() + 1, name + "=") == 0;
+  });
+  if (equals != std::string::npos) environment.push_back(entry);
+}
+
+int ColourIndex(const VTermColor& colour) {
+  if (VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour)) return -1;
+  if (VTERM_COLOR_IS_INDEXED(&colour)) return colour.indexed.idx;
+  return -1;
+}
+
+// ANSI colour indexes to console colour numbers and back (the map is its own inverse).
+int ConsoleColour(int ansi) {
+  static constexpr int kMap[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
+  return ansi >= 0 && ansi < 16 ? kMap[ansi] : -1;
+}
+
+}  // namespace
+
+VtermHarness::VtermHarness() = default;
+
+VtermHarness::~VtermHarness() {
+  if (pid_ > 0 && !exit_status_) {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  if (master_fd_ >= 0) close(master_fd_);
+  if (vterm_ != nullptr) vterm_free(vterm_);
+}
+
+::testing::AssertionResult VtermHarness::Start(const std::string& program,
+                                               const std::vector<std::string>& args,
+                                               const std::vector<std::string>& environment,
+                                               int rows, int columns) {
+  if (pid_ > 0) return ::testing::AssertionFailure() << "a program was started already";
+  rows_ = rows;
+  columns_ = columns;
+  vterm_ = vterm_new(rows, columns);
+  vterm_set_utf8(vterm_, 1);
+  vterm_output_set_callback(vterm_, &VtermHarness::OnOutput, this);
+  screen_ = vterm_obtain_screen(vterm_);
+  static const VTermScreenCallbacks kCallbacks = {
+      nullptr, nullptr, nullptr, &VtermHarness::OnTermProp, nullptr, nullptr, nullptr, nullptr};
+  vterm_screen_set_callbacks(screen_, &kCallbacks, this);
+  vterm_screen_enable_altscreen(screen_, 1);
+  vterm_screen_reset(screen_, 1);
+
+  // Everything the child needs is built before fork: after it, only async-signal-safe calls.
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
+  ApplyEnvironment(env, "TERM=xterm-256color");
+  ApplyEnvironment(env, "LC_ALL=C.UTF-8");
+  for (const std::string& entry : environment) ApplyEnvironment(env, entry);
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argv_text{program};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argv_text) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  winsize size{};
+  size.ws_row = static_cast<unsigned short>(rows);
+  size.ws_col = static_cast<unsigned short>(columns);
+  const pid_t pid = forkpty(&master_fd_, nullptr, nullptr, &size);
+  if (pid < 0) return ::testing::AssertionFailure() << "forkpty: " << std::strerror(errno);
+  if (pid == 0) {
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  pid_ = pid;
+  fcntl(master_fd_, F_SETFL, fcntl(master_fd_, F_GETFL) | O_NONBLOCK);
+  fcntl(master_fd_, F_SETFD, FD_CLOEXEC);
+  return ::testing::AssertionSuccess();
+}
+
+void VtermHarness::OnOutput(const char* bytes, size_t length, void* user) {
+  static_cast<VtermHarness*>(user)->WriteToProgram(std::string_view(bytes, length));
+}
+
+int VtermHarness::OnTermProp(VTermProp property, VTermValue* value, void* user) {
+  auto& self = *static_cast<VtermHarness*>(user);
+  switch (property) {
+    case VTERM_PROP_TITLE:
+      self.title_ = value->string != nullptr ? value->string : "";
+      break;
+    case VTERM_PROP_ALTSCREEN:
+      self.alternate_screen_ = value->boolean != 0;
+      break;
+    case VTERM_PROP_MOUSE:
+      self.mouse_mode_ = value->number;
+      break;
+    case VTERM_PROP_CURSORVISIBLE:
+      self.cursor_visible_ = value->boolean != 0;
+      break;
+    default:
+      break;
+  }
+  return 1;
+}
+
+void VtermHarness::WriteToProgram(std::string_view bytes) {
+  while (!bytes.empty() && master_fd_ >= 0) {
+    const ssize_t written = write(master_fd_, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN) {
+        pollfd fd = {master_fd_, POLLOUT, 0};
+        poll(&fd, 1, 100);
+        continue;
+      }
+      return;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+void VtermHarness::SendBytes(std::string_view bytes) { WriteToProgram(bytes); }
+
+void VtermHarness::SendKey(VTermKey key, VTermModifier modifiers) {
+  vterm_keyboard_key(vterm_, key, modifiers);
+}
+
+void VtermHarness::SendChar(char32_t character, VTermModifier modifiers) {
+  vterm_keyboard_unichar(vterm_, static_cast<uint32_t>(character), modifiers);
+}
+
+void VtermHarness::MouseButton(int row, int column, int button, bool pressed) {
+  vterm_mouse_move(vterm_, row - 1, column - 1, VTERM_MOD_NONE);
+  vterm_mouse_button(vterm_, button, pressed, VTERM_MOD_NONE);
+}
+
+void VtermHarness::Click(int row, int column, int button) {
+  MouseButton(row, column, button, true);
+  MouseButton(row, column, button, false);
+}
+
+void VtermHarness::Pump(int timeout_ms) {
+  if (master_fd_ < 0) return;
+  pollfd fd = {master_fd_, POLLIN, 0};
+  if (poll(&fd, 1, timeout_ms) <= 0) return;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t count = read(master_fd_, buffer, sizeof buffer);
+    if (count == 0 || (count < 0 && errno == EIO)) {
+      // No process has the program's side open (it has ended, or is between closing its
+      // standard streams and opening /dev/tty): poll reports that at once, so let the time
+      // pass here instead of spinning.
+      if (timeout_ms > 0) poll(nullptr, 0, timeout_ms);
+      return;
+    }
+    if (count < 0) return;  // EAGAIN: all read for now
+    output_.append(buffer, static_cast<std::size_t>(count));
+    vterm_input_write(vterm_, buffer, static_cast<std::size_t>(count));
+  }
+}
+
+::testing::AssertionResult VtermHarness::WaitUntil(const std::function<bool()>& predicate,
+                                                   std::string_view what, int timeout_ms) {
+  const std::int64_t deadline = NowMs() + timeout_ms;
+  for (;;) {
+    Pump(0);
+    if (predicate()) return ::testing::AssertionSuccess();
+    const std::int64_t left = deadline - NowMs();
+    if (left <= 0) break;
+    Pump(static_cast<int>(std::min<std::int64_t>(left, 20)));
+  }
+  return ::testing::AssertionFailure()
+         << "timed out after " << timeout_ms << " ms waiting for " << what << "; the screen:\n"
+         << Screen();
+}
+
+::testing::AssertionResult VtermHarness::WaitForText(int row, std::string_view text,
+                                                     int timeout_ms) {
+  const std::string what =
+      "row " + std::to_string(row) + " to contain \"" + std::string(text) + "\"";
+  return WaitUntil([&] { return Row(row).find(text) != std::string::npos; }, what, timeout_ms);
+}
+
+::testing::AssertionResult VtermHarness::WaitForScreenText(std::string_view text, int timeout_ms) {
+  const std::string what = "the screen to contain \"" + std::string(text) + "\"";
+  return WaitUntil([&] { return Screen().find(text) != std::string::npos; }, what, timeout_ms);
+}
+
+bool VtermHarness::CellAt(int row, int column, VTermScreenCell& cell) const {
+  if (screen_ == nullptr || row < 1 || row > rows_ || column < 1 || column > columns_) {
+    return false;
+  }
+  return vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell) != 0;
+}
+
+std::string VtermHarness::Row(int row) const {
+  std::string text;
+  for (int column = 1; column <= columns_; ++column) {
+    VTermScreenCell cell{};
+    if (!CellAt(row, column, cell)) continue;
+    if (cell.chars[0] == static_cast<uint32_t>(-1)) continue;  // right half of a wide one
+    if (cell.chars[0] == 0) {
+      text += ' ';
+      continue;
+    }
+    for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
+      text += test::EncodeUtf8(cell.chars[i]);
+    }
+  }
+  return text;
+}
+
+std::string VtermHarness::Screen() const {
+  std::string text;
+  for (int row = 1; row <= rows_; ++row) text += Row(row) + "\n";
+  return text;
+}
+
+int VtermHarness::Foreground(int row, int column) const {
+  VTermScreenCell cell{};
+  return CellAt(row, column, cell) ? ColourIndex(cell.fg) : -1;
+}
+
+int VtermHarness::Background(int row, int column) const {
+  VTermScreenCell cell{};
+  return CellAt(row, column, cell) ? ColourIndex(cell.bg) : -1;
+}
+
+int VtermHarness::ConsoleForeground(int row, int column) const {
+  return ConsoleColour(Foreground(row, column));
+}
+
+int VtermHarness::ConsoleBackground(int row, int column) const {
+  return ConsoleColour(Background(row, column));
+}
+
+bool VtermHarness::Bold(int row, int column) const {
+  VTermScreenCell cell{};
+  return CellAt(row, column, cell) && cell.attrs.bold != 0;
+}
+
+void VtermHarness::Resize(int rows, int columns) {
+  rows_ = rows;
+  columns_ = columns;
+  vterm_set_size(vterm_, rows, columns);
+  winsize size{};
+  size.ws_row = static_cast<unsigned short>(rows);
+  size.ws_col = static_cast<unsigned short>(columns);
+  ioctl(master_fd_, TIOCSWINSZ, &size);
+}
+
+void VtermHarness::Signal(int signal_number) {
+  if (pid_ > 0 && !exit_status_) kill(pid_, signal_number);
+}
+
+void VtermHarness::Hangup() {
+  if (master_fd_ >= 0) close(master_fd_);
+  master_fd_ = -1;
+}
+
+std::optional<ExitStatus> VtermHarness::WaitExit(int timeout_ms) {
+  if (exit_status_) return exit_status_;
+  if (pid_ <= 0) return std::nullopt;
+  const std::int64_t deadline = NowMs() + timeout_ms;
+  for (;;) {
+    Pump(0);
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      ExitStatus result;
+      result.exited = WIFEXITED(status);
+      result.code = result.exited ? WEXITSTATUS(status) : 0;
+      result.signalled = WIFSIGNALED(status);
+      result.signal = result.signalled ? WTERMSIG(status) : 0;
+      exit_status_ = result;
+      Pump(0);  // the last bytes it wrote
+      return exit_status_;
+    }
+    if (NowMs() >= deadline) return std::nullopt;
+    Pump(10);
+  }
+}
+
+}  // namespace e2e

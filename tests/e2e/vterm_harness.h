@@ -1,0 +1,133 @@
+// A terminal for end-to-end tests: runs a program on a pseudo-terminal and interprets its
+// output with libvterm, so that a test can read the screen back cell by cell (characters
+// and colour indexes), see the terminal's modes (alternate screen, mouse reporting, cursor)
+// and title, and type keys or click as a real xterm-like terminal would encode them.
+//
+// Every wait polls the pseudo-terminal until its condition holds or its time runs out; a
+// failed wait reports the whole screen. The harness owns the child process: it is killed
+// and reaped on destruction if it is still running.
+#ifndef STATEKEEPER_TESTS_E2E_VTERM_HARNESS_H_
+#define STATEKEEPER_TESTS_E2E_VTERM_HARNESS_H_
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+#include <vterm.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace e2e {
+
+inline constexpr int kDefaultTimeoutMs = 10'000;
+
+// How a child process ended.
+struct ExitStatus {
+  bool exited = false;  // by exit(): `code` holds the exit status
+  int code = 0;
+  bool signalled = false;  // by a signal: `signal` holds its number
+  int signal = 0;
+};
+
+class VtermHarness {
+ public:
+  VtermHarness();
+  ~VtermHarness();
+  VtermHarness(const VtermHarness&) = delete;
+  VtermHarness& operator=(const VtermHarness&) = delete;
+
+  // Starts `program` with `args` (without argv[0]) on a new pseudo-terminal of `rows` x
+  // `columns`, as the session leader with the terminal as its controlling terminal. The
+  // environment is this process's, with TERM=xterm-256color and LC_ALL=C.UTF-8, then
+  // `environment` applied in order: "NAME=VALUE" sets a variable, a bare "NAME" removes it.
+  // Fails (with the reason) when the pseudo-terminal cannot be made; a program that cannot
+  // be executed exits with status 127.
+  [[nodiscard]] ::testing::AssertionResult Start(const std::string& program,
+                                                 const std::vector<std::string>& args = {},
+                                                 const std::vector<std::string>& environment = {},
+                                                 int rows = 43, int columns = 66);
+
+  // Input, as the terminal sends it.
+  void SendBytes(std::string_view bytes);
+  void SendKey(VTermKey key, VTermModifier modifiers = VTERM_MOD_NONE);
+  void SendChar(char32_t character, VTermModifier modifiers = VTERM_MOD_NONE);
+  // A press and a release of `button` (1 left, 2 middle, 3 right) on the cell at `row`,
+  // `column` (from 1), encoded in the mouse protocol the program has enabled (nothing is
+  // sent when it has enabled none).
+  void Click(int row, int column, int button = 1);
+  void MouseButton(int row, int column, int button, bool pressed);
+
+  // Waits until row `row` (from 1) contains `text`, or `predicate` holds. On failure the
+  // result carries `what` and the whole screen.
+  [[nodiscard]] ::testing::AssertionResult WaitForText(int row, std::string_view text,
+                                                       int timeout_ms = kDefaultTimeoutMs);
+  [[nodiscard]] ::testing::AssertionResult WaitForScreenText(std::string_view text,
+                                                             int timeout_ms = kDefaultTimeoutMs);
+  [[nodiscard]] ::testing::AssertionResult WaitUntil(const std::function<bool()>& predicate,
+                                                     std::string_view what,
+                                                     int timeout_ms = kDefaultTimeoutMs);
+  // Reads what the program has written so far, waiting at most `timeout_ms` for the first
+  // bytes.
+  void Pump(int timeout_ms = 0);
+
+  // The screen as it stands now. Rows and columns from 1.
+  int rows() const { return rows_; }
+  int columns() const { return columns_; }
+  // Row `row` as UTF-8, every cell of it (an empty cell reads as a blank).
+  std::string Row(int row) const;
+  std::string Screen() const;  // all rows, each followed by "\n"
+  // The colour index (0 to 15, or up to 255) of a cell; -1 for the terminal's default
+  // colour or a colour given as RGB.
+  int Foreground(int row, int column) const;
+  int Background(int row, int column) const;
+  bool Bold(int row, int column) const;
+  // The same colours as numbers of the console's own palette (0 black, 1 blue, 4 red, 14
+  // yellow, 15 bright white ...), which numbers blue/red and cyan/brown the other way round
+  // from the terminal's ANSI indexes; -1 as above.
+  int ConsoleForeground(int row, int column) const;
+  int ConsoleBackground(int row, int column) const;
+
+  // Terminal state that the program set.
+  const std::string& title() const { return title_; }
+  bool alternate_screen() const { return alternate_screen_; }
+  bool mouse_reporting() const { return mouse_mode_ != 0; }
+  bool cursor_visible() const { return cursor_visible_; }
+  // Every byte the program has written, for counting and for looking at raw sequences.
+  const std::string& output() const { return output_; }
+
+  // The terminal becomes `rows` x `columns`; the program gets SIGWINCH.
+  void Resize(int rows, int columns);
+  // Sends `signal_number` to the program.
+  void Signal(int signal_number);
+  // Closes the terminal as a closed window does: the program gets SIGHUP and end of file.
+  void Hangup();
+  // Waits for the program to end, reading its last output; nothing when it is still
+  // running after `timeout_ms`.
+  [[nodiscard]] std::optional<ExitStatus> WaitExit(int timeout_ms = kDefaultTimeoutMs);
+  pid_t pid() const { return pid_; }
+
+ private:
+  static void OnOutput(const char* bytes, size_t length, void* user);
+  static int OnTermProp(VTermProp property, VTermValue* value, void* user);
+  void WriteToProgram(std::string_view bytes);
+  bool CellAt(int row, int column, VTermScreenCell& cell) const;
+
+  VTerm* vterm_ = nullptr;
+  VTermScreen* screen_ = nullptr;
+  int master_fd_ = -1;
+  pid_t pid_ = -1;
+  std::optional<ExitStatus> exit_status_;
+  int rows_ = 0;
+  int columns_ = 0;
+  std::string title_;
+  bool alternate_screen_ = false;
+  int mouse_mode_ = 0;
+  bool cursor_visible_ = true;
+  std::string output_;
+};
+
+}  // namespace e2e
+
+#endif  // STATEKEEPER_TESTS_E2E_VTERM_HARNESS_H_

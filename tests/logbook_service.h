@@ -1,0 +1,56 @@
+// The test logbook service (tools/fake_logbook.py) for one test: HTTPS on 127.0.0.1 with a
+// throwaway certificate authority, started in a state folder of its own, so that a test
+// can steer its answers freely while other tests run in parallel.
+#ifndef STATEKEEPER_TESTS_LOGBOOK_SERVICE_H_
+#define STATEKEEPER_TESTS_LOGBOOK_SERVICE_H_
+
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace test {
+
+// Runs a program to its end with the process's environment; returns its exit status, or
+// -1 when it could not run or did not exit normally.
+int RunCommand(const std::vector<std::string>& arguments);
+
+class LogbookService {
+ public:
+  // Starts the service; ok() tells whether it answers.
+  LogbookService();
+  ~LogbookService();
+  LogbookService(const LogbookService&) = delete;
+  LogbookService& operator=(const LogbookService&) = delete;
+
+  bool ok() const { return !port_.empty(); }
+  // Stops the service before the end of the test: nothing listens on its port afterwards.
+  void Stop();
+  // The API address, e.g. "https://127.0.0.1:4711/api", and the authority to trust.
+  std::string endpoint() const { return "https://127.0.0.1:" + port_ + "/api"; }
+  std::string localhost_endpoint() const { return "https://localhost:" + port_ + "/api"; }
+  std::string untrusted_endpoint() const { return "https://127.0.0.1:" + untrusted_port_ + "/api"; }
+  std::string ca_file() const { return state_dir_ + "/ca.pem"; }
+
+  // How the next requests are answered ("ok", "fail500", "cut", "stall 3" ...).
+  void SetMode(const std::string& mode) const;
+  void SetKey(const std::string& key) const;
+  // The ADIF records to serve.
+  void SetLogbook(const std::string& adif) const;
+  // `count` records from the logbook generator with `seed`; false when it failed.
+  bool GenerateLogbook(int count, int seed) const;
+  // The body of the last answer, and the request log (which never holds the key).
+  std::string LastReply() const;
+  std::string RequestLog() const;
+
+ private:
+  ScopedTempDir dir_;
+  std::string state_dir_;
+  std::string port_;
+  std::string untrusted_port_;
+  bool stopped_ = false;
+};
+
+}  // namespace test
+
+#endif  // STATEKEEPER_TESTS_LOGBOOK_SERVICE_H_

@@ -1,0 +1,31 @@
+// Plain, literal versions of the reply normalisation and of both extractions, written for
+// clarity and not for speed. Tests and the benchmark compare the program's streaming code
+// against them.
+#ifndef STATEKEEPER_TESTS_REFERENCE_PIPELINE_H_
+#define STATEKEEPER_TESTS_REFERENCE_PIPELINE_H_
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "award/lists.h"
+
+namespace reference {
+
+// The five normalisation steps, one after the other, each over the whole text.
+std::string NormaliseReply(std::string text);
+
+// The lines of a text as the Local log file is read: a line ends at CR, an LF right after
+// the CR belongs to that line end, byte 26 ends the data, and the last line may end at the
+// end of the data.
+std::vector<std::string> SplitLines(const std::string& text);
+
+// The contents of the nine Band files, in Band list order, for a Local log file's text.
+std::array<std::string, award::kBandCount> BandFiles(const std::string& log_text);
+
+// Adds the countries of the confirmed records of a Local log file's text to `list`.
+void AddCountries(const std::string& log_text, award::ConfirmedCountryList& list);
+
+}  // namespace reference
+
+#endif  // STATEKEEPER_TESTS_REFERENCE_PIPELINE_H_
