@@ -32,7 +32,9 @@ class AtomicFile {
   // (Commit(false)) the file is flushed and kept ready, and Publish() renames it later, so
   // that several files can be made ready first and then put in place together.
   [[nodiscard]] FileError Commit(bool rename_now = true);
-  [[nodiscard]] FileError Publish();
+  // Without `sync_folder` the rename is not yet flushed to disk: the caller that puts several
+  // files of one folder in place calls SyncFolder once after the last of them.
+  [[nodiscard]] FileError Publish(bool sync_folder = true);
   const std::string& path() const { return path_; }
   // The new file until Publish() (readable after Commit(false)); "" when it was not made.
   const std::string& temp_path() const { return temp_path_; }
@@ -45,6 +47,10 @@ class AtomicFile {
   bool published_ = false;
   FileError error_;
 };
+
+// Makes the renames in `folder` survive a power cut. A folder that cannot be opened for
+// this (some file systems) is no reason to fail: the renames themselves have happened.
+void SyncFolder(const std::string& folder);
 
 // Writes `content` to `path` through an AtomicFile.
 [[nodiscard]] FileError WriteFileAtomically(const std::string& path, std::string_view content,

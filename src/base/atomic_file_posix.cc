@@ -23,15 +23,6 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// Makes a rename in `folder` survive a power cut. A folder that cannot be opened for this
-// (some file systems) is no reason to fail: the rename itself has happened.
-void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 mode_t SharedMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -39,6 +30,13 @@ mode_t SharedMode() {
 }
 
 }  // namespace
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
 
 AtomicFile::AtomicFile(std::string path, FileMode mode) : path_(std::move(path)) {
   // The new file is made next to the old one, so that the rename stays in one file system.
@@ -83,7 +81,7 @@ FileError AtomicFile::Commit(bool rename_now) {
   return rename_now ? Publish() : FileError{};
 }
 
-FileError AtomicFile::Publish() {
+FileError AtomicFile::Publish(bool sync_folder) {
   if (!committed_) {
     FileError error = Commit(false);
     if (error.failed()) return error;
@@ -94,7 +92,7 @@ FileError AtomicFile::Publish() {
     return error_;
   }
   published_ = true;
-  SyncFolder(FolderOf(path_));
+  if (sync_folder) SyncFolder(FolderOf(path_));
   return {};
 }
 

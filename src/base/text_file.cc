@@ -66,9 +66,11 @@ bool LineReader::Next(std::string_view& line) {
     }
     const char* start = buffer_.data() + begin_;
     const size_t available = end_ - begin_;
-    size_t length = 0;
-    while (length < available && start[length] != kCarriageReturn && start[length] != kEndOfData) {
-      ++length;
+    // The line ends at the first CR or end-of-data byte, whichever comes first.
+    const auto* cr = static_cast<const char*>(std::memchr(start, kCarriageReturn, available));
+    size_t length = cr == nullptr ? available : static_cast<size_t>(cr - start);
+    if (const auto* stop = static_cast<const char*>(std::memchr(start, kEndOfData, length))) {
+      length = static_cast<size_t>(stop - start);
     }
     if (length == available) {  // no line end in the buffer yet
       carry_.append(start, length);

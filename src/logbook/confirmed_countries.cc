@@ -26,7 +26,10 @@ CountryCollector::CountryCollector(award::ConfirmedCountryList& list)
 }
 
 void CountryCollector::AddLine(std::string_view line) {
-  if (line.find(kConfirmed) == std::string_view::npos) return;
+  if (line.find(kConfirmed) != std::string_view::npos) AddConfirmedLine(line);
+}
+
+void CountryCollector::AddConfirmedLine(std::string_view line) {
   std::string_view value;
   if (!CountryValue(line, value)) return;
   name_.assign(value);

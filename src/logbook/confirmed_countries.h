@@ -21,6 +21,8 @@ class CountryCollector {
   CountryCollector& operator=(const CountryCollector&) = delete;
 
   void AddLine(std::string_view line);
+  // AddLine for a line already known to be confirmed.
+  void AddConfirmedLine(std::string_view line);
 
  private:
   award::ConfirmedCountryList& list_;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "award/region_tables.h"
+#include "base/byte_scan.h"
 #include "base/text_file.h"
 
 namespace logbook {
@@ -43,9 +44,10 @@ int StateRow(std::string_view value) {
 
 }  // namespace
 
-void CountConfirmedState(std::string_view line, award::BandTallies& tallies) {
+bool CountConfirmedState(std::string_view line, award::BandTallies& tallies) {
   // Every text the record is tested for begins with "<": one walk over the "<"s of the line
-  // finds them all, wherever they stand.
+  // finds them all, wherever they stand. The letter after the "<" tells which one it can
+  // be, so that each "<" costs one comparison at most.
   bool confirmed = false;
   bool alaska = false;
   bool hawaii = false;
@@ -54,31 +56,44 @@ void CountConfirmedState(std::string_view line, award::BandTallies& tallies) {
   size_t state_field = std::string_view::npos;
   const char* const begin = line.data();
   const char* const end = begin + line.size();
-  for (const char* p = begin; p < end;) {
-    p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
-    if (p == nullptr) break;
+  for (const char* p = begin;; ++p) {
+    p = base::FindFirstOf<'<'>(p, end);
+    if (p == end) break;
     const std::string_view rest(p + 1, static_cast<size_t>(end - p - 1));
-    if (rest.starts_with(kConfirmed.substr(1))) {
-      confirmed = true;
-    } else if (rest.starts_with("band:")) {
-      const std::string_view text = rest.substr(5);
-      for (int b = award::kBandCount; b > band; --b) {
-        if (text.starts_with(kBandTexts[b - 1])) {
-          band = b;
-          break;
+    switch (rest.empty() ? '\0' : rest.front()) {
+      case 'a':
+        confirmed = confirmed || rest.starts_with(kConfirmed.substr(1));
+        break;
+      case 'b':
+        if (rest.starts_with("band:")) {
+          const std::string_view text = rest.substr(5);
+          for (int b = award::kBandCount; b > band; --b) {
+            if (text.starts_with(kBandTexts[b - 1])) {
+              band = b;
+              break;
+            }
+          }
         }
-      }
-    } else if (rest.starts_with("country:")) {
-      const std::string_view text = rest.substr(8);
-      alaska = alaska || text.starts_with("6>Alaska");
-      hawaii = hawaii || text.starts_with("6>Hawaii");
-      united_states = united_states || text.starts_with("13>United States");
-    } else if (rest.starts_with("state:") && state_field == std::string_view::npos) {
-      state_field = static_cast<size_t>(p - begin);
+        break;
+      case 'c':
+        if (rest.starts_with("country:")) {
+          const std::string_view text = rest.substr(8);
+          alaska = alaska || text.starts_with("6>Alaska");
+          hawaii = hawaii || text.starts_with("6>Hawaii");
+          united_states = united_states || text.starts_with("13>United States");
+        }
+        break;
+      case 's':
+        if (state_field == std::string_view::npos && rest.starts_with("state:")) {
+          state_field = static_cast<size_t>(p - begin);
+        }
+        break;
+      default:
+        break;
     }
-    ++p;
   }
-  if (!confirmed || band == 0) return;
+  if (!confirmed) return false;
+  if (band == 0) return true;
 
   int row = 0;
   if (hawaii) {
@@ -91,6 +106,7 @@ void CountConfirmedState(std::string_view line, award::BandTallies& tallies) {
     if (value < line.size()) row = StateRow(line.substr(value, 2));
   }
   if (row != 0) ++tallies[band - 1][row - 1];
+  return true;
 }
 
 award::BandTallies ExtractConfirmedStates(const std::string& log_path) {

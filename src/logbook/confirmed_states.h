@@ -16,8 +16,8 @@ inline constexpr std::string_view kConfirmed = "<app_qrzlog_status:1>C";
 // Adds the record on `line` to `tallies` when it is confirmed, on one of the nine bands
 // (the last of them in band order wins when several are named), and in one of the fifty
 // states: Alaska and Hawaii by their country, others by the two characters of the state
-// field of a United States record, upper-cased.
-void CountConfirmedState(std::string_view line, award::BandTallies& tallies);
+// field of a United States record, upper-cased. Returns whether the record is confirmed.
+bool CountConfirmedState(std::string_view line, award::BandTallies& tallies);
 
 // The tallies of every line of the file at `log_path` (a missing file counts nothing).
 award::BandTallies ExtractConfirmedStates(const std::string& log_path);

@@ -18,7 +18,9 @@
 namespace logbook {
 namespace {
 
-constexpr size_t kChunkSize = 1 << 20;
+constexpr size_t kChunkSize = 1 << 17;  // the chunk and its text stay in the cache
+// The first pass looks only for the start of the data, which stands within the first bytes.
+constexpr size_t kFirstChunkSize = 1 << 12;
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -45,23 +47,24 @@ bool ServiceRefused(const std::string& front, SyncResult& result) {
   return true;
 }
 
-// Reads the reply in chunks through the normaliser; `sink(text)` gets the normalised text
-// piece by piece and returns false to stop early.
+// Reads the reply in chunks of `chunk_size` through the normaliser; `sink(text)` gets the
+// normalised text piece by piece and returns false to stop early.
 template <typename Sink>
-bool NormaliseFile(const std::string& reply_path, Sink sink, std::string& error) {
+bool NormaliseFile(const std::string& reply_path, size_t chunk_size, Sink sink,
+                   std::string& error) {
   File file(std::fopen(reply_path.c_str(), "rb"));
   if (!file) {
     error = "cannot read " + reply_path + ": " + std::strerror(errno);
     return false;
   }
-  std::vector<char> chunk(kChunkSize);
+  const std::unique_ptr<char[]> chunk(new char[chunk_size]);  // no need to clear it first
   std::string text;
   Normaliser normaliser;
   for (;;) {
-    const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    const size_t got = std::fread(chunk.get(), 1, chunk_size, file.get());
     text.clear();
-    if (got > 0) normaliser.Feed(std::string_view(chunk.data(), got), text);
-    if (got < chunk.size()) {
+    if (got > 0) normaliser.Feed(std::string_view(chunk.get(), got), text);
+    if (got < chunk_size) {
       if (std::ferror(file.get())) {
         error = "cannot read " + reply_path + ": " + std::strerror(errno);
         return false;
@@ -83,7 +86,8 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
   // stands within the first bytes of a logbook, so this pass ends almost at once.
   DataStartFinder finder;
   if (!NormaliseFile(
-          reply_path, [&](std::string_view text) { return !finder.Look(text); }, error)) {
+          reply_path, kFirstChunkSize, [&](std::string_view text) { return !finder.Look(text); },
+          error)) {
     return Failure(error);
   }
   SyncResult result;
@@ -93,7 +97,7 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
   base::AtomicFile log(log_path, base::FileMode::kShared);
   std::uint64_t to_drop = finder.drop();
   if (!NormaliseFile(
-          reply_path,
+          reply_path, kChunkSize,
           [&](std::string_view text) {
             const size_t dropped =
                 static_cast<size_t>(std::min<std::uint64_t>(to_drop, text.size()));
@@ -117,8 +121,7 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
     CountryCollector collector(*updated);
     base::LineReader reader(log.temp_path());
     for (std::string_view line; reader.Next(line);) {
-      CountConfirmedState(line, tallies);
-      collector.AddLine(line);
+      if (CountConfirmedState(line, tallies)) collector.AddConfirmedLine(line);
     }
   }
 
@@ -136,13 +139,13 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
     }
   }
 
-  // Every new file is ready: put them all in place.
-  if (const base::FileError failed = log.Publish(); failed.failed()) return Failure(failed.message);
+  // Every new file is ready: put them all in place, then flush the folder once.
+  base::FileError failed = log.Publish(false);
   for (const auto& file : files) {
-    if (const base::FileError failed = file->Publish(); failed.failed()) {
-      return Failure(failed.message);
-    }
+    if (!failed.failed()) failed = file->Publish(false);
   }
+  base::SyncFolder(program_folder);
+  if (failed.failed()) return Failure(failed.message);
   countries = *updated;
   return {true, "", false};
 }

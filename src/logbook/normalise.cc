@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "base/byte_scan.h"
+
 namespace logbook {
 namespace {
 
@@ -70,13 +72,34 @@ void Normaliser::Feed(std::string_view chunk, std::string& out) {
   const char* p = chunk.data();
   const char* const end = p + chunk.size();
   while (p < end) {
-    if (pending_length_ == 0 && eor_matched_ == 0) {
-      // The common case: copy the run of ordinary bytes in one go.
-      const char* run = p;
-      while (run < end && !kSpecial[static_cast<unsigned char>(*run)]) ++run;
-      out.append(p, static_cast<size_t>(run - p));
-      p = run;
-      if (p == end) break;
+    if (pending_length_ == 0) {
+      if (eor_matched_ == 0) {
+        // The common case: copy the run of ordinary bytes in one go.
+        const char* run = base::FindFirstOf<'\n', '&', '<'>(p, end);
+        out.append(p, static_cast<size_t>(run - p));
+        p = run;
+        if (p == end) break;
+      }
+      // An entity written out whole, as nearly all are, and a whole record end.
+      if (*p == '&' && end - p >= 4 && (p[1] == 'l' || p[1] == 'g') && p[2] == 't' && p[3] == ';') {
+        if (p[1] == 'g') {
+          Decoded('>', out);
+          p += 4;
+        } else if (end - p >= 11 && std::memcmp(p, "&lt;eor&gt;", 11) == 0) {
+          out.append("<eor>\r");  // whatever came before, this "<" starts a new match
+          eor_matched_ = 0;
+          p += 11;
+        } else if (end - p > 4 && !kSpecial[static_cast<unsigned char>(p[4])] && p[4] != 'e') {
+          // The byte after this "<" cannot go on with "<eor>".
+          out += '<';
+          eor_matched_ = 0;
+          p += 4;
+        } else {
+          Decoded('<', out);
+          p += 4;
+        }
+        continue;
+      }
     }
     const char c = *p++;
     if (c != '\n') Entity(c, out);  // step 1

@@ -81,6 +81,27 @@ TEST(NormaliseDifferential, RandomTextsInRandomChunks) {
   }
 }
 
+// Texts made of the pieces that the whole-entity and whole-record-end shortcuts look at,
+// next to the pieces that must stop them, in chunks from one byte to the whole text.
+TEST(NormaliseDifferential, EntityAndRecordEndPiecesInAnyChunks) {
+  const std::vector<std::string> pieces = {
+      "&lt;eor&gt;", "&lt;",       "&gt;",         "eor", "e", "o", "r",     "<",
+      ">",           "&",          "\n",           "\r",  "x", "=", "&lt;e", "&l",
+      "t;",          "&lt;eor&gt", "&lt;\neor&gt;"};
+  std::mt19937 random(73);
+  for (int round = 0; round < 3000; ++round) {
+    std::string reply;
+    const int count = static_cast<int>(random() % 24);
+    for (int i = 0; i < count; ++i) reply += pieces[random() % pieces.size()];
+    const std::vector<size_t> sizes = {1 + random() % 16, 1 + random() % 4, reply.size() + 1};
+    const std::vector<size_t> feed_sizes = {sizes[random() % sizes.size()],
+                                            sizes[random() % sizes.size()]};
+    const Streamed streamed = Stream(reply, feed_sizes, {1 + random() % 16});
+    ASSERT_EQ(streamed.text, reference::NormaliseReply(reply))
+        << "reply: " << ::testing::PrintToString(reply);
+  }
+}
+
 TEST(NormaliseDifferential, GeneratedRepliesInRandomChunks) {
   std::mt19937 random(7);
   for (int round = 0; round < 200; ++round) {
