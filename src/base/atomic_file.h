@@ -4,6 +4,7 @@
 #ifndef STATEKEEPER_BASE_ATOMIC_FILE_H_
 #define STATEKEEPER_BASE_ATOMIC_FILE_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,8 @@ class AtomicFile {
   std::string path_;
   std::string temp_path_;
   int fd_ = -1;
+  std::uint64_t written_ = 0;     // bytes written so far
+  std::uint64_t write_back_ = 0;  // bytes whose write to disk has been started
   bool committed_ = false;
   bool published_ = false;
   FileError error_;

@@ -66,7 +66,18 @@ void AtomicFile::Write(std::string_view data) {
       return;
     }
     data.remove_prefix(static_cast<size_t>(written));
+    written_ += static_cast<std::uint64_t>(written);
   }
+#ifdef __linux__
+  // A large file goes to disk while the rest of it is still being made, so that the flush
+  // at the end has little left to wait for.
+  constexpr std::uint64_t kWriteBackStep = 1 << 20;
+  if (written_ - write_back_ >= kWriteBackStep) {
+    ::sync_file_range(fd_, static_cast<off_t>(write_back_),
+                      static_cast<off_t>(written_ - write_back_), SYNC_FILE_RANGE_WRITE);
+    write_back_ = written_;
+  }
+#endif
 }
 
 FileError AtomicFile::Commit(bool rename_now) {
