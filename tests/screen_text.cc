@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -203,6 +204,13 @@ std::string Rule(int count) {
   std::string rule;
   for (int i = 0; i < count; ++i) rule += "\u2500";
   return rule;
+}
+
+void PrepareViewScreen(console::Console& console) {
+  std::setlocale(LC_ALL, "C.UTF-8");
+  console.SetScreenSize(43, 66);
+  console.SetColors(15, 1);
+  console.ClearScreen();
 }
 
 }  // namespace test

@@ -49,6 +49,10 @@ class ScreenBuilder {
   console::Grid grid_;
 };
 
+// The screen that the main screen leaves for a view: 66 x 43, cleared in the Normal
+// colours, in a UTF-8 locale.
+void PrepareViewScreen(console::Console& console);
+
 // `count` box-drawing horizontal lines, the rules the views draw.
 std::string Rule(int count);
 

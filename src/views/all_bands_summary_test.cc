@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <clocale>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,10 +43,7 @@ std::string BandFile(const award::StateTable& states, const std::map<std::string
 class AllBandsSummaryTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::setlocale(LC_ALL, "C.UTF-8");
-    console_.SetScreenSize(43, 66);
-    console_.SetColors(15, 1);
-    console_.ClearScreen();
+    test::PrepareViewScreen(console_);
   }
 
   void WriteBand(int band, const std::string& content) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <clocale>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,10 +27,7 @@ const award::StateTable& States() {
 class BandViewTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::setlocale(LC_ALL, "C.UTF-8");
-    console_.SetScreenSize(43, 66);
-    console_.SetColors(15, 1);
-    console_.ClearScreen();
+    test::PrepareViewScreen(console_);
   }
 
   // Band `band` gets the abbreviations and their count.

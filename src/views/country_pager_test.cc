@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
 #include <functional>
 #include <string>
 #include <vector>
@@ -54,10 +53,7 @@ std::string PanelLine(int number, const std::string& name) {
 class CountryPagerTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::setlocale(LC_ALL, "C.UTF-8");
-    console_.SetScreenSize(43, 66);
-    console_.SetColors(15, 1);
-    console_.ClearScreen();
+    test::PrepareViewScreen(console_);
     console_.EnableMouse(console::kMouseLeft, console::kMousePressed | console::kMouseDoubleClick);
   }
 
