@@ -3,7 +3,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run build test bench demo fuzz deps deps-fuzz clean
+.PHONY: run build test test-windows bench demo fuzz deps deps-fuzz clean
 
 run: build
 	./build/statekeeper
@@ -25,6 +25,10 @@ test: deps-fuzz
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
+
+# The Windows program cross-built with mingw-w64, its tests run under wine.
+test-windows:
+	JOBS=$(JOBS) ./tools/test_windows.sh build-win
 
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF \
@@ -48,4 +52,4 @@ deps-fuzz:
 	@./tools/install_deps.sh --with-fuzz
 
 clean:
-	rm -rf build build-test build-bench build-fuzz
+	rm -rf build build-test build-bench build-fuzz build-win

@@ -1,13 +1,16 @@
 #include "test_util.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace test {
@@ -19,6 +22,25 @@ namespace {
 
 }  // namespace
 
+#ifdef _WIN32
+// The user's temporary folder (TEMP, through GetTempPathW), with a fresh random name in it.
+ScopedTempDir::ScopedTempDir() {
+  std::error_code error;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; !error && attempt < 100; ++attempt) {
+    const std::filesystem::path candidate =
+        base / ("statekeeper-test-" + std::to_string(random() % 1000000000));
+    if (std::filesystem::create_directory(candidate, error) && !error) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  ADD_FAILURE() << "cannot create a temporary folder under " << base.string();
+  std::abort();
+}
+#else
 ScopedTempDir::ScopedTempDir() {
   const char* tmp = std::getenv("TMPDIR");
   std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/statekeeper-test-XXXXXX";
@@ -29,6 +51,7 @@ ScopedTempDir::ScopedTempDir() {
   }
   path_ = made;
 }
+#endif
 
 ScopedTempDir::~ScopedTempDir() {
   std::error_code error;
@@ -36,7 +59,8 @@ ScopedTempDir::~ScopedTempDir() {
   for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
        !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
     if (it->is_directory(error) && !it->is_symlink(error)) {
-      ::chmod(it->path().c_str(), 0700);
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, error);
     }
   }
   std::filesystem::remove_all(path_, error);
@@ -44,20 +68,23 @@ ScopedTempDir::~ScopedTempDir() {
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
   if (const char* old = std::getenv(name_.c_str())) old_value_ = old;
+  Set(value);
+}
+
+// _putenv_s with an empty value removes the variable, as unsetenv does.
+void ScopedEnv::Set(const std::optional<std::string>& value) {
+#ifdef _WIN32
+  _putenv_s(name_.c_str(), value ? value->c_str() : "");
+#else
   if (value) {
     ::setenv(name_.c_str(), value->c_str(), 1);
   } else {
     ::unsetenv(name_.c_str());
   }
+#endif
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (old_value_) {
-    ::setenv(name_.c_str(), old_value_->c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
-}
+ScopedEnv::~ScopedEnv() { Set(old_value_); }
 
 std::optional<std::string> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -75,14 +102,21 @@ void WriteFile(const std::string& path, const std::string& content) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
+  std::error_code error;
+  const std::filesystem::file_type type = std::filesystem::symlink_status(path, error).type();
+  return type != std::filesystem::file_type::not_found &&
+         type != std::filesystem::file_type::none;
 }
 
 int FileMode(const std::string& path) {
+#ifdef _WIN32
+  // Windows has no permission bits: access comes from the folder's inherited ACL.
+  return FileExists(path) ? 0 : -1;
+#else
   struct stat info;
   if (::lstat(path.c_str(), &info) != 0) return -1;
   return static_cast<int>(info.st_mode & 07777);
+#endif
 }
 
 std::vector<std::string> ListFolder(const std::string& path) {

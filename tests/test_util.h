@@ -9,7 +9,7 @@
 
 namespace test {
 
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
+// A fresh folder under $TMPDIR (or /tmp; on Windows the user's temporary folder), removed with everything in it on destruction.
 class ScopedTempDir {
  public:
   ScopedTempDir();
@@ -35,6 +35,8 @@ class ScopedEnv {
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
+  void Set(const std::optional<std::string>& value);
+
   std::string name_;
   std::optional<std::string> old_value_;
 };
@@ -44,7 +46,8 @@ std::optional<std::string> ReadFile(const std::string& path);
 // Creates or truncates `path` with `content`; fails the test when it cannot.
 void WriteFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
-// The permission bits of `path` (e.g. 0600), or -1.
+// The permission bits of `path` (e.g. 0600), or -1 when it is not there; 0 on Windows,
+// which has no permission bits.
 int FileMode(const std::string& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> ListFolder(const std::string& path);

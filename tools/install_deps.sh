@@ -7,7 +7,14 @@ set -euo pipefail
 packages=(g++ make cmake ninja-build pkg-config libncurses-dev ncurses-base
           libcurl4-openssl-dev ca-certificates libgtest-dev libgmock-dev libbenchmark-dev
           libvterm-dev python3 openssl tmux util-linux)
-[ "${1:-}" = "--with-fuzz" ] && packages+=(clang libclang-rt-dev)
+for option in "$@"; do
+  case "$option" in
+    --with-fuzz) packages+=(clang libclang-rt-dev) ;;
+    # The Windows cross-build, and wine to run its tests (tools/test_windows.sh).
+    --with-windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
+    *) echo "usage: $0 [--with-fuzz] [--with-windows]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

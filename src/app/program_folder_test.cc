@@ -22,6 +22,7 @@ std::optional<Places> PlacesWith(const Environment& env, std::string& error) {
   return PlacesFromEnvironment(error);
 }
 
+#ifndef _WIN32  // the POSIX places: XDG_DATA_HOME, HOME, TMPDIR and "/"
 TEST(PlacesFromEnvironment, ProgramFolderFollowsTheFirstVariableThatIsSetAndNotEmpty) {
   struct Case {
     Environment env;
@@ -42,6 +43,7 @@ TEST(PlacesFromEnvironment, ProgramFolderFollowsTheFirstVariableThatIsSetAndNotE
     EXPECT_EQ(places->creation, c.creation);
   }
 }
+#endif
 
 TEST(PlacesFromEnvironment, NoFolderAtAllIsAOneLineError) {
   std::string error;
@@ -50,13 +52,16 @@ TEST(PlacesFromEnvironment, NoFolderAtAllIsAOneLineError) {
   EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
+#ifndef _WIN32  // the POSIX places: XDG_DATA_HOME, HOME, TMPDIR and "/"
 TEST(PlacesFromEnvironment, DownloadFolderIsTempThenTmpdirThenTheProgramFolder) {
   std::string error;
   EXPECT_EQ(PlacesWith({"/l", {}, {}, "/t", "/d"}, error)->temp_folder, "/t/");
   EXPECT_EQ(PlacesWith({"/l", {}, {}, "", "/d"}, error)->temp_folder, "/d/");
   EXPECT_EQ(PlacesWith({"/l", {}, {}, {}, ""}, error)->temp_folder, "/l/Varnhold/");
 }
+#endif
 
+#ifndef _WIN32  // the POSIX places: XDG_DATA_HOME, HOME, TMPDIR and "/"
 TEST(PlacesFromEnvironment, EndpointAndAuthoritiesCanBeReplacedForTests) {
   std::string error;
   Places places = *PlacesWith({"/l"}, error);
@@ -68,6 +73,36 @@ TEST(PlacesFromEnvironment, EndpointAndAuthoritiesCanBeReplacedForTests) {
   EXPECT_EQ(places.endpoint, "https://127.0.0.1:8443/api");
   EXPECT_EQ(places.ca_file, "/ca.pem");
 }
+#endif
+
+#ifdef _WIN32
+TEST(PlacesFromEnvironment, OnWindowsTheProgramFolderIsUnderLocalAppData) {
+  std::string error;
+  std::optional<Places> places = PlacesWith({"C:\\Users\\k\\AppData\\Local", "/x", "/h"}, error);
+  ASSERT_TRUE(places.has_value()) << error;
+  EXPECT_EQ(places->program_folder, "C:\\Users\\k\\AppData\\Local\\Varnhold\\");
+  EXPECT_EQ(places->creation, Places::Creation::kLastLevel);
+  places = PlacesWith({"C:\\L\\"}, error);
+  EXPECT_EQ(places->program_folder, "C:\\L\\Varnhold\\");
+  EXPECT_FALSE(PlacesWith({"", "/x", "/h"}, error).has_value());
+  EXPECT_NE(error.find("LOCALAPPDATA"), std::string::npos);
+}
+
+TEST(PlacesFromEnvironment, OnWindowsTheDownloadFolderIsTempThenTheProgramFolder) {
+  std::string error;
+  EXPECT_EQ(PlacesWith({"C:\\L", {}, {}, "C:\\T", "/d"}, error)->temp_folder, "C:\\T\\");
+  EXPECT_EQ(PlacesWith({"C:\\L", {}, {}, "", "/d"}, error)->temp_folder, "C:\\L\\Varnhold\\");
+}
+
+TEST(PlacesFromEnvironment, OnWindowsOnlyTheEndpointCanBeReplaced) {
+  std::string error;
+  Places places = *PlacesWith({"C:\\L"}, error);
+  EXPECT_EQ(places.endpoint, "https://logbook.qrz.com/api");
+  places = *PlacesWith({"C:\\L", {}, {}, {}, {}, "https://localhost:8443/api", "C:\\ca.pem"}, error);
+  EXPECT_EQ(places.endpoint, "https://localhost:8443/api");
+  EXPECT_EQ(places.ca_file, "");  // the system's certificate store is used
+}
+#endif
 
 TEST(CreateProgramFolder, UnderLocalAppDataOnlyTheLastLevelIsCreated) {
   test::ScopedTempDir dir;
@@ -79,7 +114,9 @@ TEST(CreateProgramFolder, UnderLocalAppDataOnlyTheLastLevelIsCreated) {
 
   places.program_folder = dir.Join("Varnhold/");
   CreateProgramFolder(places);
+#ifndef _WIN32  // no permission bits on Windows: the folder's ACL decides
   EXPECT_EQ(test::FileMode(dir.Join("Varnhold")), 0700);
+#endif
 }
 
 TEST(CreateProgramFolder, ElsewhereMissingParentsAreCreatedAndPrivate) {
@@ -87,7 +124,9 @@ TEST(CreateProgramFolder, ElsewhereMissingParentsAreCreatedAndPrivate) {
   Places places;
   places.program_folder = dir.Join(".local/share/Varnhold/");
   CreateProgramFolder(places);
+#ifndef _WIN32  // no permission bits on Windows: the folder's ACL decides
   EXPECT_EQ(test::FileMode(dir.Join(".local/share/Varnhold")), 0700);
+#endif
 }
 
 TEST(CreateProgramFolder, AFileInTheWayIsLeftAlone) {

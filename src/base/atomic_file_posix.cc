@@ -107,10 +107,4 @@ FileError AtomicFile::Publish(bool sync_folder) {
   return {};
 }
 
-FileError WriteFileAtomically(const std::string& path, std::string_view content, FileMode mode) {
-  AtomicFile file(path, mode);
-  file.Write(content);
-  return file.Commit();
-}
-
 }  // namespace base

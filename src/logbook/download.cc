@@ -80,28 +80,6 @@ Endpoint ParseEndpoint(const std::string& endpoint) {
   return parsed;
 }
 
-// Every byte but A-Z a-z 0-9 - . _ ~ as %XX, so that no byte of the key can change the
-// request.
-std::string PercentEncoded(std::string_view text) {
-  constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  encoded.reserve(3 * text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-                            (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
-                            byte == '_' || byte == '~';
-    if (unreserved) {
-      encoded += c;
-    } else {
-      encoded += '%';
-      encoded += kHex[byte >> 4];
-      encoded += kHex[byte & 0x0F];
-    }
-  }
-  return encoded;
-}
-
 // Replaces every occurrence of `secret` in `text` by "***".
 void Scrub(std::string& text, std::string_view secret) {
   if (secret.empty()) return;
@@ -225,9 +203,6 @@ bool SetOptions(CURL* curl, const FetchRequest& request, const std::string& addr
 
 }  // namespace
 
-std::string RequestAddress(std::string_view endpoint, std::string_view api_key) {
-  return std::string(endpoint) + "?KEY=" + PercentEncoded(api_key) + "&ACTION=FETCH";
-}
 
 FetchResult FetchLogbook(const FetchRequest& request) {
   const Endpoint endpoint = ParseEndpoint(request.endpoint);

@@ -30,6 +30,10 @@ struct FetchResult {
   std::string reason;  // why not, fit to show the operator; never holds the API key
 };
 
+// Every byte but A-Z a-z 0-9 - . _ ~ as %XX, so that no byte of the key can change the
+// request.
+std::string PercentEncoded(std::string_view text);
+
 // `endpoint` + "?KEY=" + the key percent-encoded (all but A-Z a-z 0-9 - . _ ~) +
 // "&ACTION=FETCH".
 std::string RequestAddress(std::string_view endpoint, std::string_view api_key);

@@ -1,0 +1,34 @@
+// The program's entry on Windows: the locale, the places of its files, the console, and
+// then the program itself.
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/program_folder.h"
+#include "app/startup.h"
+#include "console/backend_windows.h"
+#include "console/console.h"
+
+int main() {
+  // The C library's character set follows the user's ANSI code page, like the rest of the
+  // program's text.
+  std::setlocale(LC_ALL, "");
+
+  // Both checks come before the console is taken over, so that their one line stays
+  // readable.
+  std::string error;
+  const std::optional<app::Places> places = app::PlacesFromEnvironment(error);
+  if (!places) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::unique_ptr<console::WindowsConsoleBackend> backend =
+      console::WindowsConsoleBackend::Create(error);
+  if (!backend) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  console::Console console(*backend);
+  return app::RunProgram(console, *places, &console::WindowsConsoleBackend::TerminationRequested);
+}

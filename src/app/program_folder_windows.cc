@@ -1,0 +1,82 @@
+// The places of the program's files on Windows: the Program folder is
+// %LOCALAPPDATA%\Varnhold\ and the download goes to %TEMP%. The values come from getenv, in
+// the ANSI code page, as every path of the program does (see base/atomic_file_windows.cc).
+// The certificate authorities are the system's store: STATEKEEPER_CA_FILE is not read.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/program_folder.h"
+#include "logbook/download.h"
+
+namespace app {
+namespace {
+
+// The value of an environment variable that is set and not empty.
+std::optional<std::string> NonEmptyEnv(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return std::string(value);
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string WithSeparator(std::string folder) {
+  if (folder.empty() || !IsSeparator(folder.back())) folder += '\\';
+  return folder;
+}
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int length =
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+}  // namespace
+
+std::optional<Places> PlacesFromEnvironment(std::string& error) {
+  Places places;
+  const std::optional<std::string> local = NonEmptyEnv("LOCALAPPDATA");
+  if (!local) {
+    error = "statekeeper: cannot tell where to keep its files: set LOCALAPPDATA";
+    return std::nullopt;
+  }
+  places.creation = Places::Creation::kLastLevel;
+  places.program_folder = WithSeparator(*local) + "Varnhold\\";
+
+  // Without TEMP the download goes into the program's own folder, never a shared one.
+  if (auto temp = NonEmptyEnv("TEMP")) {
+    places.temp_folder = WithSeparator(*temp);
+  } else {
+    places.temp_folder = places.program_folder;
+  }
+
+  places.endpoint =
+      NonEmptyEnv("STATEKEEPER_LOGBOOK_URL").value_or(std::string(logbook::kDefaultEndpoint));
+  return places;
+}
+
+// The folder gets the inherited ACL of its parent: under LOCALAPPDATA that is the user's
+// own, which is what mode 0700 gives elsewhere.
+void CreateProgramFolder(const Places& places) {
+  std::string folder = places.program_folder;
+  while (!folder.empty() && IsSeparator(folder.back())) folder.pop_back();
+  if (places.creation == Places::Creation::kLastLevel) {
+    ::CreateDirectoryW(Wide(folder).c_str(), nullptr);  // one level; the parent must exist
+    return;
+  }
+  // Every missing level, from the top down (past a drive's "C:\"); levels that exist are
+  // not touched.
+  for (size_t i = 1; i <= folder.size(); ++i) {
+    if (i == folder.size() || IsSeparator(folder[i])) {
+      if (folder[i - 1] == ':') continue;
+      ::CreateDirectoryW(Wide(folder.substr(0, i)).c_str(), nullptr);
+    }
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,147 @@
+// Whole-file rewrites on Windows: the new file is created next to the target under a name
+// no other file has (CREATE_NEW), flushed with FlushFileBuffers, and moved over the target
+// with MoveFileExW, which replaces the old file in one step on NTFS.
+//
+// Paths are the program's std::string in the ANSI code page: that is what getenv gives for
+// LOCALAPPDATA and TEMP, and what the console's text conversion uses, so a path built from
+// them converts to UTF-16 with CP_ACP and back without loss.
+//
+// FileMode has no meaning here: a new file gets the inherited ACL of its folder, which for
+// the Program folder under LOCALAPPDATA gives access to the user (and the system) only.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "base/atomic_file.h"
+
+namespace base {
+namespace {
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int length =
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+// The system's message for `code`, without its line break and final full stop, so that it
+// reads like strerror's text.
+std::string ReasonFor(DWORD code) {
+  char* buffer = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string reason;
+  if (length > 0 && buffer != nullptr) reason.assign(buffer, length);
+  if (buffer != nullptr) ::LocalFree(buffer);
+  while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
+                             reason.back() == ' ' || reason.back() == '.')) {
+    reason.pop_back();
+  }
+  if (reason.empty()) reason = "error " + std::to_string(code);
+  return reason;
+}
+
+FileError ErrorFor(const std::string& path, DWORD code) {
+  return {"cannot write " + path + ": " + ReasonFor(code)};
+}
+
+HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
+
+// A name for the new file that differs from one call to the next and between processes.
+std::string CandidateName(const std::string& path, unsigned attempt) {
+  static unsigned counter = 0;
+  char suffix[40];
+  std::snprintf(suffix, sizeof suffix, ".%lx%x%x", ::GetCurrentProcessId(),
+                static_cast<unsigned>(::GetTickCount64() & 0xFFFF), ++counter + attempt);
+  return path + suffix;
+}
+
+}  // namespace
+
+// Moves are written through to disk by MoveFileExW itself (MOVEFILE_WRITE_THROUGH), and a
+// folder cannot be flushed on its own on Windows.
+void SyncFolder(const std::string&) {}
+
+AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
+  // The new file is made next to the old one, so that the move stays in one volume.
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    std::string name = CandidateName(path_, attempt);
+    HANDLE handle = ::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD code = ::GetLastError();
+      if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) continue;
+      error_ = ErrorFor(path_, code);
+      return;
+    }
+    fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd_ < 0) {
+      ::CloseHandle(handle);
+      ::DeleteFileW(Wide(name).c_str());
+      error_ = ErrorFor(path_, ERROR_TOO_MANY_OPEN_FILES);
+      return;
+    }
+    temp_path_ = std::move(name);
+    return;
+  }
+  error_ = ErrorFor(path_, ERROR_FILE_EXISTS);
+}
+
+AtomicFile::~AtomicFile() {
+  if (fd_ >= 0) ::_close(fd_);
+  if (!temp_path_.empty() && !published_) ::DeleteFileW(Wide(temp_path_).c_str());
+}
+
+void AtomicFile::Write(std::string_view data) {
+  if (error_.failed()) return;
+  const HANDLE handle = HandleOf(fd_);
+  while (!data.empty()) {
+    constexpr size_t kMaxPiece = 1 << 30;
+    const DWORD piece = static_cast<DWORD>(data.size() < kMaxPiece ? data.size() : kMaxPiece);
+    DWORD written = 0;
+    if (!::WriteFile(handle, data.data(), piece, &written, nullptr)) {
+      error_ = ErrorFor(path_, ::GetLastError());
+      return;
+    }
+    data.remove_prefix(written);
+    written_ += written;
+  }
+}
+
+FileError AtomicFile::Commit(bool rename_now) {
+  if (committed_) return error_;
+  committed_ = true;
+  if (!error_.failed() && !::FlushFileBuffers(HandleOf(fd_))) {
+    error_ = ErrorFor(path_, ::GetLastError());
+  }
+  if (fd_ >= 0) {
+    if (::_close(fd_) != 0 && !error_.failed()) error_ = ErrorFor(path_, ::GetLastError());
+    fd_ = -1;
+  }
+  if (error_.failed()) return error_;
+  return rename_now ? Publish() : FileError{};
+}
+
+FileError AtomicFile::Publish(bool) {
+  if (!committed_) {
+    FileError error = Commit(false);
+    if (error.failed()) return error;
+  }
+  if (error_.failed() || published_) return error_;
+  if (!::MoveFileExW(Wide(temp_path_).c_str(), Wide(path_).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error_ = ErrorFor(path_, ::GetLastError());
+    return error_;
+  }
+  published_ = true;
+  return {};
+}
+
+}  // namespace base

@@ -1,0 +1,520 @@
+#include "console/backend_windows.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <deque>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "console/windows_translate.h"
+
+namespace console {
+namespace {
+
+// Runs of changed cells closer than this are written as one.
+constexpr int kMergeGap = 4;
+// How often SetScreenSize tries when the console refuses.
+constexpr int kSizeAttempts = 10;
+// How long the control handler waits for the main thread to restore the console before it
+// does so itself; the system ends the process a few seconds after a close event.
+constexpr DWORD kRestoreWaitMs = 2000;
+// The exit code of a process whose console was closed.
+constexpr UINT kClosedExitCode = 0xC000013A;
+// The cursor's size in percent of the cell.
+constexpr DWORD kCursorSize = 10;
+constexpr WORD kDefaultAttribute = 0x07;
+// The longest single wait for input, between looks at the termination flag.
+constexpr DWORD kWaitSliceMs = 20;
+
+// The one backend's state, for the control handler.
+std::mutex g_mutex;  // serialises writes to the console between the handler and the program
+std::atomic<bool> g_termination{false};
+std::atomic<bool> g_restored{false};
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+std::wstring Widen(std::string_view text) {
+  if (text.empty()) return std::wstring();
+  const int length =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+  if (length > 0) {
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  }
+  return wide;
+}
+
+// One UTF-16 character in the ANSI code page; the code page's default character when it
+// has none.
+std::string Narrow(char16_t character) {
+  const wchar_t wide = static_cast<wchar_t>(character);
+  char bytes[8] = {};
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, &wide, 1, bytes, sizeof bytes, nullptr, nullptr);
+  if (length <= 0) return "?";
+  return std::string(bytes, static_cast<std::size_t>(length));
+}
+
+SMALL_RECT WindowRect(SHORT left, SHORT top, SHORT columns, SHORT rows) {
+  return SMALL_RECT{left, top, static_cast<SHORT>(left + columns - 1),
+                    static_cast<SHORT>(top + rows - 1)};
+}
+
+struct ConsoleState {
+  HANDLE output = INVALID_HANDLE_VALUE;        // the process's console screen buffer (not owned)
+  HANDLE input = INVALID_HANDLE_VALUE;         // CONIN$, owned
+  HANDLE owned_output = INVALID_HANDLE_VALUE;  // CONOUT$ when no standard stream is a console
+
+  // What the console had before, to give back.
+  DWORD old_input_mode = 0;
+  DWORD old_output_mode = 0;
+  CONSOLE_CURSOR_INFO old_cursor{};
+  CONSOLE_SCREEN_BUFFER_INFO old_info{};
+  std::wstring old_title;
+  bool title_changed = false;
+  bool size_changed = false;
+  bool handler_installed = false;
+  bool restored = false;
+
+  DWORD input_mode = 0;
+  bool mouse_on = false;
+  std::uint32_t held_buttons = 0;
+  std::deque<InputEvent> queued;
+
+  // The model's last grid and cursor, kept to repaint on our own after a resize.
+  Grid model;
+  int cursor_row = 1;
+  int cursor_column = 1;
+  bool cursor_visible = true;
+  bool size_requested = false;
+  // What the console shows now at the window's top left (`origin`); empty when unknown.
+  Grid painted;
+  COORD origin{0, 0};
+  bool notice_shown = false;
+  int shown_cursor = -1;  // the cursor visibility last set, -1 before the first
+
+  void Restore();
+  void Render(bool full);
+  void ShowNotice(Size window);
+  void WriteRun(const Grid& grid, int row, CellRun run);
+  bool Info(CONSOLE_SCREEN_BUFFER_INFO& info) const {
+    return GetConsoleScreenBufferInfo(output, &info) != 0;
+  }
+  void SetCursorShown(bool visible);
+};
+
+ConsoleState* g_state = nullptr;
+
+// Restores the console and ends the process; for the main thread once termination was
+// requested.
+[[noreturn]] void EndTerminated() {
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_state != nullptr) g_state->Restore();
+    g_restored = true;
+  }
+  ExitProcess(kClosedExitCode);
+}
+
+BOOL WINAPI OnControl(DWORD type) {
+  switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      return TRUE;  // swallowed: Ctrl+C reaches the program as the key 3
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT: {
+      g_termination = true;
+      // The program restores the console at its next wait or drawing; a program busy
+      // elsewhere (a download that has yet to notice) gets it done here.
+      const ULONGLONG until = GetTickCount64() + kRestoreWaitMs;
+      while (!g_restored && GetTickCount64() < until) Sleep(20);
+      std::lock_guard<std::mutex> lock(g_mutex);
+      if (g_state != nullptr) g_state->Restore();
+      g_restored = true;
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+struct WindowsConsoleBackend::State : ConsoleState {};
+
+WindowsConsoleBackend::WindowsConsoleBackend(std::unique_ptr<State> state)
+    : state_(std::move(state)) {}
+
+std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(std::string& error) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_state != nullptr) {
+    error = "statekeeper: the console is already in use";
+    return nullptr;
+  }
+  auto state = std::make_unique<State>();
+  State& s = *state;
+  HANDLE standard_output = GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE standard_error = GetStdHandle(STD_ERROR_HANDLE);
+  if (IsConsole(standard_output)) {
+    s.output = standard_output;
+  } else if (IsConsole(standard_error)) {
+    s.output = standard_error;
+  } else {
+    s.owned_output =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    s.output = s.owned_output;
+  }
+  if (!IsConsole(s.output) || !s.Info(s.old_info)) {
+    if (s.owned_output != INVALID_HANDLE_VALUE) CloseHandle(s.owned_output);
+    error = "statekeeper: no console to run in";
+    return nullptr;
+  }
+  s.input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+  if (!IsConsole(s.input)) {
+    if (s.input != INVALID_HANDLE_VALUE) CloseHandle(s.input);
+    if (s.owned_output != INVALID_HANDLE_VALUE) CloseHandle(s.owned_output);
+    error = "statekeeper: cannot read the console's input (CONIN$)";
+    return nullptr;
+  }
+
+  GetConsoleMode(s.input, &s.old_input_mode);
+  GetConsoleMode(s.output, &s.old_output_mode);
+  GetConsoleCursorInfo(s.output, &s.old_cursor);
+  std::vector<wchar_t> title(4096, L'\0');
+  const DWORD title_length = GetConsoleTitleW(title.data(), static_cast<DWORD>(title.size()));
+  s.old_title.assign(title.data(), std::min<std::size_t>(title_length, title.size()));
+
+  // Raw key records: no line editing, no echo, Ctrl+C as the character 3, no quick-edit
+  // selection eating the clicks; window size changes are reported. Mouse input follows
+  // SetMouseReporting.
+  s.input_mode = ENABLE_EXTENDED_FLAGS | ENABLE_WINDOW_INPUT;
+  SetConsoleMode(s.input, s.input_mode);
+  SetConsoleMode(s.output, ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);
+  s.handler_installed = SetConsoleCtrlHandler(OnControl, TRUE) != 0;
+
+  g_termination = false;
+  g_restored = false;
+  std::unique_ptr<WindowsConsoleBackend> backend(new WindowsConsoleBackend(std::move(state)));
+  g_state = backend->state_.get();
+  return backend;
+}
+
+bool WindowsConsoleBackend::TerminationRequested() { return g_termination; }
+
+WindowsConsoleBackend::~WindowsConsoleBackend() {
+  State& s = *state_;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    s.Restore();
+    g_state = nullptr;
+  }
+  if (s.handler_installed) SetConsoleCtrlHandler(OnControl, FALSE);
+  if (s.input != INVALID_HANDLE_VALUE) CloseHandle(s.input);
+  if (s.owned_output != INVALID_HANDLE_VALUE) CloseHandle(s.owned_output);
+}
+
+// The modes, cursor, buffer and window size and title from before; the cells that the
+// program drew are blanked in the old colours and the cursor put at their top left, so
+// that what comes after (the shell's prompt) starts on a clean window. Safe to call twice.
+// Called with g_mutex held.
+void ConsoleState::Restore() {
+  if (restored) return;
+  restored = true;
+  const WORD attribute = old_info.wAttributes != 0 ? old_info.wAttributes : kDefaultAttribute;
+  CONSOLE_SCREEN_BUFFER_INFO now{};
+  if (!model.cells.empty() && Info(now)) {
+    DWORD written = 0;
+    for (int row = 0; row < model.rows; ++row) {
+      const COORD start{origin.X, static_cast<SHORT>(origin.Y + row)};
+      if (start.Y >= now.dwSize.Y) break;
+      const DWORD length =
+          static_cast<DWORD>(std::min<int>(model.columns, now.dwSize.X - origin.X));
+      FillConsoleOutputCharacterW(output, L' ', length, start, &written);
+      FillConsoleOutputAttribute(output, attribute, length, start, &written);
+    }
+  }
+  if (size_changed) {
+    // Back to the old buffer: shrink the window where the old buffer is smaller, set the
+    // buffer, then the old window.
+    if (Info(now)) {
+      const SHORT columns = std::min<SHORT>(
+          static_cast<SHORT>(now.srWindow.Right - now.srWindow.Left + 1), old_info.dwSize.X);
+      const SHORT rows = std::min<SHORT>(
+          static_cast<SHORT>(now.srWindow.Bottom - now.srWindow.Top + 1), old_info.dwSize.Y);
+      const SMALL_RECT small = WindowRect(0, 0, columns, rows);
+      SetConsoleWindowInfo(output, TRUE, &small);
+    }
+    SetConsoleScreenBufferSize(output, old_info.dwSize);
+    SetConsoleWindowInfo(output, TRUE, &old_info.srWindow);
+  }
+  SetConsoleTextAttribute(output, old_info.wAttributes);
+  SetConsoleCursorPosition(output, size_changed ? COORD{0, 0} : origin);
+  if (old_cursor.dwSize != 0) SetConsoleCursorInfo(output, &old_cursor);
+  if (title_changed) SetConsoleTitleW(old_title.c_str());
+  SetConsoleMode(input, old_input_mode);
+  SetConsoleMode(output, old_output_mode);
+  FlushConsoleInputBuffer(input);
+}
+
+Size WindowsConsoleBackend::TerminalSize() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!state_->Info(info)) return Size{};
+  return Size{info.srWindow.Bottom - info.srWindow.Top + 1,
+              info.srWindow.Right - info.srWindow.Left + 1};
+}
+
+std::int64_t WindowsConsoleBackend::NowMs() { return static_cast<std::int64_t>(GetTickCount64()); }
+
+void WindowsConsoleBackend::SetTitle(std::string_view title) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  state_->title_changed = true;
+  SetConsoleTitleW(Widen(title).c_str());
+}
+
+void WindowsConsoleBackend::SetMouseReporting(bool on) {
+  State& s = *state_;
+  if (on == s.mouse_on) return;
+  s.mouse_on = on;
+  s.held_buttons = 0;
+  if (on) {
+    s.input_mode |= ENABLE_MOUSE_INPUT;
+  } else {
+    s.input_mode &= ~static_cast<DWORD>(ENABLE_MOUSE_INPUT);
+  }
+  SetConsoleMode(s.input, s.input_mode);
+}
+
+void WindowsConsoleBackend::RequestSize(Size size) {
+  if (g_termination) EndTerminated();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  State& s = *state_;
+  s.size_requested = true;
+  if (size.rows < 1 || size.columns < 1 || size.rows > SHRT_MAX || size.columns > SHRT_MAX) return;
+  const auto columns = static_cast<SHORT>(size.columns);
+  const auto rows = static_cast<SHORT>(size.rows);
+
+  // The window's place on the desktop, to put it back after the console resized it.
+  HWND window = GetConsoleWindow();
+  RECT desktop_rect{};
+  const bool have_rect = window != nullptr && GetWindowRect(window, &desktop_rect);
+
+  s.size_changed = true;
+  for (int attempt = 0; attempt < kSizeAttempts; ++attempt) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!s.Info(info)) break;
+    const SHORT window_columns = static_cast<SHORT>(info.srWindow.Right - info.srWindow.Left + 1);
+    const SHORT window_rows = static_cast<SHORT>(info.srWindow.Bottom - info.srWindow.Top + 1);
+    if (info.dwSize.X == columns && info.dwSize.Y == rows && window_columns == columns &&
+        window_rows == rows && info.srWindow.Left == 0 && info.srWindow.Top == 0) {
+      break;
+    }
+    // A window no larger than the new buffer at its top left, so that the buffer may shrink
+    // under it; then the buffer; then the window over all of it.
+    const SMALL_RECT small =
+        WindowRect(0, 0, std::min(window_columns, columns), std::min(window_rows, rows));
+    SetConsoleWindowInfo(s.output, TRUE, &small);
+    SetConsoleScreenBufferSize(s.output, COORD{columns, rows});
+    const SMALL_RECT full = WindowRect(0, 0, columns, rows);
+    SetConsoleWindowInfo(s.output, TRUE, &full);
+    Sleep(attempt == 0 ? 0 : 10);
+  }
+  if (have_rect) {
+    SetWindowPos(window, nullptr, desktop_rect.left, desktop_rect.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  s.painted = Grid{};  // the buffer was cut or cleared: paint everything again
+  s.origin = COORD{0, 0};
+}
+
+void WindowsConsoleBackend::Present(const Grid& grid, int cursor_row, int cursor_column,
+                                    bool cursor_visible) {
+  if (g_termination) EndTerminated();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  State& s = *state_;
+  s.model = grid;
+  s.cursor_row = cursor_row;
+  s.cursor_column = cursor_column;
+  s.cursor_visible = cursor_visible;
+  s.Render(false);
+}
+
+void ConsoleState::SetCursorShown(bool visible) {
+  const int wanted = visible ? 1 : 0;
+  if (wanted == shown_cursor) return;
+  const CONSOLE_CURSOR_INFO cursor{kCursorSize, visible ? TRUE : FALSE};
+  SetConsoleCursorInfo(output, &cursor);
+  shown_cursor = wanted;
+}
+
+void ConsoleState::Render(bool full) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!Info(info)) return;
+  const Size window{info.srWindow.Bottom - info.srWindow.Top + 1,
+                    info.srWindow.Right - info.srWindow.Left + 1};
+  if (size_requested && (window.rows < model.rows || window.columns < model.columns)) {
+    // Instead of a clipped screen (where clicks would not match the cells), a short notice.
+    ShowNotice(window);
+    return;
+  }
+  const COORD origin_now{info.srWindow.Left, info.srWindow.Top};
+  if (full || notice_shown || painted.rows != model.rows || painted.columns != model.columns ||
+      origin_now.X != origin.X || origin_now.Y != origin.Y) {
+    if (notice_shown || full) {
+      // What lies beyond the screen (a larger window) is blank.
+      DWORD written = 0;
+      for (SHORT row = 0; row < window.rows; ++row) {
+        const COORD start{info.srWindow.Left, static_cast<SHORT>(info.srWindow.Top + row)};
+        FillConsoleOutputCharacterW(output, L' ', static_cast<DWORD>(window.columns), start,
+                                    &written);
+        FillConsoleOutputAttribute(output, kDefaultAttribute, static_cast<DWORD>(window.columns),
+                                   start, &written);
+      }
+    }
+    // No cell of the model holds U+FFFFFFFF, so every cell is written.
+    painted =
+        Grid{model.rows, model.columns, std::vector<Cell>(model.cells.size(), Cell{0xFFFFFFFF, 0})};
+    origin = origin_now;
+    notice_shown = false;
+  }
+  const int rows = std::min(model.rows, info.dwSize.Y - static_cast<int>(origin.Y));
+  const int columns = std::min(model.columns, info.dwSize.X - static_cast<int>(origin.X));
+  for (int row = 0; row < rows; ++row) {
+    const Cell* wanted = &model.at(row, 0);
+    Cell* shown = &painted.at(row, 0);
+    for (const CellRun& run : ChangedRuns(wanted, shown, columns, kMergeGap)) {
+      WriteRun(model, row, run);
+      std::copy(wanted + run.begin, wanted + run.end, shown + run.begin);
+    }
+  }
+  if (rows > 0 && columns > 0) {
+    const COORD cursor{static_cast<SHORT>(origin.X + std::clamp(cursor_column - 1, 0, columns - 1)),
+                       static_cast<SHORT>(origin.Y + std::clamp(cursor_row - 1, 0, rows - 1))};
+    SetConsoleCursorPosition(output, cursor);
+  }
+  SetCursorShown(cursor_visible);
+}
+
+void ConsoleState::WriteRun(const Grid& grid, int row, CellRun run) {
+  const int length = run.end - run.begin;
+  std::vector<CHAR_INFO> cells(static_cast<std::size_t>(length));
+  for (int i = 0; i < length; ++i) {
+    const Cell& cell = grid.at(row, run.begin + i);
+    cells[static_cast<std::size_t>(i)].Char.UnicodeChar =
+        static_cast<WCHAR>(CellCharacter(cell.character));
+    cells[static_cast<std::size_t>(i)].Attributes = cell.attribute;
+  }
+  const auto top = static_cast<SHORT>(origin.Y + row);
+  SMALL_RECT region{static_cast<SHORT>(origin.X + run.begin), top,
+                    static_cast<SHORT>(origin.X + run.end - 1), top};
+  WriteConsoleOutputW(output, cells.data(), COORD{static_cast<SHORT>(length), 1}, COORD{0, 0},
+                      &region);
+}
+
+void ConsoleState::ShowNotice(Size window) {
+  const std::string lines[] = {
+      "Please make this window at least " + std::to_string(model.columns) + " x " +
+          std::to_string(model.rows),
+      "(now " + std::to_string(window.columns) + " x " + std::to_string(window.rows) + ")"};
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!Info(info)) return;
+  DWORD written = 0;
+  for (SHORT row = 0; row < window.rows; ++row) {
+    const COORD start{info.srWindow.Left, static_cast<SHORT>(info.srWindow.Top + row)};
+    FillConsoleOutputCharacterW(output, L' ', static_cast<DWORD>(window.columns), start, &written);
+    FillConsoleOutputAttribute(output, kDefaultAttribute, static_cast<DWORD>(window.columns), start,
+                               &written);
+  }
+  const int top = std::max(0, window.rows / 2 - 1);
+  for (int offset = 0; offset < 2 && top + offset < window.rows; ++offset) {
+    const std::string& text = lines[offset];
+    const int length = std::min(static_cast<int>(text.size()), window.columns);
+    const std::wstring wide(text.begin(), text.begin() + length);
+    const COORD start{
+        static_cast<SHORT>(info.srWindow.Left + std::max(0, (window.columns - length) / 2)),
+        static_cast<SHORT>(info.srWindow.Top + top + offset)};
+    WriteConsoleOutputCharacterW(output, wide.c_str(), static_cast<DWORD>(length), start, &written);
+  }
+  SetCursorShown(false);
+  notice_shown = true;
+  painted = Grid{};
+}
+
+std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
+    std::optional<std::int64_t> deadline_ms) {
+  State& s = *state_;
+  for (;;) {
+    if (g_termination) EndTerminated();
+    if (!s.queued.empty()) {
+      InputEvent event = std::move(s.queued.front());
+      s.queued.pop_front();
+      return event;
+    }
+    const std::int64_t now = NowMs();
+    if (deadline_ms && now >= *deadline_ms) return std::nullopt;
+    // Looks at the input without waiting and sleeps a slice when there is none, so that a
+    // close of the console is noticed within a slice also while no input comes.
+    INPUT_RECORD records[64];
+    DWORD available = 0;
+    if (!PeekConsoleInputW(s.input, records, 64, &available)) {
+      g_termination = true;
+      continue;
+    }
+    if (available == 0) {
+      DWORD slice = kWaitSliceMs;
+      if (deadline_ms)
+        slice = static_cast<DWORD>(std::min<std::int64_t>(*deadline_ms - now, kWaitSliceMs));
+      Sleep(slice);
+      continue;
+    }
+    DWORD read = 0;
+    if (!ReadConsoleInputW(s.input, records, available, &read)) {
+      g_termination = true;
+      continue;
+    }
+    for (DWORD i = 0; i < read; ++i) {
+      const INPUT_RECORD& record = records[i];
+      if (record.EventType == KEY_EVENT) {
+        const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+        const WinKeyRecord plain{key.bKeyDown != 0, key.wVirtualKeyCode, key.wVirtualScanCode,
+                                 static_cast<char16_t>(key.uChar.UnicodeChar),
+                                 key.dwControlKeyState};
+        const std::optional<WinKey> translated = TranslateKey(plain);
+        if (!translated) continue;
+        InputEvent event;
+        event.type = InputEvent::Type::kKey;
+        if (translated->kind == WinKey::Kind::kExtended) {
+          event.key = std::string{'\0', static_cast<char>(translated->scan_code)};
+        } else {
+          event.key = Narrow(translated->character);
+        }
+        s.queued.push_back(std::move(event));
+      } else if (record.EventType == MOUSE_EVENT) {
+        const MOUSE_EVENT_RECORD& mouse = record.Event.MouseEvent;
+        const WinMouseRecord plain{mouse.dwMousePosition.X, mouse.dwMousePosition.Y,
+                                   mouse.dwButtonState, mouse.dwEventFlags};
+        for (InputEvent& event : TranslateMouse(plain, s.held_buttons, s.origin.X, s.origin.Y)) {
+          if (!s.mouse_on || s.notice_shown || event.row < 1 || event.column < 1 ||
+              event.row > s.model.rows || event.column > s.model.columns) {
+            continue;  // not on a cell of the program's screen
+          }
+          s.queued.push_back(std::move(event));
+        }
+      } else if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (!s.model.cells.empty()) s.Render(true);
+      }
+    }
+  }
+}
+
+}  // namespace console
