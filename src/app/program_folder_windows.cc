@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/program_folder.h"
+#include "base/ansi_text_windows.h"
 #include "logbook/download.h"
 
 namespace app {
@@ -27,13 +28,9 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
+// A name that is not valid in the ANSI code page widens to "", so the call fails.
 std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
+  return base::WidenAnsi(text).value_or(std::wstring());
 }
 
 }  // namespace

@@ -16,40 +16,17 @@
 #include <cstdio>
 #include <string>
 
+#include "base/ansi_text_windows.h"
 #include "base/atomic_file.h"
 
 namespace base {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-// The system's message for `code`, without its line break and final full stop, so that it
-// reads like strerror's text.
-std::string ReasonFor(DWORD code) {
-  char* buffer = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string reason;
-  if (length > 0 && buffer != nullptr) reason.assign(buffer, length);
-  if (buffer != nullptr) ::LocalFree(buffer);
-  while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
-                             reason.back() == ' ' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  if (reason.empty()) reason = "error " + std::to_string(code);
-  return reason;
-}
+// A name that is not valid in the ANSI code page widens to "", so the call fails.
+std::wstring Wide(const std::string& text) { return WidenAnsi(text).value_or(std::wstring()); }
 
 FileError ErrorFor(const std::string& path, DWORD code) {
-  return {"cannot write " + path + ": " + ReasonFor(code)};
+  return {"cannot write " + path + ": " + SystemErrorText(code)};
 }
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }

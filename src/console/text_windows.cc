@@ -4,18 +4,13 @@
 #include <windows.h>
 
 #include "console/text.h"
+#include "console/text_platform.h"
 
 namespace console {
-namespace {
-
-struct Decoded {
-  char32_t character;
-  std::size_t length;  // bytes taken from the text, at least 1
-};
 
 // The character at the start of `text` (not empty), or U+FFFD for its first byte when no
 // valid character of the code page starts there.
-Decoded DecodeFirst(std::string_view text) {
+DecodedCharacter DecodeFirstCharacter(std::string_view text) {
   const auto first = static_cast<unsigned char>(text[0]);
   if (first == 0) return {0, 1};
   const std::size_t length = IsDBCSLeadByteEx(CP_ACP, first) ? 2 : 1;
@@ -25,28 +20,6 @@ Decoded DecodeFirst(std::string_view text) {
                                         static_cast<int>(length), wide, 2);
   if (count != 1) return {kReplacementCharacter, 1};
   return {static_cast<char32_t>(wide[0]), length};
-}
-
-}  // namespace
-
-std::u32string DecodeText(std::string_view text) {
-  std::u32string characters;
-  characters.reserve(text.size());
-  while (!text.empty()) {
-    const Decoded decoded = DecodeFirst(text);
-    characters.push_back(decoded.character);
-    text.remove_prefix(decoded.length);
-  }
-  return characters;
-}
-
-std::size_t CharacterCount(std::string_view text) {
-  std::size_t count = 0;
-  while (!text.empty()) {
-    text.remove_prefix(DecodeFirst(text).length);
-    ++count;
-  }
-  return count;
 }
 
 std::optional<std::string> EncodeCharacter(char32_t character) {
@@ -61,20 +34,6 @@ std::optional<std::string> EncodeCharacter(char32_t character) {
                                          sizeof buffer, nullptr, &used_default);
   if (length <= 0 || used_default) return std::nullopt;
   return std::string(buffer, static_cast<std::size_t>(length));
-}
-
-std::string EncodeText(std::u32string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (const char32_t character : text) {
-    const std::optional<std::string> encoded = EncodeCharacter(character);
-    if (encoded) {
-      bytes += *encoded;
-    } else {
-      bytes += '?';
-    }
-  }
-  return bytes;
 }
 
 }  // namespace console
