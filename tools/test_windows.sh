@@ -13,7 +13,8 @@ jobs=${JOBS:-2}
 ./tools/install_deps.sh --with-windows
 
 export WINEDEBUG=-all
-# Wine takes its ANSI code page from the locale: pinned, so that the tests see 1252.
+# Wine takes its code pages from the locale. The programs' manifest makes the ANSI code
+# page UTF-8 whatever the locale; the pinned locale keeps the rest the same everywhere.
 export LC_ALL=C.UTF-8
 export WINEARCH=win64
 wine_root=$(mktemp -d /tmp/statekeeper-wine.XXXXXX)

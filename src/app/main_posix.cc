@@ -14,6 +14,8 @@
 
 int main() {
   std::setlocale(LC_ALL, "");
+  // Numbers are written with a full stop whatever the user's locale says.
+  std::setlocale(LC_NUMERIC, "C");
   // A disk that fills up, or a file size limit, must come back as a write error that
   // leaves the old files in place, not as a signal that kills the program mid-write.
   ::signal(SIGXFSZ, SIG_IGN);

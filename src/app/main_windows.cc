@@ -1,6 +1,5 @@
-// The program's entry on Windows: the locale, the places of its files, the console, and
+// The program's entry on Windows: the places of its files, the console, and
 // then the program itself.
-#include <clocale>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -11,10 +10,6 @@
 #include "console/console.h"
 
 int main() {
-  // The C library's character set follows the user's ANSI code page, like the rest of the
-  // program's text.
-  std::setlocale(LC_ALL, "");
-
   // Both checks come before the console is taken over, so that their one line stays
   // readable.
   std::string error;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace base {
 namespace {
 
@@ -21,7 +23,25 @@ TEST(UpperCase, LettersAndTheSevenAccentedOnesOnly) {
       {"\xA4x", "\xA4X"},                // a stray continuation byte stays
       {"", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(UpperCase(c.in), c.out) << c.in;
+  for (const Case& c : cases) EXPECT_EQ(UpperCase(c.in, LetterEncoding::kUtf8), c.out) << c.in;
+}
+
+TEST(UpperCase, CodePage437ChangesItsSevenLettersAndNoOtherByte) {
+  std::string every_byte;
+  for (int byte = 1; byte < 256; ++byte) every_byte += static_cast<char>(byte);
+  const std::string upper = UpperCase(every_byte, LetterEncoding::kCodePage437);
+  ASSERT_EQ(upper.size(), every_byte.size());
+  const std::pair<unsigned char, unsigned char> letters[] = {
+      {0x84, 0x8E}, {0x94, 0x99}, {0x81, 0x9A}, {0x82, 0x90},
+      {0xA4, 0xA5}, {0x86, 0x8F}, {0x87, 0x80}};  // ä ö ü é ñ å ç
+  for (int byte = 1; byte < 256; ++byte) {
+    unsigned char expected = static_cast<unsigned char>(byte);
+    if (byte >= 'a' && byte <= 'z') expected = static_cast<unsigned char>(byte - 'a' + 'A');
+    for (const auto& [lower, capital] : letters) {
+      if (byte == lower) expected = capital;
+    }
+    EXPECT_EQ(static_cast<unsigned char>(upper[byte - 1]), expected) << "byte " << byte;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
+// The conversions that are the same on every platform, built on DecodeFirstCharacter and
+// EncodeCharacter of text_posix.cc or text_windows.cc.
 #include "console/text.h"
-
-#include "console/text_platform.h"
 
 namespace console {
 
@@ -22,6 +22,16 @@ std::size_t CharacterCount(std::string_view text) {
     ++count;
   }
   return count;
+}
+
+CharacterPrefix FirstCharacters(std::string_view text, int characters) {
+  std::size_t bytes = 0;
+  int count = 0;
+  while (count < characters && bytes < text.size()) {
+    bytes += DecodeFirstCharacter(text.substr(bytes)).length;
+    ++count;
+  }
+  return {text.substr(0, bytes), count};
 }
 
 std::string EncodeText(std::u32string_view text) {

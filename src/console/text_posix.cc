@@ -3,7 +3,6 @@
 #include <cwchar>
 
 #include "console/text.h"
-#include "console/text_platform.h"
 
 namespace console {
 
