@@ -32,6 +32,9 @@ std::optional<Places> PlacesFromEnvironment(std::string& error);
 // the files that cannot be written then are left as they were.
 void CreateProgramFolder(const Places& places);
 
+// The value of the environment variable `name` when it is set and not empty.
+std::optional<std::string> NonEmptyEnv(const char* name);
+
 }  // namespace app
 
 #endif  // STATEKEEPER_APP_PROGRAM_FOLDER_H_

@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 
 #include "app/program_folder.h"
@@ -9,13 +8,6 @@
 
 namespace app {
 namespace {
-
-// The value of an environment variable that is set and not empty.
-std::optional<std::string> NonEmptyEnv(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || *value == '\0') return std::nullopt;
-  return std::string(value);
-}
 
 std::string WithSeparator(std::string folder) {
   if (folder.empty() || folder.back() != '/') folder += '/';

@@ -4,7 +4,6 @@
 // The certificate authorities are the system's store: STATEKEEPER_CA_FILE is not read.
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "app/program_folder.h"
@@ -13,13 +12,6 @@
 
 namespace app {
 namespace {
-
-// The value of an environment variable that is set and not empty.
-std::optional<std::string> NonEmptyEnv(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || *value == '\0') return std::nullopt;
-  return std::string(value);
-}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 

@@ -315,29 +315,27 @@ std::string CertificateProblem(DWORD flags, DWORD error, HINTERNET request) {
     return SelfSigned(request) ? "self-signed certificate"
                                : "issued by an authority that is not trusted";
   }
-  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID) ||
-      error == ERROR_WINHTTP_SECURE_CERT_CN_INVALID) {
-    return "it is not for this host name";
-  }
-  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID) ||
-      error == ERROR_WINHTTP_SECURE_CERT_DATE_INVALID) {
-    return "certificate has expired or is not yet valid";
-  }
-  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED) ||
-      error == ERROR_WINHTTP_SECURE_CERT_REVOKED) {
-    return "certificate revoked";
-  }
-  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED) ||
-      error == ERROR_WINHTTP_SECURE_CERT_REV_FAILED) {
-    return "its revocation could not be checked";
-  }
-  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE) ||
-      error == ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE) {
-    return "it is not for a server";
-  }
-  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT) ||
-      error == ERROR_WINHTTP_SECURE_INVALID_CERT) {
-    return "invalid certificate";
+  struct Problem {
+    DWORD flag;
+    DWORD error;
+    const char* text;
+  };
+  static constexpr Problem kProblems[] = {
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID, ERROR_WINHTTP_SECURE_CERT_CN_INVALID,
+       "it is not for this host name"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID, ERROR_WINHTTP_SECURE_CERT_DATE_INVALID,
+       "certificate has expired or is not yet valid"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED, ERROR_WINHTTP_SECURE_CERT_REVOKED,
+       "certificate revoked"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED, ERROR_WINHTTP_SECURE_CERT_REV_FAILED,
+       "its revocation could not be checked"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE, ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE,
+       "it is not for a server"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT, ERROR_WINHTTP_SECURE_INVALID_CERT,
+       "invalid certificate"},
+  };
+  for (const Problem& problem : kProblems) {
+    if ((flags & problem.flag) || error == problem.error) return problem.text;
   }
   return "";
 }

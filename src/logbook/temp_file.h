@@ -42,6 +42,9 @@ class TempFile {
   std::int64_t bytes_written() const { return bytes_written_; }
 
  private:
+  // Closes a descriptor of this platform's C runtime, ignoring what it returns.
+  static void CloseDescriptor(int fd);
+
   std::string path_;
   int fd_ = -1;
   std::int64_t bytes_written_ = 0;

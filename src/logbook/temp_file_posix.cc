@@ -17,29 +17,7 @@ std::string SystemError(std::string_view what, const std::string& path, int erro
 
 }  // namespace
 
-TempFile::~TempFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-TempFile::TempFile(TempFile&& other) noexcept
-    : path_(std::move(other.path_)),
-      fd_(std::exchange(other.fd_, -1)),
-      bytes_written_(other.bytes_written_),
-      error_(std::move(other.error_)) {
-  other.path_.clear();
-}
-
-TempFile& TempFile::operator=(TempFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    path_ = std::move(other.path_);
-    other.path_.clear();
-    fd_ = std::exchange(other.fd_, -1);
-    bytes_written_ = other.bytes_written_;
-    error_ = std::move(other.error_);
-  }
-  return *this;
-}
+void TempFile::CloseDescriptor(int fd) { ::close(fd); }
 
 std::string TempFile::Open(const std::string& path) {
   if (fd_ >= 0) return "the temporary file is already open";

@@ -53,29 +53,7 @@ bool IsReparsePoint(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& information
 
 }  // namespace
 
-TempFile::~TempFile() {
-  if (fd_ >= 0) ::_close(fd_);
-}
-
-TempFile::TempFile(TempFile&& other) noexcept
-    : path_(std::move(other.path_)),
-      fd_(std::exchange(other.fd_, -1)),
-      bytes_written_(other.bytes_written_),
-      error_(std::move(other.error_)) {
-  other.path_.clear();
-}
-
-TempFile& TempFile::operator=(TempFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::_close(fd_);
-    path_ = std::move(other.path_);
-    other.path_.clear();
-    fd_ = std::exchange(other.fd_, -1);
-    bytes_written_ = other.bytes_written_;
-    error_ = std::move(other.error_);
-  }
-  return *this;
-}
+void TempFile::CloseDescriptor(int fd) { ::_close(fd); }
 
 std::string TempFile::Open(const std::string& path) {
   if (fd_ >= 0) return "the temporary file is already open";
