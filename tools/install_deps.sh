@@ -10,8 +10,10 @@ packages=(g++ make cmake ninja-build pkg-config libncurses-dev ncurses-base
 for option in "$@"; do
   case "$option" in
     --with-fuzz) packages+=(clang libclang-rt-dev) ;;
-    # The Windows cross-build, and wine to run its tests (tools/test_windows.sh).
-    --with-windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
+    # The Windows cross-build, wine to run its tests, and a virtual display with key,
+    # mouse and screenshot tools for its console window (tools/test_windows.sh).
+    --with-windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest
+                               xvfb xdotool x11-apps) ;;
     *) echo "usage: $0 [--with-fuzz] [--with-windows]" >&2; exit 2 ;;
   esac
 done

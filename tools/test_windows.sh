@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program and its tests with mingw-w64 and runs the tests under
-# wine, in a throwaway wine prefix, then checks that statekeeper.exe needs only DLLs that
-# come with Windows. Every wine step is bounded in time, so that a stuck wine helper
-# process fails the run instead of hanging it.
+# wine, in a throwaway wine prefix: the unit tests and the download against the test
+# logbook service with no display, then the console backend's tests and statekeeper.exe
+# itself in console windows on a virtual display (tools/windows_e2e.py). Last it checks
+# that statekeeper.exe needs only DLLs that come with Windows. Every wine step is bounded
+# in time, so that a stuck wine helper process fails the run instead of hanging it.
 #
 #   tools/test_windows.sh [build folder]      (default build-win)
 set -euo pipefail
@@ -21,7 +23,10 @@ wine_root=$(mktemp -d /tmp/statekeeper-wine.XXXXXX)
 export WINEPREFIX=$wine_root/prefix
 mkdir -p "$WINEPREFIX"
 
+service=$wine_root/service
+
 finish() {
+  python3 tools/fake_logbook.py --state-dir "$service" --stop >/dev/null 2>&1 || true
   # The helper processes of wine (services.exe and the rest) live as long as the server.
   timeout 30 wineserver -k >/dev/null 2>&1 || true
   timeout 30 wineserver -w >/dev/null 2>&1 || true
@@ -47,7 +52,12 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 cmake --build "$build" -j "$jobs"
 echo "built in $(( $(date +%s) - start )) s"
 
+# The download tests reach the service through its state folder, named as wine sees it.
+python3 tools/fake_logbook.py --state-dir "$service" --daemon --lifetime 900
+export STATEKEEPER_TEST_SERVICE_DIR="Z:${service//\//\\}"
 (cd "$build" && timeout 900 ctest --output-on-failure -j "$jobs" --timeout 120 </dev/null)
+
+timeout 300 python3 tools/windows_e2e.py "$build" </dev/null
 
 # Only DLLs that every Windows has: a missing DLL makes the program exit with no message.
 allowed='^(kernel32|user32|advapi32|msvcrt|winhttp|crypt32|ws2_32|bcrypt|shell32|ole32)\.dll$'

@@ -8,11 +8,10 @@
 // the good-path tests run only when STATEKEEPER_TEST_CA_TRUSTED=1 says the authority was
 // put there by hand (adding it from here would ask the operator to confirm).
 
-// In this order: <winsock2.h> before <windows.h>, which <wincrypt.h> builds on.
+// <winsock2.h> must come before <windows.h>.
 // clang-format off
 #include <winsock2.h>
 #include <windows.h>
-#include <wincrypt.h>
 // clang-format on
 
 #include <gtest/gtest.h>
@@ -20,86 +19,23 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "logbook/download.h"
+#include "test_util.h"
+#include "windows/trusted_authority.h"
 
 namespace logbook {
 namespace {
 
 constexpr char kKey[] = "SECRET-KEY-4711";
 
-// ---- files ------------------------------------------------------------------------------
-
-std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-  ASSERT_TRUE(out.good()) << "cannot write " << path;
-}
-
-bool FileExists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A fresh folder under the system's temporary folder, removed with what it holds.
-class ScopedTempDir {
- public:
-  ScopedTempDir() {
-    char base[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathA(sizeof base, base);
-    static int serial = 0;
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-      std::string candidate = std::string(base, length) + "statekeeper-test-" +
-                              std::to_string(::GetCurrentProcessId()) + "-" +
-                              std::to_string(++serial);
-      if (::CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
-    }
-    if (path_.empty()) {
-      ADD_FAILURE() << "cannot create a temporary folder";
-      std::abort();
-    }
-  }
-  ~ScopedTempDir() { Remove(path_); }
-  ScopedTempDir(const ScopedTempDir&) = delete;
-  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
-
-  std::string Join(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  static void Remove(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    const HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string child = path + "\\" + name;
-        const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                            !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-        if (folder) {
-          Remove(child);
-        } else if (!::DeleteFileA(child.c_str())) {
-          ::RemoveDirectoryA(child.c_str());  // a link to a folder
-        }
-      } while (::FindNextFileA(search, &found));
-      ::FindClose(search);
-    }
-    ::RemoveDirectoryA(path.c_str());
-  }
-
-  std::string path_;
-};
+using test::FileExists;
+using test::ReadFile;
+using test::ScopedTempDir;
+using test::WriteFile;
 
 // ---- the test logbook service -----------------------------------------------------------
 
@@ -152,61 +88,6 @@ bool UnderWine() {
   return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-// The test authority in the current user's root store for as long as the tests run. The
-// store is closed after each change, which is when wine writes it out.
-class TrustedAuthority {
- public:
-  // The registry part of the root store itself: the system store that wine opens for
-  // "ROOT" also holds the host's authorities, and a deletion through it does not reach
-  // the registry.
-  static HCERTSTORE OpenRootStore() {
-    return ::CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER,
-                           L"ROOT");
-  }
-
-  explicit TrustedAuthority(const std::string& pem_path) {
-    const std::string pem = ReadFile(pem_path).value_or("");
-    DWORD length = 0;
-    if (pem.empty() ||
-        !::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
-                                CRYPT_STRING_BASE64HEADER, nullptr, &length, nullptr, nullptr)) {
-      return;
-    }
-    der_.resize(length);
-    if (!::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
-                                CRYPT_STRING_BASE64HEADER, der_.data(), &length, nullptr,
-                                nullptr)) {
-      return;
-    }
-    const HCERTSTORE store = OpenRootStore();
-    if (store == nullptr) return;
-    ok_ = ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der_.data(), length,
-                                             CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != 0;
-    ::CertCloseStore(store, 0);
-  }
-  ~TrustedAuthority() {
-    if (!ok_) return;
-    const HCERTSTORE store = OpenRootStore();
-    if (store == nullptr) return;
-    const PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(X509_ASN_ENCODING, der_.data(),
-                                                                 static_cast<DWORD>(der_.size()));
-    if (wanted != nullptr) {
-      const PCCERT_CONTEXT found = ::CertFindCertificateInStore(
-          store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr);
-      if (found != nullptr) ::CertDeleteCertificateFromStore(found);  // frees `found`
-      ::CertFreeCertificateContext(wanted);
-    }
-    ::CertCloseStore(store, 0);
-  }
-  TrustedAuthority(const TrustedAuthority&) = delete;
-  TrustedAuthority& operator=(const TrustedAuthority&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  std::vector<BYTE> der_;
-  bool ok_ = false;
-};
-
 bool g_authority_trusted = false;  // set by main() before the first test
 
 // The reason must never give the key away, in any of the forms it travels in.
@@ -234,13 +115,6 @@ int UnusedPort() {
 }
 
 // ---- without the service ----------------------------------------------------------------
-
-TEST(RequestAddressTest, PercentEncodesTheKey) {
-  EXPECT_EQ(RequestAddress("https://logbook.qrz.com/api", "XXXX-YYYY-ZZZZ-AAAA"),
-            "https://logbook.qrz.com/api?KEY=XXXX-YYYY-ZZZZ-AAAA&ACTION=FETCH");
-  EXPECT_EQ(RequestAddress("https://h/api", "a#b c&+/=%?\xC3\xA9"),
-            "https://h/api?KEY=a%23b%20c%26%2B%2F%3D%25%3F%C3%A9&ACTION=FETCH");
-}
 
 TEST(FetchLogbookTest, RefusesAddressesThatAreNotHttps) {
   ScopedTempDir dir;
@@ -575,11 +449,12 @@ int main(int argc, char** argv) {
     } else if (logbook::UnderWine()) {
       // Into the wine prefix's own store before the first secure connection, out again at
       // the end.
-      const logbook::TrustedAuthority authority(Service::Get().Path("ca.pem"));
-      logbook::g_authority_trusted = authority.ok();
+      const test::TrustedAuthority authority(Service::Get().Path("ca.pem"));
       if (!authority.ok()) {
-        std::fprintf(stderr, "cannot trust the test authority; the good-path tests are skipped\n");
+        std::fprintf(stderr, "cannot put the test authority into the wine prefix's store\n");
+        return 1;
       }
+      logbook::g_authority_trusted = true;
       return RUN_ALL_TESTS();
     }
   }

@@ -1,0 +1,75 @@
+#include "windows/trusted_authority.h"
+
+// clang-format off
+#include <windows.h>
+#include <wincrypt.h>
+// clang-format on
+
+#include <fstream>
+#include <iterator>
+
+namespace test {
+namespace {
+
+// The registry part of the root store itself: the system store that wine opens for
+// "ROOT" also holds the host's authorities, and a deletion through it does not reach the
+// registry. The store is closed after each change, which is when wine writes it out.
+HCERTSTORE OpenRootStore() {
+  return ::CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER,
+                         L"ROOT");
+}
+
+std::vector<unsigned char> DerFromPemFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  DWORD length = 0;
+  if (pem.empty() ||
+      !::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
+                              CRYPT_STRING_BASE64HEADER, nullptr, &length, nullptr, nullptr)) {
+    return {};
+  }
+  std::vector<unsigned char> der(length);
+  if (!::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
+                              CRYPT_STRING_BASE64HEADER, der.data(), &length, nullptr, nullptr)) {
+    return {};
+  }
+  der.resize(length);
+  return der;
+}
+
+}  // namespace
+
+TrustedAuthority::TrustedAuthority(const std::string& pem_path) : der_(DerFromPemFile(pem_path)) {
+  if (der_.empty()) return;
+  const HCERTSTORE store = OpenRootStore();
+  if (store == nullptr) return;
+  ok_ = ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der_.data(),
+                                           static_cast<DWORD>(der_.size()),
+                                           CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != 0;
+  ::CertCloseStore(store, 0);
+}
+
+TrustedAuthority::~TrustedAuthority() {
+  if (ok_ && !keep_) Remove();
+}
+
+bool TrustedAuthority::Remove() {
+  if (der_.empty()) return false;
+  const HCERTSTORE store = OpenRootStore();
+  if (store == nullptr) return false;
+  bool removed = false;
+  const PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(
+      X509_ASN_ENCODING, der_.data(), static_cast<DWORD>(der_.size()));
+  if (wanted != nullptr) {
+    const PCCERT_CONTEXT found = ::CertFindCertificateInStore(
+        store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr);
+    // The deletion frees `found`.
+    if (found != nullptr) removed = ::CertDeleteCertificateFromStore(found) != 0;
+    ::CertFreeCertificateContext(wanted);
+  }
+  ::CertCloseStore(store, 0);
+  ok_ = false;
+  return removed;
+}
+
+}  // namespace test

@@ -1,0 +1,131 @@
+// What the end-to-end check of the Windows program needs from inside wine:
+//
+//   windows_test_aid trust FILE.pem
+//       puts the test certificate authority into the current user's root store, for good;
+//   windows_test_aid snapshot PROGRAM.exe FILE
+//       attaches to the console of the running PROGRAM.exe and writes what its active
+//       screen buffer shows to FILE, in UTF-8: a line "COLUMNS ROWS" (the buffer's size),
+//       a line "LEFT TOP RIGHT BOTTOM" (the window on it, from 0), then each row of the
+//       window as its characters, then each row again as one attribute per cell, in four
+//       hexadecimal digits.
+//
+// Exit status: 0 done, 1 failed, 2 usage, 3 no such program running.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "windows/trusted_authority.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                        length, nullptr, nullptr);
+  return bytes;
+}
+
+DWORD FindProcess(const char* name) {
+  const HANDLE processes = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (processes == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  DWORD found = 0;
+  for (BOOL more = ::Process32FirstW(processes, &entry); more && found == 0;
+       more = ::Process32NextW(processes, &entry)) {
+    if (::_stricmp(Utf8(entry.szExeFile).c_str(), name) == 0) found = entry.th32ProcessID;
+  }
+  ::CloseHandle(processes);
+  return found;
+}
+
+int Snapshot(const char* program, const std::string& path) {
+  const DWORD process = FindProcess(program);
+  if (process == 0) return 3;
+  ::FreeConsole();
+  if (!::AttachConsole(process)) {
+    std::fprintf(stderr, "cannot attach to the console (error %lu)\n", ::GetLastError());
+    return 1;
+  }
+  const HANDLE output =
+      ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (output == INVALID_HANDLE_VALUE || !::GetConsoleScreenBufferInfo(output, &info)) {
+    std::fprintf(stderr, "cannot read the console (error %lu)\n", ::GetLastError());
+    return 1;
+  }
+  const SMALL_RECT window = info.srWindow;
+  const int columns = window.Right - window.Left + 1;
+  const int rows = window.Bottom - window.Top + 1;
+  std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns) * rows);
+  SMALL_RECT region = window;
+  if (!::ReadConsoleOutputW(output, cells.data(),
+                            COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)},
+                            COORD{0, 0}, &region)) {
+    std::fprintf(stderr, "cannot read the cells (error %lu)\n", ::GetLastError());
+    return 1;
+  }
+  ::CloseHandle(output);
+
+  std::string text = std::to_string(info.dwSize.X) + " " + std::to_string(info.dwSize.Y) +
+                     "\n" + std::to_string(window.Left) + " " + std::to_string(window.Top) +
+                     " " + std::to_string(window.Right) + " " +
+                     std::to_string(window.Bottom) + "\n";
+  for (int row = 0; row < rows; ++row) {
+    std::wstring characters;
+    for (int column = 0; column < columns; ++column) {
+      characters += cells[static_cast<std::size_t>(row) * columns + column].Char.UnicodeChar;
+    }
+    text += Utf8(characters) + "\n";
+  }
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "%04X",
+                    cells[static_cast<std::size_t>(row) * columns + column].Attributes);
+      text += hex;
+    }
+    text += "\n";
+  }
+  // Written whole under a new name first, so that a reader never sees half a snapshot.
+  const std::string temporary = path + ".part";
+  const HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const bool ok = file != INVALID_HANDLE_VALUE &&
+                  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
+                              nullptr) &&
+                  written == text.size();
+  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  if (!ok || !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    std::fprintf(stderr, "cannot write the snapshot (error %lu)\n", ::GetLastError());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "trust") == 0) {
+    test::TrustedAuthority authority(argv[2]);
+    if (!authority.ok()) {
+      std::fprintf(stderr, "cannot put the authority into the root store\n");
+      return 1;
+    }
+    authority.Keep();
+    return 0;
+  }
+  if (argc == 4 && std::strcmp(argv[1], "snapshot") == 0) return Snapshot(argv[2], argv[3]);
+  std::fprintf(stderr,
+               "usage: windows_test_aid trust FILE.pem | snapshot PROGRAM.exe FILE\n");
+  return 2;
+}
