@@ -4,8 +4,9 @@ wineconsole on a virtual X display (Xvfb), against the test logbook service.
 
     windows_e2e.py BUILD_FOLDER
 
-The caller sets WINEPREFIX to a wine prefix that is ready and may be changed (the test
-authority goes into its root store and the program's files into its user folder).
+The caller sets WINEPREFIX to a wine prefix that is ready, may be changed (the test
+authority goes into its root store and the program's files into its user folder) and
+holds no files of the program yet.
 Keys and mouse clicks go to the window through xdotool. What the console holds, its
 characters and their colours, is read from inside wine by windows_test_aid.exe; what
 the window shows is read from a screenshot (xwd). Prints one line per check and exits 0
@@ -224,7 +225,16 @@ class XwdImage:
         return tuple((value & mask) >> (mask & -mask).bit_length() - 1 for mask in self.masks)
 
 
+def program_folder():
+    """%LOCALAPPDATA%\\Varnhold of the wine prefix, as a Linux path."""
+    user = pwd.getpwuid(os.getuid()).pw_name
+    return os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", user, "AppData", "Local",
+                        "Varnhold")
+
+
 def run(session, check):
+    if os.path.exists(program_folder()):
+        raise Failed(f"{program_folder()} is there already: the check needs a first run")
     work = session.work
     service = os.path.join(work, "service")
     os.makedirs(service)
@@ -297,9 +307,7 @@ def drive(session, check):
     background, _ = session.cell_colours(30, 10)
     check(background == PALETTE[1], "the window draws the page blue", str(background))
 
-    user = pwd.getpwuid(os.getuid()).pw_name
-    folder = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", user, "AppData", "Local",
-                          "Varnhold")
+    folder = program_folder()
     with open(os.path.join(folder, "Keeper.ini"), "rb") as f:
         settings = f.read()
     check(settings == b"K1ABC\r\n" + KEY.encode() + b"\r\n",
