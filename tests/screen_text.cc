@@ -1,7 +1,5 @@
 #include "screen_text.h"
 
-#include "test_util.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,8 @@
 #include <iomanip>
 #include <sstream>
 #include <string_view>
+
+#include "test_util.h"
 
 namespace test {
 namespace {

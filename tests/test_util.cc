@@ -104,8 +104,7 @@ void WriteFile(const std::string& path, const std::string& content) {
 bool FileExists(const std::string& path) {
   std::error_code error;
   const std::filesystem::file_type type = std::filesystem::symlink_status(path, error).type();
-  return type != std::filesystem::file_type::not_found &&
-         type != std::filesystem::file_type::none;
+  return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
 }
 
 int FileMode(const std::string& path) {

@@ -9,7 +9,8 @@
 
 namespace test {
 
-// A fresh folder under $TMPDIR (or /tmp; on Windows the user's temporary folder), removed with everything in it on destruction.
+// A fresh folder under $TMPDIR (or /tmp; on Windows the user's temporary folder), removed with
+// everything in it on destruction.
 class ScopedTempDir {
  public:
   ScopedTempDir();

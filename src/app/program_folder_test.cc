@@ -98,7 +98,8 @@ TEST(PlacesFromEnvironment, OnWindowsOnlyTheEndpointCanBeReplaced) {
   std::string error;
   Places places = *PlacesWith({"C:\\L"}, error);
   EXPECT_EQ(places.endpoint, "https://logbook.qrz.com/api");
-  places = *PlacesWith({"C:\\L", {}, {}, {}, {}, "https://localhost:8443/api", "C:\\ca.pem"}, error);
+  places =
+      *PlacesWith({"C:\\L", {}, {}, {}, {}, "https://localhost:8443/api", "C:\\ca.pem"}, error);
   EXPECT_EQ(places.endpoint, "https://localhost:8443/api");
   EXPECT_EQ(places.ca_file, "");  // the system's certificate store is used
 }

@@ -35,14 +35,22 @@ void UpperCaseUtf8(std::string& text) {
 unsigned char UpperCaseCodePage437(unsigned char byte) {
   if (byte >= 'a' && byte <= 'z') return static_cast<unsigned char>(byte - 'a' + 'A');
   switch (byte) {
-    case 0x84: return 0x8E;  // ä
-    case 0x94: return 0x99;  // ö
-    case 0x81: return 0x9A;  // ü
-    case 0x82: return 0x90;  // é
-    case 0xA4: return 0xA5;  // ñ
-    case 0x86: return 0x8F;  // å
-    case 0x87: return 0x80;  // ç
-    default: return byte;
+    case 0x84:
+      return 0x8E;  // ä
+    case 0x94:
+      return 0x99;  // ö
+    case 0x81:
+      return 0x9A;  // ü
+    case 0x82:
+      return 0x90;  // é
+    case 0xA4:
+      return 0xA5;  // ñ
+    case 0x86:
+      return 0x8F;  // å
+    case 0x87:
+      return 0x80;  // ç
+    default:
+      return byte;
   }
 }
 

@@ -11,8 +11,8 @@ namespace base {
 
 // Where the seven accented letters are found.
 enum class LetterEncoding {
-  kUtf8,          // two-byte sequences C3 xx
-  kCodePage437,   // single bytes of the OEM code page of Windows consoles
+  kUtf8,         // two-byte sequences C3 xx
+  kCodePage437,  // single bytes of the OEM code page of Windows consoles
 };
 
 // UTF-8 on POSIX systems and on Windows when the program runs with UTF-8 as its code page

@@ -41,7 +41,12 @@ struct Size {
 
 // Mouse event kinds and buttons, with the values that the Key string of a mouse event
 // carries.
-enum MouseKind : int { kMouseMoved = 1, kMouseDoubleClick = 2, kMousePressed = 4, kMouseReleased = 8 };
+enum MouseKind : int {
+  kMouseMoved = 1,
+  kMouseDoubleClick = 2,
+  kMousePressed = 4,
+  kMouseReleased = 8
+};
 enum MouseButton : int { kMouseLeft = 1, kMouseRight = 2, kMouseMiddle = 4 };
 
 // One input event as a backend delivers it.

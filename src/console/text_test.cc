@@ -76,9 +76,9 @@ TEST_F(TextTest, FirstCharactersNeverEndsInsideACharacter) {
   const Case cases[] = {
       {"ABC", 2, "AB"},
       {"\xC3\x84\xC3\x96\xC3\x9C", 2, "\xC3\x84\xC3\x96"},  // ÄÖÜ
-      {"A\xE2\x94", 2, "A\xE2"},     // a cut-off sequence: each byte one character
-      {"\x80\x80Z", 2, "\x80\x80"},  // stray continuation bytes
-      {"\xE2\x82\xACuro", 1, "\xE2\x82\xAC"},  // €
+      {"A\xE2\x94", 2, "A\xE2"},                     // a cut-off sequence: each byte one character
+      {"\x80\x80Z", 2, "\x80\x80"},                  // stray continuation bytes
+      {"\xE2\x82\xACuro", 1, "\xE2\x82\xAC"},        // €
       {"\xF0\x9F\x93\xBB!", 1, "\xF0\x9F\x93\xBB"},  // beyond the 16-bit characters
       {"", 5, ""},
   };

@@ -203,7 +203,6 @@ bool SetOptions(CURL* curl, const FetchRequest& request, const std::string& addr
 
 }  // namespace
 
-
 FetchResult FetchLogbook(const FetchRequest& request) {
   const Endpoint endpoint = ParseEndpoint(request.endpoint);
   if (!endpoint.ok) return {false, "the logbook service address is not valid"};

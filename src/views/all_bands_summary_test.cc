@@ -42,9 +42,7 @@ std::string BandFile(const award::StateTable& states, const std::map<std::string
 
 class AllBandsSummaryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    test::PrepareViewScreen(console_);
-  }
+  void SetUp() override { test::PrepareViewScreen(console_); }
 
   void WriteBand(int band, const std::string& content) {
     test::WriteFile(folder_.Join(kBandFiles[band - 1]), content);

@@ -26,9 +26,7 @@ const award::StateTable& States() {
 
 class BandViewTest : public testing::Test {
  protected:
-  void SetUp() override {
-    test::PrepareViewScreen(console_);
-  }
+  void SetUp() override { test::PrepareViewScreen(console_); }
 
   // Band `band` gets the abbreviations and their count.
   void SetBand(int band, const std::vector<std::string>& abbreviations) {

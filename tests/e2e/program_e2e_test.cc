@@ -357,7 +357,8 @@ TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
     // The terminal receives changed rows top to bottom: the notice is whole once its
     // lowest row is there.
     const bool refused = std::string(failure.mode) == "refuse";
-    ASSERT_TRUE(terminal_->WaitForText(refused ? 25 : 23, refused ? "Keeper.ini" : "Process Time:"));
+    ASSERT_TRUE(
+        terminal_->WaitForText(refused ? 25 : 23, refused ? "Keeper.ini" : "Process Time:"));
     ASSERT_TRUE(terminal_->WaitForText(21, "Update failed: nothing was changed"));
     EXPECT_NE(terminal_->Row(22).find(failure.reason), std::string::npos) << terminal_->Row(22);
     EXPECT_EQ(terminal_->Row(22).find(kKey), std::string::npos);

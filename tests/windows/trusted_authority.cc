@@ -24,13 +24,13 @@ std::vector<unsigned char> DerFromPemFile(const std::string& path) {
   const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   DWORD length = 0;
   if (pem.empty() ||
-      !::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
-                              CRYPT_STRING_BASE64HEADER, nullptr, &length, nullptr, nullptr)) {
+      !::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
+                              nullptr, &length, nullptr, nullptr)) {
     return {};
   }
   std::vector<unsigned char> der(length);
-  if (!::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
-                              CRYPT_STRING_BASE64HEADER, der.data(), &length, nullptr, nullptr)) {
+  if (!::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
+                              der.data(), &length, nullptr, nullptr)) {
     return {};
   }
   der.resize(length);
@@ -58,11 +58,11 @@ bool TrustedAuthority::Remove() {
   const HCERTSTORE store = OpenRootStore();
   if (store == nullptr) return false;
   bool removed = false;
-  const PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(
-      X509_ASN_ENCODING, der_.data(), static_cast<DWORD>(der_.size()));
+  const PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(X509_ASN_ENCODING, der_.data(),
+                                                               static_cast<DWORD>(der_.size()));
   if (wanted != nullptr) {
-    const PCCERT_CONTEXT found = ::CertFindCertificateInStore(
-        store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr);
+    const PCCERT_CONTEXT found = ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
+                                                              CERT_FIND_EXISTING, wanted, nullptr);
     // The deletion frees `found`.
     if (found != nullptr) removed = ::CertDeleteCertificateFromStore(found) != 0;
     ::CertFreeCertificateContext(wanted);

@@ -10,8 +10,8 @@
 //       hexadecimal digits.
 //
 // Exit status: 0 done, 1 failed, 2 usage, 3 no such program running.
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
@@ -75,10 +75,9 @@ int Snapshot(const char* program, const std::string& path) {
   }
   ::CloseHandle(output);
 
-  std::string text = std::to_string(info.dwSize.X) + " " + std::to_string(info.dwSize.Y) +
-                     "\n" + std::to_string(window.Left) + " " + std::to_string(window.Top) +
-                     " " + std::to_string(window.Right) + " " +
-                     std::to_string(window.Bottom) + "\n";
+  std::string text = std::to_string(info.dwSize.X) + " " + std::to_string(info.dwSize.Y) + "\n" +
+                     std::to_string(window.Left) + " " + std::to_string(window.Top) + " " +
+                     std::to_string(window.Right) + " " + std::to_string(window.Bottom) + "\n";
   for (int row = 0; row < rows; ++row) {
     std::wstring characters;
     for (int column = 0; column < columns; ++column) {
@@ -100,10 +99,10 @@ int Snapshot(const char* program, const std::string& path) {
   const HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
-  const bool ok = file != INVALID_HANDLE_VALUE &&
-                  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
-                              nullptr) &&
-                  written == text.size();
+  const bool ok =
+      file != INVALID_HANDLE_VALUE &&
+      ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+      written == text.size();
   if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
   if (!ok || !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     std::fprintf(stderr, "cannot write the snapshot (error %lu)\n", ::GetLastError());
@@ -125,7 +124,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 4 && std::strcmp(argv[1], "snapshot") == 0) return Snapshot(argv[2], argv[3]);
-  std::fprintf(stderr,
-               "usage: windows_test_aid trust FILE.pem | snapshot PROGRAM.exe FILE\n");
+  std::fprintf(stderr, "usage: windows_test_aid trust FILE.pem | snapshot PROGRAM.exe FILE\n");
   return 2;
 }
