@@ -10,8 +10,11 @@
 //       hexadecimal digits.
 //
 // Exit status: 0 done, 1 failed, 2 usage, 3 no such program running.
-#include <tlhelp32.h>
+// <windows.h> comes first: the other builds on it.
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
 
 #include <cstdio>
 #include <cstring>
