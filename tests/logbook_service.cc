@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cstdio>
 
 extern char** environ;
 
@@ -69,5 +70,6 @@ std::string LogbookService::LastReply() const {
 std::string LogbookService::RequestLog() const {
   return ReadFile(state_dir_ + "/requests.log").value_or("");
 }
+void LogbookService::ClearLog() const { std::remove((state_dir_ + "/requests.log").c_str()); }
 
 }  // namespace test

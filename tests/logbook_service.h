@@ -42,6 +42,10 @@ class LogbookService {
   // The body of the last answer, and the request log (which never holds the key).
   std::string LastReply() const;
   std::string RequestLog() const;
+  // Forgets the requests logged so far.
+  void ClearLog() const;
+  // The state folder, for files that steer the service ("page").
+  const std::string& state_dir() const { return state_dir_; }
 
  private:
   ScopedTempDir dir_;

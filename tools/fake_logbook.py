@@ -28,14 +28,34 @@ requests:
                redirect_loop  a 302 to itself, for ever
                empty          HTTP 200 with an empty body
                hangup         closes the connection without any answer
-The trusted and the untrusted listener answer alike.
+               slow RATE      the ok answer at about RATE bytes a second
+               status TEXT    HTTP 200 with TEXT as the whole body (a service's failure
+                              answer, say); TEXT may hold blanks
+               page           HTTP 200 with the body of DIR/page, taken as it is (an HTML
+                              maintenance page, random bytes)
+             For large logbooks the service documents paging: a request with
+             OPTION=MAX:n,AFTERLOGID:m gets at most n records whose app_qrzlog_logid is m or
+             more, COUNT being how many such records there are; past the end it answers
+             "RESULT=FAIL&REASON=no log entries found&COUNT=0". These modes make the request
+             for the whole logbook fail while pages are served:
+               whole_stall [MIN]  the whole logbook stalls (as stall) when it has more than
+                                  MIN records (default 0)
+               whole_504 [MIN]    the whole logbook gets HTTP 504 when it has more than MIN
+                                  records
+               page_repeat        (and the whole logbook 504) every page is the first one
+               page_cut K         (and the whole logbook 504) the K-th page request in
+                                  DIR/requests.log is cut off half-way, as cut
+The trusted and the untrusted listener answer alike. A client that accepts gzip gets every
+body compressed with it (Content-Encoding: gzip).
 
 Each request is logged to DIR/requests.log as one line: the method, the path, the query's
-keys (the key's value never: only whether it matched), the ACTION, the User-Agent, the
-mode and the status. The body of the last answer is kept in DIR/last_reply.
+keys (the key's value never: only whether it matched), the ACTION, the OPTION, the
+User-Agent, the content encoding, the mode and the status. The body of the last answer is
+kept, not compressed, in DIR/last_reply.
 """
 
 import argparse
+import gzip
 import http.server
 import os
 import select
@@ -123,17 +143,48 @@ def parse_adif(data):
     return records
 
 
-def logbook_reply(records):
+NO_ENTRIES = b"RESULT=FAIL&REASON=no log entries found&COUNT=0"
+
+
+def logbook_reply(records, count=None):
     """The QRZ answer to ACTION=FETCH: the records one field a line, a blank line between
-    records, every "<" and ">" written as "&lt;" and "&gt;"."""
+    records, every "<" and ">" written as "&lt;" and "&gt;". COUNT is `count` when given
+    (a page tells how many records match in all), else the number of records."""
     if not records:
-        return b"RESULT=FAIL&REASON=no log entries found&COUNT=0"
+        return NO_ENTRIES
     parts = []
     for fields in records:
         lines = [b"<%s:%d>%s\n" % (name, len(value), value) for name, value in fields]
         parts.append(b"".join(lines) + b"<eor>\n")
     adif = b"\n".join(parts).replace(b"<", b"&lt;").replace(b">", b"&gt;")
-    return b"COUNT=%d&ADIF=%s&RESULT=OK" % (len(records), adif)
+    return b"COUNT=%d&ADIF=%s&RESULT=OK" % (len(records) if count is None else count, adif)
+
+
+def logid(fields):
+    """A record's app_qrzlog_logid as a number, or 0 when it has none."""
+    for name, value in fields:
+        if name == b"app_qrzlog_logid" and value.strip().isdigit():
+            return int(value)
+    return 0
+
+
+def parse_option(option):
+    """(MAX, AFTERLOGID) of an OPTION value such as "MAX:2000,AFTERLOGID:0", or None."""
+    values = {}
+    for part in option.split(","):
+        name, _, value = part.partition(":")
+        if value.strip().isdigit():
+            values[name.strip().upper()] = int(value)
+    if "MAX" not in values:
+        return None
+    return values["MAX"], values.get("AFTERLOGID", 0)
+
+
+def page_reply(records, option):
+    """The answer to a request for one page of the logbook."""
+    maximum, after = option
+    matching = [fields for fields in records if logid(fields) >= after]
+    return logbook_reply(matching[:maximum], count=len(matching))
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -157,50 +208,88 @@ class Handler(http.server.BaseHTTPRequestHandler):
             length = int(self.headers.get("Content-Length") or 0)
             query = self.rfile.read(length).decode(ENCODING)
         params = urllib.parse.parse_qs(query, keep_blank_values=True, encoding=ENCODING)
-        mode_words = read_bytes(os.path.join(state_dir, "mode"), b"").decode().split()
+        mode_text = read_bytes(os.path.join(state_dir, "mode"), b"").decode()
+        mode_words = mode_text.split()
         mode = mode_words[0] if mode_words else "ok"
-        argument = float(mode_words[1]) if len(mode_words) > 1 else None
+        argument = mode_text.split(None, 1)[1].strip() if len(mode_words) > 1 else None
 
         key = read_bytes(os.path.join(state_dir, "key"), DEFAULT_KEY).rstrip(b"\r\n")
         sent_keys = [k.encode(ENCODING) for k in params.get("KEY", [])]
         key_matched = sent_keys == [key]
         actions = params.get("ACTION", [])
+        options = params.get("OPTION", [])
+        option = parse_option(options[0]) if len(options) == 1 else None
+        page_number = self.server.count_page(state_dir) if option is not None else 0
 
-        status, body, extra = self.reply(mode, key_matched, sent_keys, actions, parsed.path,
-                                         query)
-        self.log_request_line(parsed.path, params, key_matched, actions, mode, status)
+        status, body, extra = self.reply(mode, argument, key_matched, sent_keys, actions,
+                                         option, parsed.path, query)
+        # How the body is sent: whole, cut off half-way, stalled, or slowly.
+        delivery = mode if mode in ("cut", "stall", "slow") else "whole"
+        if ("X-Stall", "whole") in extra:
+            extra.remove(("X-Stall", "whole"))
+            delivery = "stall"
+        if mode == "page_cut" and page_number == int(argument or 1):
+            delivery = "cut"
+        encoding = "identity"
+        sent = body
+        if body and "gzip" in self.headers.get("Accept-Encoding", ""):
+            encoding = "gzip"
+            sent = gzip.compress(body, compresslevel=1, mtime=0)
+        self.log_request_line(parsed.path, params, key_matched, actions, options, encoding,
+                              mode, status)
         write_atomically(os.path.join(state_dir, "last_reply"), body)
         if mode == "hangup":
             self.close_connection = True
             return
         self.send_response(status)
         self.send_header("Content-Type", "text/plain")
+        if encoding != "identity":
+            self.send_header("Content-Encoding", encoding)
         for name, value in extra:
             self.send_header(name, value)
         self.send_header("Connection", "close")
         self.close_connection = True
-        if mode == "cut":
-            self.send_header("Content-Length", str(len(body) + 1000))
+        if delivery == "cut":
+            self.send_header("Content-Length", str(len(sent) + 1000))
             self.end_headers()
-            self.wfile.write(body[:len(body) // 2])
+            self.wfile.write(sent[:len(sent) // 2])
             self.wfile.flush()
             return
-        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Length", str(len(sent)))
         self.end_headers()
-        if mode == "stall":
-            self.wfile.write(body[:min(len(body) // 2, 100)])
+        if delivery == "stall":
+            seconds = float(argument) if mode == "stall" and argument else 30
+            self.wfile.write(sent[:min(len(sent) // 2, 100)])
             self.wfile.flush()
-            self.wait_for_client_to_leave(30 if argument is None else argument)
+            self.wait_for_client_to_leave(seconds)
             return
-        self.wfile.write(body)
+        if delivery == "slow":
+            self.send_slowly(sent, float(argument or 100000))
+            return
+        self.wfile.write(sent)
 
-    def reply(self, mode, key_matched, sent_keys, actions, path, query):
+    def send_slowly(self, data, rate):
+        """Sends `data` in twentieths of a second's worth at about `rate` bytes a second."""
+        piece = max(1, int(rate / 20))
+        try:
+            for start in range(0, len(data), piece):
+                self.wfile.write(data[start:start + piece])
+                self.wfile.flush()
+                time.sleep(0.05)
+        except (OSError, ssl.SSLError):
+            pass  # the client went away: a cancelled download
+
+    def reply(self, mode, argument, key_matched, sent_keys, actions, option, path, query):
         """(status, body, extra headers) for a request."""
         host = f"127.0.0.1:{self.server.server_address[1]}"
         if mode == "fail500":
             return 500, b"Internal Server Error\n", []
         if mode == "empty":
             return 200, b"", []
+        if mode == "status":
+            return 200, (argument or "").encode(ENCODING), []
+        if mode == "page":
+            return 200, read_bytes(os.path.join(self.server.state_dir, "page"), b""), []
         if mode == "redirect" and path != "/redirected":
             return 302, b"", [("Location", f"https://{host}/redirected?{query}")]
         if mode == "redirect_http":
@@ -213,8 +302,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return 200, b"RESULT=AUTH&REASON=invalid api key", []
         if actions != ["FETCH"]:
             return 200, b"RESULT=FAIL&REASON=invalid action", []
-        logbook = read_bytes(os.path.join(self.server.state_dir, "logbook.adi"), b"")
-        return 200, logbook_reply(parse_adif(logbook)), []
+        records = parse_adif(read_bytes(os.path.join(self.server.state_dir, "logbook.adi"), b""))
+        if option is None:
+            minimum = int(argument) if mode in ("whole_stall", "whole_504") and argument else 0
+            if mode in ("whole_504", "page_repeat", "page_cut") and len(records) > minimum:
+                return 504, b"<html><body>504 Gateway Time-out</body></html>\n", []
+            if mode == "whole_stall" and len(records) > minimum:
+                return 200, logbook_reply(records), [("X-Stall", "whole")]  # marks the delivery
+            return 200, logbook_reply(records), []
+        if mode == "page_repeat":
+            option = (option[0], 0)
+        return 200, page_reply(records, option), []
 
     def wait_for_client_to_leave(self, seconds):
         deadline = time.monotonic() + seconds
@@ -231,12 +329,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 except (OSError, ssl.SSLError):
                     return
 
-    def log_request_line(self, path, params, key_matched, actions, mode, status):
+    def log_request_line(self, path, params, key_matched, actions, options, encoding, mode,
+                         status):
         keys = ",".join(params.keys())
         agent = self.headers.get("User-Agent", "")
         line = (f"{time.strftime('%H:%M:%S')} {self.command} {path} query={keys} "
                 f"key={'matched' if key_matched else 'refused'} action={','.join(actions)} "
-                f"agent={agent} mode={mode} status={status}\n")
+                f"option={';'.join(options)} agent={agent} encoding={encoding} mode={mode} "
+                f"status={status}\n")
         with self.server.log_lock:
             with open(os.path.join(self.server.state_dir, "requests.log"), "a") as f:
                 f.write(line)
@@ -254,6 +354,12 @@ class Server(http.server.ThreadingHTTPServer):
         # The handshake happens in the request's thread, so a slow client blocks no one.
         self.socket = context.wrap_socket(self.socket, server_side=True,
                                           do_handshake_on_connect=False)
+
+    def count_page(self, state_dir):
+        """The number of this page request since the request log was last removed, from 1."""
+        with self.log_lock:
+            log = read_bytes(os.path.join(state_dir, "requests.log"), b"").decode(ENCODING)
+            return sum(1 for line in log.splitlines() if " option=MAX" in line) + 1
 
     def handle_error(self, request, client_address):
         pass  # refused certificates and vanished clients are part of the tests

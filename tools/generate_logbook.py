@@ -10,8 +10,9 @@ others (6m, 2m, 60m); United States records carry their state in capitals or in 
 case; Alaska and Hawaii come as their own countries; there are DC, Canadian provinces and
 about a hundred other countries (some with blanks, some long). Now and then a record has
 an odd field: an extra field, a field of length 0, a type indicator, a long comment, a
-state of the wrong length, or no state at all. Every field's length is its value's length
-in bytes, as ADIF writes it.
+state of the wrong length, or no state at all. Every record carries its logbook record
+number (app_qrzlog_logid), rising through the file with gaps, as the logbook service
+numbers them. Every field's length is its value's length in bytes, as ADIF writes it.
 """
 
 import argparse
@@ -63,7 +64,7 @@ def call_sign(rng, prefix):
         rng.choice(LETTERS) for _ in range(rng.randint(1, 3)))
 
 
-def record(rng):
+def record(rng, logid):
     band = rng.choice(AWARD_BANDS) if rng.random() < 0.9 else rng.choice(OTHER_BANDS)
     where = rng.random()
     fields = []
@@ -108,9 +109,10 @@ def record(rng):
     elif odd < 0.05:
         fields.append(field("notes", ""))  # a field of length 0
     elif odd < 0.07:
-        fields.append(field("app_qrzlog_logid", str(rng.randint(10**8, 10**9))))
+        fields.append(field("srx", str(rng.randint(10**8, 10**9))))  # a contest serial
     elif odd < 0.08:
         fields.append(field("qth", "Malm\u00f6 <Sk\u00e5ne>"))  # non-ASCII, and a "<"
+    fields.append(field("app_qrzlog_logid", str(logid)))
     rng.shuffle(fields)
     return b"".join(fields) + b"<eor>\n"
 
@@ -128,8 +130,10 @@ def main():
               field("programid", "generate_logbook") + b"<eoh>\n")
     with open(args.output, "wb") as out:
         out.write(header)
+        logid = 100000000
         for _ in range(args.count):
-            out.write(record(rng))
+            logid += rng.randint(1, 5)
+            out.write(record(rng, logid))
     return 0
 
 

@@ -72,7 +72,7 @@ PendingMove ShowUpdatePage(console::Console& console, const ProgramValues& value
     console.WriteText(std::string(kScreenColumns, ' '));
     console.EndLine();
     const logbook::SyncResult result = Synchronise(console, values, data);
-    if (result.ok) {
+    if (result.ok()) {
       console.MoveCursor(21, 6);
       console.WriteText("                     Syncronized                     ");
       console.EndLine();

@@ -62,7 +62,7 @@ bool RunFirstRun(console::Console& console, ProgramValues& values, AwardData& da
                       {values.account_name, values.api_key});
 
   const logbook::SyncResult result = Synchronise(console, values, data);
-  if (!result.ok) {
+  if (!result.ok()) {
     ShowSyncFailure(console, values, result);
     console.MoveCursor(27, 6);
     console.WriteText("Press any key to go on.");

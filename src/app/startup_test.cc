@@ -20,6 +20,10 @@ using test::RowText;
 // Nothing listens on the discard port of the loopback address: every download fails at
 // once, without the network.
 constexpr const char* kDeadEndpoint = "https://127.0.0.1:9/api";
+// Keys scripted behind this pause are typed after the download: while it runs, the program
+// takes the keys that have arrived (listening for Esc), and on the test's clock it is over
+// within a few milliseconds.
+constexpr std::int64_t kAfterTheDownloadMs = 1000;
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -111,6 +115,7 @@ TEST_F(StartupTest, BothCasesOfYGoOnToThePrompts) {
     backend.AddText(answer);
     backend.AddText("k1abc\r");
     backend.AddText("KEY\r");
+    backend.AddPause(kAfterTheDownloadMs);
     backend.AddKey("x");  // goes on after the failure notice
     backend.AddKey("\x1b");
     backend.AddKey("\x1b");
@@ -126,6 +131,7 @@ TEST_F(StartupTest, FirstRunTakesTheFirstFieldsAndWritesPrivateSettings) {
   backend_.AddText("y");
   backend_.AddText("  k1abc, more text\r");
   backend_.AddText("\"AB12 CD, 34\" rest\r");
+  backend_.AddPause(kAfterTheDownloadMs);
   backend_.AddKey("x");
   Escape();
   Escape();
@@ -152,6 +158,7 @@ TEST_F(StartupTest, AFailedFirstSynchronisationSaysSoWaitsForAKeyAndChangesNothi
   backend_.AddText("y");
   backend_.AddText("K1ABC\r");
   backend_.AddText("KEY\r");
+  backend_.AddPause(kAfterTheDownloadMs);
   backend_.AddKey("x");
   Escape();
   Escape();
@@ -176,6 +183,7 @@ TEST_F(StartupTest, AFailedFirstSynchronisationSaysSoWaitsForAKeyAndChangesNothi
 
 TEST_F(StartupTest, EmptyEntriesWriteEmptyLines) {
   backend_.AddText("y\r\r");
+  backend_.AddPause(kAfterTheDownloadMs);
   backend_.AddKey("x");
   Escape();
   Escape();
@@ -188,6 +196,7 @@ TEST_F(StartupTest, ASettingsFileThatCannotBeWrittenStillReachesTheMainScreen) {
   backend_.AddText("y");
   backend_.AddText("K1ABC\r");
   backend_.AddText("KEY\r");
+  backend_.AddPause(kAfterTheDownloadMs);
   backend_.AddKey("x");
   Escape();
   Escape();

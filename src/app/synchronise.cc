@@ -1,6 +1,9 @@
 #include "app/synchronise.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,13 @@ namespace {
 
 constexpr int kNoticeWidth = 53;
 constexpr int kNoticeColumn = 6;
+constexpr int kProgressRow = 23;
+constexpr int kCancelRow = 24;
+// How often the download's progress is drawn, and how often the keyboard is looked at
+// (Esc must answer at once; a look costs a millisecond).
+constexpr std::int64_t kRedrawMs = 250;
+constexpr std::int64_t kKeyLookMs = 50;
+constexpr char kCancelHint[] = "Press [Esc] to cancel the download";
 
 // The byte lengths of the characters of a UTF-8 text.
 std::vector<size_t> CharacterLengths(const std::string& text) {
@@ -51,6 +61,60 @@ void WriteNoticeRow(console::Console& console, int row, const std::string& text)
   console.WriteText(Centred(text));
 }
 
+// 1234567 as "1,234,567".
+std::string WithThousands(std::int64_t number) {
+  std::string digits = std::to_string(number);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0 && digits[at - 1] != '-'; at -= 3) {
+    digits.insert(static_cast<size_t>(at), ",");
+  }
+  return digits;
+}
+
+// Draws the download's progress on row 23 a few times a second and listens for Esc, keeping
+// every other key for after the download.
+class DownloadMonitor {
+ public:
+  DownloadMonitor(console::Console& console, const std::function<bool()>& termination_requested)
+      : console_(console), termination_requested_(termination_requested) {}
+
+  // Returns false once the download is to stop: Esc was pressed or the process is ending.
+  bool Look(const logbook::DownloadProgress& progress) {
+    if (termination_requested_ && termination_requested_()) return false;
+    const std::int64_t now = console_.NowMs();
+    if (!cancelled_ && (!last_key_look_ms_ || now - *last_key_look_ms_ >= kKeyLookMs)) {
+      last_key_look_ms_ = now;
+      cancelled_ = console_.ReadTypeAhead(std::string(1, console::kKeyEscape));
+    }
+    if (cancelled_) return false;
+    if (!last_draw_ms_ || now - *last_draw_ms_ >= kRedrawMs) {
+      last_draw_ms_ = now;
+      WriteNoticeRow(console_, kProgressRow, ProgressText(progress));
+      console_.Flush();
+    }
+    return true;
+  }
+
+ private:
+  console::Console& console_;
+  const std::function<bool()>& termination_requested_;
+  std::optional<std::int64_t> last_key_look_ms_;
+  std::optional<std::int64_t> last_draw_ms_;
+  bool cancelled_ = false;
+};
+
+// The hint that Esc cancels, with "Esc" in the Highlight colours as on the Update page.
+void WriteCancelHint(console::Console& console) {
+  const std::string row = Centred(kCancelHint);
+  console.MoveCursor(kCancelRow, kNoticeColumn);
+  console.WriteText(row);
+  const int foreground = console.foreground();
+  const int background = console.background();
+  console.SetColors(kHighlightForeground, kHighlightBackground);
+  console.MoveCursor(kCancelRow, kNoticeColumn + static_cast<int>(row.find("Esc")));
+  console.WriteText("Esc");
+  console.SetColors(foreground, background);
+}
+
 }  // namespace
 
 void ClearWorkArea(console::Console& console) {
@@ -74,25 +138,50 @@ logbook::SyncResult Synchronise(console::Console& console, const ProgramValues& 
   console.EndLine();
   console.MoveCursor(21, kNoticeColumn);
   console.WriteText("One moment please, downloading your log book from QRZ");
+  WriteCancelHint(console);
   console.Flush();
 
+  DownloadMonitor monitor(console, values.termination_requested);
   logbook::SyncSettings settings;
   settings.program_folder = values.places.program_folder;
   settings.temp_folder = values.places.temp_folder;
   settings.endpoint = values.places.endpoint;
   settings.ca_file = values.places.ca_file;
   settings.api_key = values.api_key;
-  settings.cancelled = values.termination_requested;
+  settings.progress = [&monitor](const logbook::DownloadProgress& progress) {
+    return monitor.Look(progress);
+  };
   logbook::SyncResult result = logbook::DownloadLogbook(settings, log_path, data.countries);
-  if (result.ok) award::LoadBandFiles(values.places.program_folder, data.unconfirmed);
+  const std::string blanks_of_notice(kNoticeWidth, ' ');
+  for (const int row : {kProgressRow, kCancelRow}) {
+    console.MoveCursor(row, kNoticeColumn);
+    console.WriteText(blanks_of_notice);
+  }
+  if (result.ok()) award::LoadBandFiles(values.places.program_folder, data.unconfirmed);
   return result;
+}
+
+std::string ProgressText(const logbook::DownloadProgress& progress) {
+  if (progress.announced) {
+    return WithThousands(progress.records) + " of " + WithThousands(*progress.announced) +
+           " contacts received";
+  }
+  char megabytes[32];
+  std::snprintf(megabytes, sizeof megabytes, "%.1f MB received",
+                static_cast<double>(progress.bytes) / 1e6);
+  return megabytes;
 }
 
 void ShowSyncFailure(console::Console& console, const ProgramValues& values,
                      const logbook::SyncResult& result) {
+  if (result.outcome == logbook::SyncOutcome::kCancelled) {
+    WriteNoticeRow(console, 21, "Update cancelled: nothing was changed");
+    WriteNoticeRow(console, 22, "Esc was pressed during the download");
+    return;
+  }
   WriteNoticeRow(console, 21, "Update failed: nothing was changed");
   WriteNoticeRow(console, 22, result.reason);
-  if (!result.key_refused) return;
+  if (result.outcome != logbook::SyncOutcome::kKeyRefused) return;
   WriteNoticeRow(console, 24, "To enter your API key again, delete the file");
   const std::string path = values.places.program_folder + kSettingsFileName;
   WriteNoticeRow(console, 25, path);

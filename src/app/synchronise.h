@@ -3,6 +3,8 @@
 #ifndef STATEKEEPER_APP_SYNCHRONISE_H_
 #define STATEKEEPER_APP_SYNCHRONISE_H_
 
+#include <string>
+
 #include "app/program.h"
 #include "console/console.h"
 #include "logbook/local_log.h"
@@ -14,12 +16,19 @@ void ClearWorkArea(console::Console& console);
 
 // Shows the waiting notice, downloads the logbook into the Local log file (Program folder,
 // account name, ".adi") and rewrites the Band files and the Country file, extending
-// `data.countries`, then reloads `data.unconfirmed` from the Band files. On failure
-// nothing of the last good synchronisation has changed, on disk or in `data`.
+// `data.countries`, then reloads `data.unconfirmed` from the Band files. While the logbook
+// arrives, row 23 shows how much has (ProgressText) and row 24 that Esc cancels; Esc stops
+// the download, and every other key typed meanwhile is kept for the next WaitKey. Both rows
+// are blank again on return. On failure or cancellation nothing of the last good
+// synchronisation has changed, on disk or in `data`.
 [[nodiscard]] logbook::SyncResult Synchronise(console::Console& console,
                                               const ProgramValues& values, AwardData& data);
 
-// Puts the notice of a failed synchronisation in place of the success notice: rows 21
+// What row 23 says during a download: "1,234 of 5,678 contacts received" once the reply
+// has announced its count, else the megabytes received ("12.3 MB received").
+std::string ProgressText(const logbook::DownloadProgress& progress);
+
+// Puts the notice of a failed or cancelled synchronisation in place of the success notice: rows 21
 // and 22 (what failed and why) and, when the key was refused, rows 24 and 25 (how to enter
 // it again). Row 23 is left for the process time.
 void ShowSyncFailure(console::Console& console, const ProgramValues& values,

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "console/text.h"
 
@@ -191,6 +192,28 @@ void Console::EndLine() {
   cursor_column_ = 1;
 }
 
+bool Console::ReadTypeAhead(std::string_view stop_key) {
+  bool stopped = false;
+  // A deadline just ahead: the backend then takes what the terminal has sent without
+  // waiting for more.
+  const std::int64_t deadline = backend_.NowMs() + 1;
+  while (std::optional<InputEvent> event = backend_.ReadEvent(deadline)) {
+    if (event->type == InputEvent::Type::kKey && event->key == stop_key) {
+      stopped = true;
+    } else {
+      typed_ahead_.push_back(std::move(*event));
+    }
+  }
+  return stopped;
+}
+
+std::optional<InputEvent> Console::NextEvent(std::optional<std::int64_t> deadline_ms) {
+  if (typed_ahead_.empty()) return backend_.ReadEvent(deadline_ms);
+  InputEvent event = std::move(typed_ahead_.front());
+  typed_ahead_.pop_front();
+  return event;
+}
+
 std::string Console::WaitKey(int time_limit_ms) {
   std::optional<std::int64_t> deadline;
   // Only 0 means no limit: a negative one has passed already, so that a caller counting
@@ -198,7 +221,7 @@ std::string Console::WaitKey(int time_limit_ms) {
   if (time_limit_ms != 0) deadline = backend_.NowMs() + time_limit_ms;
   Flush();
   for (;;) {
-    const std::optional<InputEvent> event = backend_.ReadEvent(deadline);
+    const std::optional<InputEvent> event = NextEvent(deadline);
     if (!event) return "";
     if (event->type == InputEvent::Type::kKey) {
       if (!event->key.empty()) return event->key;
@@ -220,7 +243,7 @@ std::string Console::ReadLine() {
   std::u32string line;
   for (;;) {
     Flush();
-    const std::optional<InputEvent> event = backend_.ReadEvent(std::nullopt);
+    const std::optional<InputEvent> event = NextEvent(std::nullopt);
     // No event without a time limit: the input is gone (the terminal hung up). The line
     // ends here instead of spinning.
     if (!event) break;

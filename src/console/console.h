@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -85,6 +87,11 @@ class Console {
   // control characters are dropped, at most 10,000 characters, ends at Enter with the
   // cursor at column 1 of the next row.
   std::string ReadLine();
+  // Takes the input events that have already arrived, without waiting for more, and keeps
+  // them in order for the next WaitKey and ReadLine: for a caller busy with something else
+  // (a download) that still listens for one key. Returns true when a press of `stop_key` was
+  // among them; that key is taken out, not kept.
+  bool ReadTypeAhead(std::string_view stop_key);
 
   void SetTitle(std::string_view title);
   // From now on the screen is exactly `rows` x `columns` whatever the terminal's size; every
@@ -118,6 +125,8 @@ class Console {
 
  private:
   Grid& page(int number);
+  // The oldest kept event, else the backend's next one.
+  std::optional<InputEvent> NextEvent(std::optional<std::int64_t> deadline_ms);
   void PutCharacter(char32_t character);
   void Scroll();
   std::uint8_t attribute() const;
@@ -136,6 +145,7 @@ class Console {
   int mouse_buttons_ = 0;
   int mouse_kinds_ = 0;
   MousePosition mouse_position_;
+  std::deque<InputEvent> typed_ahead_;
 };
 
 }  // namespace console

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "logbook/temp_file.h"
+#include "logbook/fetch_logbook.h"
 
 #ifndef STATEKEEPER_VERSION
 #error "STATEKEEPER_VERSION must be defined by the build"
@@ -80,25 +80,16 @@ Endpoint ParseEndpoint(const std::string& endpoint) {
   return parsed;
 }
 
-// Replaces every occurrence of `secret` in `text` by "***".
-void Scrub(std::string& text, std::string_view secret) {
-  if (secret.empty()) return;
-  for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3)) {
-    text.replace(at, secret.size(), "***");
-  }
-}
-
-// What the write and progress callbacks share with FetchLogbook.
+// What the write and progress callbacks share with FetchReply.
 struct Transfer {
-  TempFile file;
+  const ReplyRequest* request = nullptr;
   std::string write_error;
-  const std::function<bool()>* cancelled = nullptr;
 };
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const size_t bytes = size * count;
-  std::string error = transfer.file.Write(std::string_view(data, bytes));
+  std::string error = transfer.request->take_body(std::string_view(data, bytes));
   if (!error.empty()) {
     transfer.write_error = std::move(error);
     return 0;  // libcurl ends the transfer with CURLE_WRITE_ERROR
@@ -108,14 +99,14 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
 
 int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto& transfer = *static_cast<const Transfer*>(user);
-  return (*transfer.cancelled && (*transfer.cancelled)()) ? 1 : 0;
+  return (transfer.request->cancelled && transfer.request->cancelled()) ? 1 : 0;
 }
 
 // The operator's wording for a failed transfer. libcurl's own messages can hold the request
 // address, and with it the key, so they are used only where they add a detail that the
 // wording lacks, and then scrubbed.
 std::string TransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
-                            const FetchRequest& request, const char* detail,
+                            const ReplyRequest& request, const char* detail,
                             const Transfer& transfer) {
   const std::string where = endpoint.host + ":" + endpoint.port;
   switch (code) {
@@ -136,8 +127,7 @@ std::string TransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
       std::string text = detail;
       constexpr std::string_view kPrefix = "SSL certificate problem: ";
       if (text.starts_with(kPrefix)) text.erase(0, kPrefix.size());
-      Scrub(text, request.api_key);
-      Scrub(text, PercentEncoded(request.api_key));
+      ScrubKey(text, request.api_key);
       if (!text.empty()) reason += " (" + text + ")";
       return reason;
     }
@@ -173,7 +163,7 @@ std::string TransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
 }
 
 // Sets every option of the one request. Returns false when libcurl refuses one of them.
-bool SetOptions(CURL* curl, const FetchRequest& request, const std::string& address,
+bool SetOptions(CURL* curl, const ReplyRequest& request, const std::string& address,
                 char* error_buffer, Transfer& transfer) {
   const long stall = request.stall_seconds > 0 ? request.stall_seconds : 1;
   bool ok = curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_buffer) == CURLE_OK &&
@@ -201,46 +191,58 @@ bool SetOptions(CURL* curl, const FetchRequest& request, const std::string& addr
   return ok;
 }
 
+// Which of the failures a caller acts on `code` is.
+FetchFailure FailureOf(CURLcode code) {
+  switch (code) {
+    case CURLE_ABORTED_BY_CALLBACK:
+      return FetchFailure::kCancelled;
+    case CURLE_OPERATION_TIMEDOUT:
+      return FetchFailure::kTimedOut;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_BAD_CONTENT_ENCODING:
+      return FetchFailure::kBrokenOff;
+    default:
+      return FetchFailure::kOther;
+  }
+}
+
 }  // namespace
 
-FetchResult FetchLogbook(const FetchRequest& request) {
+FetchResult FetchReply(const ReplyRequest& request) {
   const Endpoint endpoint = ParseEndpoint(request.endpoint);
-  if (!endpoint.ok) return {false, "the logbook service address is not valid"};
-  if (endpoint.scheme != "https") return {false, "the logbook service address must use https"};
-  if (!InitialiseCurl()) return {false, "cannot set up the HTTPS client"};
+  if (!endpoint.ok) return {FetchFailure::kOther, "the logbook service address is not valid"};
+  if (endpoint.scheme != "https")
+    return {FetchFailure::kOther, "the logbook service address must use https"};
+  if (!InitialiseCurl()) return {FetchFailure::kOther, "cannot set up the HTTPS client"};
   EasyHandle curl(curl_easy_init());
-  if (!curl) return {false, "cannot set up the HTTPS client"};
+  if (!curl) return {FetchFailure::kOther, "cannot set up the HTTPS client"};
 
   Transfer transfer;
-  transfer.cancelled = &request.cancelled;
-  if (std::string error = transfer.file.Open(request.temp_path); !error.empty()) {
-    return {false, std::move(error)};
-  }
-  const std::string address = RequestAddress(request.endpoint, request.api_key);
+  transfer.request = &request;
+  const std::string address =
+      RequestAddress(request.endpoint, request.api_key) + request.more_query;
   char error_buffer[CURL_ERROR_SIZE] = {};
   if (!SetOptions(curl.get(), request, address, error_buffer, transfer)) {
-    transfer.file.Discard();
-    return {false, "the HTTPS client lacks a feature the download needs"};
+    return {FetchFailure::kOther, "the HTTPS client lacks a feature the download needs"};
   }
 
   const CURLcode code = curl_easy_perform(curl.get());
-  FetchResult result;
   if (code != CURLE_OK) {
-    result.reason = TransferFailure(code, curl.get(), endpoint, request, error_buffer, transfer);
-  } else if (long status = 0;
-             curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK ||
-             status < 200 || status > 299) {
-    result.reason = "the logbook service answered HTTP " + std::to_string(status);
-  } else if (transfer.file.bytes_written() == 0) {
-    result.reason = "the logbook service sent an empty reply";
-  } else if (std::string error = transfer.file.Close(); !error.empty()) {
-    result.reason = std::move(error);
-  } else {
-    result.ok = true;
-    return result;
+    return {FailureOf(code),
+            TransferFailure(code, curl.get(), endpoint, request, error_buffer, transfer)};
   }
-  transfer.file.Discard();
-  return result;
+  long status = 0;
+  if (curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status < 200 ||
+      status > 299) {
+    return {status >= 500 && status <= 599 ? FetchFailure::kServerError : FetchFailure::kOther,
+            "the logbook service answered HTTP " + std::to_string(status)};
+  }
+  return {FetchFailure::kNone, ""};
 }
 
 }  // namespace logbook

@@ -1,5 +1,3 @@
-#include "logbook/download.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "logbook/fetch_logbook.h"
 #include "logbook_service.h"
 #include "test_util.h"
 
@@ -61,7 +60,7 @@ TEST(FetchLogbookTest, RefusesAddressesThatAreNotHttps) {
     request.api_key = kKey;
     request.temp_path = dir.Join("QRZ_LogBook.tmp");
     const FetchResult result = FetchLogbook(request);
-    EXPECT_FALSE(result.ok) << row.endpoint;
+    EXPECT_FALSE(result.ok()) << row.endpoint;
     EXPECT_EQ(result.reason, row.reason) << row.endpoint;
     EXPECT_FALSE(FileExists(request.temp_path)) << row.endpoint;
   }
@@ -76,7 +75,7 @@ TEST(FetchLogbookTest, NothingListeningIsAFailureNamingTheAddress) {
   request.temp_path = dir.Join("QRZ_LogBook.tmp");
   WriteFile(request.temp_path, "an earlier download");
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason,
             "cannot connect to the logbook service (127.0.0.1:" + std::to_string(port) + ")");
   EXPECT_FALSE(FileExists(request.temp_path));
@@ -119,7 +118,7 @@ TEST_F(DownloadTest, GoodReplyLandsInTheFileByteForByte) {
       "<CALL:4>W1AW<band:3>20m<app_qrzlog_status:1>C<eor>\n"
       "<call:5>K1ABC<country:13>United States<state:2>ma<eor>\n");
   const FetchResult result = FetchLogbook(Request());
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   EXPECT_EQ(result.reason, "");
   const std::string expected =
       "COUNT=2&ADIF="
@@ -142,7 +141,7 @@ TEST_F(DownloadTest, GoodReplyLandsInTheFileByteForByte) {
 TEST_F(DownloadTest, LargeGeneratedLogbookArrivesWhole) {
   ASSERT_TRUE(service_.GenerateLogbook(4000, 11));
   const FetchResult result = FetchLogbook(Request());
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   const std::string reply = ReadFile(temp_path_).value_or("");
   EXPECT_GT(reply.size(), 500'000u);
   EXPECT_TRUE(reply.starts_with("COUNT=4000&ADIF=&lt;")) << reply.substr(0, 40);
@@ -165,7 +164,7 @@ TEST_F(DownloadTest, ServiceAnswersReachTheFileAsTheyAre) {
   for (const Row& row : rows) {
     SetLogbook(row.logbook);
     const FetchResult result = FetchLogbook(Request(row.key));
-    EXPECT_TRUE(result.ok) << row.key << ": " << result.reason;
+    EXPECT_TRUE(result.ok()) << row.key << ": " << result.reason;
     EXPECT_EQ(ReadFile(temp_path_), row.reply) << row.key;
   }
 }
@@ -175,7 +174,7 @@ TEST_F(DownloadTest, KeyWithSpecialCharactersReachesTheServiceWhole) {
   service_.SetKey(key);
   SetLogbook("<call:4>W1AW<eor>");
   const FetchResult result = FetchLogbook(Request(key));
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   EXPECT_EQ(ReadFile(temp_path_), "COUNT=1&ADIF=&lt;call:4&gt;W1AW\n&lt;eor&gt;\n&RESULT=OK");
   EXPECT_NE(RequestLog().find("query=KEY,ACTION key=matched action=FETCH"), std::string::npos)
       << RequestLog();
@@ -185,7 +184,7 @@ TEST_F(DownloadTest, RedirectToHttpsIsFollowed) {
   SetMode("redirect");
   SetLogbook("<call:4>W1AW<eor>");
   const FetchResult result = FetchLogbook(Request());
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   EXPECT_EQ(ReadFile(temp_path_), "COUNT=1&ADIF=&lt;call:4&gt;W1AW\n&lt;eor&gt;\n&RESULT=OK");
   EXPECT_NE(RequestLog().find("GET /redirected "), std::string::npos) << RequestLog();
 }
@@ -211,7 +210,7 @@ TEST_F(DownloadTest, FaultsFailWithAReasonAndLeaveNoFile) {
     SetMode(row.mode);
     WriteFile(temp_path_, "an earlier download");
     const FetchResult result = FetchLogbook(Request(key));
-    EXPECT_FALSE(result.ok) << row.mode;
+    EXPECT_FALSE(result.ok()) << row.mode;
     EXPECT_EQ(result.reason, row.reason) << row.mode;
     ExpectNoKey(result.reason, key);
     EXPECT_FALSE(FileExists(temp_path_)) << row.mode;
@@ -225,7 +224,7 @@ TEST_F(DownloadTest, UntrustedCertificateIsRefused) {
   request.endpoint = service_.untrusted_endpoint();
   WriteFile(temp_path_, "an earlier download");
   FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason,
             "the logbook service's certificate was not trusted (self-signed certificate)");
   EXPECT_FALSE(FileExists(temp_path_));
@@ -234,7 +233,7 @@ TEST_F(DownloadTest, UntrustedCertificateIsRefused) {
   request = Request();
   request.ca_file.clear();
   result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_TRUE(result.reason.starts_with("the logbook service's certificate was not trusted"))
       << result.reason;
 
@@ -242,14 +241,14 @@ TEST_F(DownloadTest, UntrustedCertificateIsRefused) {
   request = Request();
   request.endpoint = service_.localhost_endpoint();
   result = FetchLogbook(request);
-  EXPECT_TRUE(result.ok) << result.reason;
+  EXPECT_TRUE(result.ok()) << result.reason;
 }
 
 TEST_F(DownloadTest, MissingAuthorityFileIsNamed) {
   FetchRequest request = Request();
   request.ca_file = dir_.Join("no-such.pem");
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "cannot read the certificate authorities in " + request.ca_file);
   EXPECT_FALSE(FileExists(temp_path_));
 }
@@ -260,7 +259,7 @@ TEST_F(DownloadTest, StalledBodyIsGivenUp) {
   FetchRequest request = Request();
   request.stall_seconds = 1;
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the download stalled");
   EXPECT_FALSE(FileExists(temp_path_));
 }
@@ -270,16 +269,18 @@ TEST_F(DownloadTest, CancelledTransferStops) {
   SetLogbook("<call:4>W1AW<eor>\n<call:4>K1AB<eor>\n");
   FetchRequest request = Request();
   // Cancelled once the service has been asked, i.e. in the middle of the stalled body.
-  request.cancelled = [this] { return RequestLog().find("mode=stall") != std::string::npos; };
+  request.progress = [this](const DownloadProgress&) {
+    return RequestLog().find("mode=stall") == std::string::npos;
+  };
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the download was cancelled");
   EXPECT_FALSE(FileExists(temp_path_));
 
-  request.cancelled = [] { return true; };  // before anything arrived
+  request.progress = [](const DownloadProgress&) { return false; };  // before anything arrived
   SetMode("ok");
   const FetchResult early = FetchLogbook(request);
-  EXPECT_FALSE(early.ok);
+  EXPECT_FALSE(early.ok());
   EXPECT_EQ(early.reason, "the download was cancelled");
   EXPECT_FALSE(FileExists(temp_path_));
 }
@@ -289,7 +290,7 @@ TEST_F(DownloadTest, ExistingFileIsEmptiedAndMadePrivate) {
   ASSERT_EQ(::chmod(temp_path_.c_str(), 0644), 0);
   SetLogbook("<call:4>W1AW<eor>");
   const FetchResult result = FetchLogbook(Request());
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   EXPECT_EQ(ReadFile(temp_path_), "COUNT=1&ADIF=&lt;call:4&gt;W1AW\n&lt;eor&gt;\n&RESULT=OK");
   EXPECT_EQ(test::FileMode(temp_path_), 0600);
 }
@@ -300,7 +301,7 @@ TEST_F(DownloadTest, SymbolicLinkIsNotWrittenThrough) {
   WriteFile(victim, "precious");
   ASSERT_EQ(::symlink(victim.c_str(), temp_path_.c_str()), 0);
   FetchResult result = FetchLogbook(Request());
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file is a symbolic link: " + temp_path_);
   EXPECT_EQ(ReadFile(victim), "precious");
   struct stat status;
@@ -312,7 +313,7 @@ TEST_F(DownloadTest, SymbolicLinkIsNotWrittenThrough) {
   ASSERT_EQ(::unlink(temp_path_.c_str()), 0);
   ASSERT_EQ(::symlink(absent.c_str(), temp_path_.c_str()), 0);
   result = FetchLogbook(Request());
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_FALSE(FileExists(absent));
   EXPECT_EQ(RequestLog(), "");  // nothing was asked of the service
 }
@@ -321,7 +322,7 @@ TEST_F(DownloadTest, FifoDoesNotHang) {
   SetLogbook("<call:4>W1AW<eor>");
   ASSERT_EQ(::mkfifo(temp_path_.c_str(), 0600), 0);
   FetchResult result = FetchLogbook(Request());  // no reader: the open fails at once
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file is not a regular file: " + temp_path_);
 
   // With a reader the open succeeds, and the check after it refuses the FIFO.
@@ -331,7 +332,7 @@ TEST_F(DownloadTest, FifoDoesNotHang) {
   char byte;
   const ssize_t read_bytes = ::read(reader, &byte, 1);
   ::close(reader);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file is not a regular file: " + temp_path_);
   EXPECT_LE(read_bytes, 0);  // nothing was written into it
   EXPECT_TRUE(FileExists(temp_path_));
@@ -342,7 +343,7 @@ TEST_F(DownloadTest, OtherThingsAtTheNameAreRefused) {
   // A folder.
   ASSERT_EQ(::mkdir(temp_path_.c_str(), 0700), 0);
   FetchResult result = FetchLogbook(Request());
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file is not a regular file: " + temp_path_);
   ASSERT_EQ(::rmdir(temp_path_.c_str()), 0);
 
@@ -351,7 +352,7 @@ TEST_F(DownloadTest, OtherThingsAtTheNameAreRefused) {
   WriteFile(other, "precious");
   ASSERT_EQ(::link(other.c_str(), temp_path_.c_str()), 0);
   result = FetchLogbook(Request());
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file has other names (hard links): " + temp_path_);
   EXPECT_EQ(ReadFile(other), "precious");
   ASSERT_EQ(::unlink(temp_path_.c_str()), 0);
@@ -360,7 +361,7 @@ TEST_F(DownloadTest, OtherThingsAtTheNameAreRefused) {
   FetchRequest request = Request();
   request.temp_path = dir_.Join("missing/QRZ_LogBook.tmp");
   result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason,
             "cannot open the temporary file " + request.temp_path + ": No such file or directory");
   EXPECT_EQ(RequestLog(), "");

@@ -23,7 +23,6 @@
 
 #include "base/ansi_text_windows.h"
 #include "logbook/download.h"
-#include "logbook/temp_file.h"
 
 #ifndef STATEKEEPER_VERSION
 #error "STATEKEEPER_VERSION must be defined by the build"
@@ -204,7 +203,12 @@ class Request {
     if (!::WinHttpSetOption(handle_, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) ||
         !::WinHttpSetOption(handle_, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never)) {
       Close();
+      return;
     }
+    // A compressed reply (gzip or deflate), decompressed by WinHTTP. Windows before 8.1
+    // lacks the option and gets the reply as it is.
+    DWORD decompression = WINHTTP_DECOMPRESSION_FLAG_ALL;
+    ::WinHttpSetOption(handle_, WINHTTP_OPTION_DECOMPRESSION, &decompression, sizeof decompression);
   }
   ~Request() { Close(); }
   Request(const Request&) = delete;
@@ -262,11 +266,11 @@ class StallMeter {
 
 enum class Outcome { kDone, kFailed, kCancelled, kTimedOut, kStalled };
 
-bool Cancelled(const FetchRequest& request) { return request.cancelled && request.cancelled(); }
+bool Cancelled(const ReplyRequest& request) { return request.cancelled && request.cancelled(); }
 
 // Waits for the step started on `request`, polling the caller's cancellation and either the
 // deadline (while connecting) or the stall meter (once the request is out).
-Outcome Await(Request& request, const FetchRequest& fetch,
+Outcome Await(Request& request, const ReplyRequest& fetch,
               std::optional<Clock::time_point> deadline, StallMeter* stall) {
   for (;;) {
     if (::WaitForSingleObject(request.progress().done, kPollMs) == WAIT_OBJECT_0) {
@@ -340,10 +344,31 @@ std::string CertificateProblem(DWORD flags, DWORD error, HINTERNET request) {
   return "";
 }
 
+FetchResult Failed(FetchFailure failure, std::string reason) {
+  return {failure, std::move(reason)};
+}
+FetchResult Failed(std::string reason) { return {FetchFailure::kOther, std::move(reason)}; }
+
+// Which of the failures a caller acts on a WinHTTP error is.
+FetchFailure FailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_WINHTTP_TIMEOUT:
+      return FetchFailure::kTimedOut;
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+    case ERROR_WINHTTP_RESEND_REQUEST:
+      return FetchFailure::kBrokenOff;
+    case ERROR_WINHTTP_OPERATION_CANCELLED:
+      return FetchFailure::kCancelled;
+    default:
+      return FetchFailure::kOther;
+  }
+}
+
 // The operator's wording for a failed WinHTTP step. WinHTTP's own texts are fixed and never
 // hold the request address, so the key cannot leak through them.
-std::string StepFailure(DWORD error, bool request_sent, const Place& place, DWORD flags,
-                        HINTERNET request) {
+std::string StepFailureText(DWORD error, bool request_sent, const Place& place, DWORD flags,
+                            HINTERNET request) {
   switch (error) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
       return "cannot find the logbook service (" + place.host + ")";
@@ -465,42 +490,62 @@ bool IsRedirect(DWORD status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-std::string StepFailure(DWORD error, bool request_sent, const Place& place, Request& request) {
+FetchResult StepFailure(DWORD error, bool request_sent, const Place& place, DWORD flags,
+                        HINTERNET request) {
+  return Failed(FailureOf(error), StepFailureText(error, request_sent, place, flags, request));
+}
+
+FetchResult StepFailure(DWORD error, bool request_sent, const Place& place, Request& request) {
   return StepFailure(error, request_sent, place, request.progress().secure_failure,
                      request.handle());
 }
 
-// Waits for a step of reading the body; "" or the reason.
-std::string AwaitBody(Request& request, const FetchRequest& fetch, StallMeter& stall,
+const FetchResult kCancelledResult{FetchFailure::kCancelled, "the download was cancelled"};
+const FetchResult kStalledResult{FetchFailure::kTimedOut, "the download stalled"};
+const FetchResult kDoneResult{FetchFailure::kNone, ""};
+
+// Waits for a step of reading the body.
+FetchResult AwaitBody(Request& request, const ReplyRequest& fetch, StallMeter& stall,
                       const Place& place) {
   switch (Await(request, fetch, std::nullopt, &stall)) {
     case Outcome::kDone:
-      return "";
+      return kDoneResult;
     case Outcome::kFailed:
       return StepFailure(request.progress().error, true, place, request);
     case Outcome::kCancelled:
-      return "the download was cancelled";
+      return kCancelledResult;
     case Outcome::kTimedOut:
     case Outcome::kStalled:
       break;
   }
-  return "the download stalled";
+  return kStalledResult;
 }
 
-// Runs the request, following redirects, and streams the final body into `file`. Returns
-// "" or the reason.
-std::string Transfer(HINTERNET session, const FetchRequest& fetch, std::wstring url,
-                     TempFile& file) {
+// Whether the body came compressed: its Content-Length is then that of the compressed
+// bytes, not of what WinHTTP hands on.
+bool Compressed(HINTERNET request) {
+  wchar_t text[64];
+  DWORD size = sizeof text;
+  if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_ENCODING, WINHTTP_HEADER_NAME_BY_INDEX,
+                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return false;
+  }
+  const std::wstring_view encoding(text, size / sizeof(wchar_t));
+  return !encoding.empty() && encoding != L"identity";
+}
+
+// Runs the request, following redirects, and hands the final body to `fetch.take_body`.
+FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::wstring url) {
   StallMeter stall(fetch.stall_seconds);
   for (int redirects = 0;; ++redirects) {
     const std::optional<Address> address = Cracked(url);
-    if (!address) return "the logbook service address is not valid";
+    if (!address) return Failed("the logbook service address is not valid");
     const Place place{Narrowed(address->host), std::to_string(address->port)};
     InternetHandle connection(::WinHttpConnect(session, address->host.c_str(), address->port, 0));
     if (!connection) return StepFailure(::GetLastError(), false, place, 0, nullptr);
     Request request(connection.get(), address->object);
-    if (!request.ok()) return "cannot set up the HTTPS client";
-    if (Cancelled(fetch)) return "the download was cancelled";
+    if (!request.ok()) return Failed("cannot set up the HTTPS client");
+    if (Cancelled(fetch)) return kCancelledResult;
 
     // Connecting, the secure handshake and sending the request.
     request.Begin();
@@ -515,10 +560,11 @@ std::string Transfer(HINTERNET session, const FetchRequest& fetch, std::wstring 
       case Outcome::kFailed:
         return StepFailure(request.progress().error, false, place, request);
       case Outcome::kCancelled:
-        return "the download was cancelled";
+        return kCancelledResult;
       case Outcome::kTimedOut:
       case Outcome::kStalled:
-        return "the logbook service did not answer in time (" + place.where() + ")";
+        return Failed(FetchFailure::kTimedOut,
+                      "the logbook service did not answer in time (" + place.where() + ")");
     }
 
     // The answer's head.
@@ -533,40 +579,43 @@ std::string Transfer(HINTERNET session, const FetchRequest& fetch, std::wstring 
       case Outcome::kFailed:
         return StepFailure(request.progress().error, true, place, request);
       case Outcome::kCancelled:
-        return "the download was cancelled";
+        return kCancelledResult;
       case Outcome::kTimedOut:
       case Outcome::kStalled:
-        return "the download stalled";
+        return kStalledResult;
     }
     const DWORD status = NumberHeader(request.handle(), WINHTTP_QUERY_STATUS_CODE).value_or(0);
     if (IsRedirect(status)) {
       if (std::optional<std::wstring> location = Location(request.handle())) {
-        if (redirects == kMaxRedirects) return "the logbook service redirected too many times";
+        if (redirects == kMaxRedirects) {
+          return Failed("the logbook service redirected too many times");
+        }
         url = Resolved(*address, *location);
         if (SchemeOf(url) != L"https") {
-          return "the logbook service redirected to an address that is not https";
+          return Failed("the logbook service redirected to an address that is not https");
         }
         continue;
       }
     }
     if (status < 200 || status > 299) {
-      return "the logbook service answered HTTP " + std::to_string(status);
+      return Failed(
+          status >= 500 && status <= 599 ? FetchFailure::kServerError : FetchFailure::kOther,
+          "the logbook service answered HTTP " + std::to_string(status));
     }
 
-    // The body, piece by piece into the file.
-    const std::optional<std::uint64_t> expected = ContentLength(request.handle());
+    // The body, piece by piece to the caller.
+    const std::optional<std::uint64_t> expected =
+        Compressed(request.handle()) ? std::nullopt : ContentLength(request.handle());
     std::uint64_t received = 0;
     for (;;) {
       // How much has arrived is asked first and only that much is read, so that every wait
       // on the network happens in Await (wine's read would wait to fill the whole buffer).
-      if (Cancelled(fetch)) return "the download was cancelled";
+      if (Cancelled(fetch)) return kCancelledResult;
       request.Begin();
       if (!::WinHttpQueryDataAvailable(request.handle(), nullptr)) {
         return StepFailure(::GetLastError(), true, place, request);
       }
-      if (const std::string failure = AwaitBody(request, fetch, stall, place); !failure.empty()) {
-        return failure;
-      }
+      if (FetchResult step = AwaitBody(request, fetch, stall, place); !step.ok()) return step;
       const DWORD available = request.progress().bytes;
       if (available == 0) break;
       request.Begin();
@@ -574,65 +623,47 @@ std::string Transfer(HINTERNET session, const FetchRequest& fetch, std::wstring 
                              available < kReadSize ? available : kReadSize, nullptr)) {
         return StepFailure(::GetLastError(), true, place, request);
       }
-      if (const std::string failure = AwaitBody(request, fetch, stall, place); !failure.empty()) {
-        return failure;
-      }
+      if (FetchResult step = AwaitBody(request, fetch, stall, place); !step.ok()) return step;
       const DWORD bytes = request.progress().bytes;
       if (bytes == 0) break;
       received += bytes;
       stall.Add(bytes);
       const std::string_view piece(request.progress().buffer.data(), bytes);
-      if (std::string error = file.Write(piece); !error.empty()) return error;
-      if (stall.Stalled()) return "the download stalled";
+      if (std::string error = fetch.take_body(piece); !error.empty()) return Failed(error);
+      if (stall.Stalled()) return kStalledResult;
     }
     // WinHTTP ends a body that the server cut short as if it were complete.
-    if (expected && received != *expected) return "the download was broken off";
-    return "";
+    if (expected && received != *expected) {
+      return Failed(FetchFailure::kBrokenOff, "the download was broken off");
+    }
+    return kDoneResult;
   }
 }
 
 }  // namespace
 
-FetchResult FetchLogbook(const FetchRequest& request) {
+FetchResult FetchReply(const ReplyRequest& request) {
   const std::optional<std::wstring> endpoint = Widened(request.endpoint);
-  if (!endpoint || endpoint->empty()) return {false, "the logbook service address is not valid"};
+  if (!endpoint || endpoint->empty()) return Failed("the logbook service address is not valid");
   const std::wstring scheme = SchemeOf(*endpoint);
   if (scheme.empty() || endpoint->find(L"://") != scheme.size()) {
-    return {false, "the logbook service address is not valid"};
+    return Failed("the logbook service address is not valid");
   }
-  if (scheme != L"https") return {false, "the logbook service address must use https"};
-  if (!Cracked(*endpoint)) return {false, "the logbook service address is not valid"};
+  if (scheme != L"https") return Failed("the logbook service address must use https");
+  if (!Cracked(*endpoint)) return Failed("the logbook service address is not valid");
   // WinHTTP checks certificates against the system's store only; trusting a file of
   // authorities instead would need a check of our own before the key is sent.
   if (!request.ca_file.empty()) {
-    return {false, "a file of certificate authorities is not used on Windows (" + request.ca_file +
-                       "); the authority must be in the system's store"};
+    return Failed("a file of certificate authorities is not used on Windows (" + request.ca_file +
+                  "); the authority must be in the system's store");
   }
   const std::optional<std::wstring> address =
-      Widened(RequestAddress(request.endpoint, request.api_key));
-  if (!address) return {false, "the logbook service address is not valid"};
+      Widened(RequestAddress(request.endpoint, request.api_key) + request.more_query);
+  if (!address) return Failed("the logbook service address is not valid");
 
   const InternetHandle session = OpenSession(request.stall_seconds);
-  if (!session) return {false, "cannot set up the HTTPS client"};
-
-  TempFile file;
-  if (std::string error = file.Open(request.temp_path); !error.empty()) {
-    return {false, std::move(error)};
-  }
-  FetchResult result;
-  result.reason = Transfer(session.get(), request, *address, file);
-  if (result.reason.empty() && file.bytes_written() == 0) {
-    result.reason = "the logbook service sent an empty reply";
-  }
-  if (result.reason.empty()) {
-    if (std::string error = file.Close(); !error.empty()) result.reason = std::move(error);
-  }
-  if (result.reason.empty()) {
-    result.ok = true;
-    return result;
-  }
-  file.Discard();
-  return result;
+  if (!session) return Failed("cannot set up the HTTPS client");
+  return Transfer(session.get(), request, *address);
 }
 
 }  // namespace logbook

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "logbook/download.h"
+#include "logbook/fetch_logbook.h"
 #include "test_util.h"
 #include "windows/trusted_authority.h"
 
@@ -137,7 +137,7 @@ TEST(FetchLogbookTest, RefusesAddressesThatAreNotHttps) {
     request.api_key = kKey;
     request.temp_path = dir.Join("QRZ_LogBook.tmp");
     const FetchResult result = FetchLogbook(request);
-    EXPECT_FALSE(result.ok) << row.endpoint;
+    EXPECT_FALSE(result.ok()) << row.endpoint;
     EXPECT_EQ(result.reason, row.reason) << row.endpoint;
     EXPECT_FALSE(FileExists(request.temp_path)) << row.endpoint;
   }
@@ -152,7 +152,7 @@ TEST(FetchLogbookTest, NothingListeningIsAFailureNamingTheAddress) {
   request.temp_path = dir.Join("QRZ_LogBook.tmp");
   WriteFile(request.temp_path, "an earlier download");
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason,
             "cannot connect to the logbook service (127.0.0.1:" + std::to_string(port) + ")");
   EXPECT_FALSE(FileExists(request.temp_path));
@@ -166,7 +166,7 @@ TEST(FetchLogbookTest, AuthorityFileIsRefusedWithoutConnecting) {
   request.api_key = kKey;
   request.temp_path = dir.Join("QRZ_LogBook.tmp");
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "a file of certificate authorities is not used on Windows (" +
                                request.ca_file + "); the authority must be in the system's store");
   EXPECT_FALSE(FileExists(request.temp_path));
@@ -208,7 +208,7 @@ TEST_F(DownloadTest, GoodReplyLandsInTheFileByteForByte) {
       "<call:5>K1ABC<country:13>United States<state:2>ma<eor>\n");
   WriteFile(temp_path_, std::string(10000, 'x'));  // longer than the reply
   const FetchResult result = FetchLogbook(Request());
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   EXPECT_EQ(result.reason, "");
   const std::string expected =
       "COUNT=2&ADIF="
@@ -237,7 +237,7 @@ TEST_F(DownloadTest, LargeLogbookArrivesWhole) {
   }
   service_.SetLogbook(adif);
   const FetchResult result = FetchLogbook(Request());
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   const std::string reply = ReadFile(temp_path_).value_or("");
   EXPECT_GT(reply.size(), 500'000u);
   EXPECT_TRUE(reply == service_.LastReply());
@@ -249,7 +249,7 @@ TEST_F(DownloadTest, KeyWithSpecialCharactersReachesTheServiceWhole) {
   service_.SetKey(key);
   service_.SetLogbook("<call:4>W1AW<eor>");
   const FetchResult result = FetchLogbook(Request(key));
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   EXPECT_EQ(ReadFile(temp_path_), "COUNT=1&ADIF=&lt;call:4&gt;W1AW\n&lt;eor&gt;\n&RESULT=OK");
   EXPECT_NE(service_.RequestLog().find("query=KEY,ACTION key=matched action=FETCH"),
             std::string::npos)
@@ -276,7 +276,7 @@ TEST_F(DownloadTest, FaultsFailWithAReasonAndLeaveNoFile) {
     service_.SetMode(row.mode);
     WriteFile(temp_path_, "an earlier download");
     const FetchResult result = FetchLogbook(Request(key));
-    EXPECT_FALSE(result.ok) << row.mode;
+    EXPECT_FALSE(result.ok()) << row.mode;
     EXPECT_EQ(result.reason, row.reason) << row.mode;
     ExpectNoKey(result.reason, key);
     EXPECT_FALSE(FileExists(temp_path_)) << row.mode;
@@ -293,14 +293,14 @@ TEST_F(DownloadTest, RedirectToHttpsIsFollowed) {
   service_.SetLogbook("<call:4>W1AW<eor>");
   const FetchResult result = FetchLogbook(Request());
   if (UnderWine()) {
-    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.ok());
     EXPECT_TRUE(result.reason.starts_with("the logbook service's certificate was not trusted") ||
                 result.reason.starts_with("the secure connection to the logbook service failed "
                                           "(127.0.0.1:"))
         << result.reason;
     return;
   }
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   EXPECT_EQ(ReadFile(temp_path_), "COUNT=1&ADIF=&lt;call:4&gt;W1AW\n&lt;eor&gt;\n&RESULT=OK");
   EXPECT_NE(service_.RequestLog().find("GET /redirected "), std::string::npos)
       << service_.RequestLog();
@@ -311,7 +311,7 @@ TEST_F(DownloadTest, RedirectLoopIsCut) {
   if (UnderWine()) GTEST_SKIP() << "the loop goes through 127.0.0.1, refused under wine";
   service_.SetMode("redirect_loop");
   const FetchResult result = FetchLogbook(Request());
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the logbook service redirected too many times");
   EXPECT_FALSE(FileExists(temp_path_));
 }
@@ -322,7 +322,7 @@ TEST_F(DownloadTest, UntrustedCertificateIsRefused) {
   request.endpoint = service_.untrusted_endpoint();
   WriteFile(temp_path_, "an earlier download");
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   // Wine reports the refusal only as a failed secure channel, without the certificate.
   if (UnderWine() && result.reason.starts_with("the secure connection")) {
     EXPECT_EQ(result.reason, "the secure connection to the logbook service failed (localhost:" +
@@ -344,7 +344,7 @@ TEST_F(DownloadTest, StalledBodyIsGivenUp) {
   const auto start = std::chrono::steady_clock::now();
   const FetchResult result = FetchLogbook(request);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the download stalled");
   EXPECT_FALSE(FileExists(temp_path_));
 }
@@ -355,21 +355,21 @@ TEST_F(DownloadTest, CancelledTransferStops) {
   service_.SetLogbook("<call:4>W1AW<eor>\n<call:4>K1AB<eor>\n");
   FetchRequest request = Request();
   // Cancelled once the service has been asked, i.e. in the middle of the stalled body.
-  request.cancelled = [this] {
-    return service_.RequestLog().find("mode=stall") != std::string::npos;
+  request.progress = [this](const DownloadProgress&) {
+    return service_.RequestLog().find("mode=stall") == std::string::npos;
   };
   const auto start = std::chrono::steady_clock::now();
   const FetchResult result = FetchLogbook(request);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the download was cancelled");
   EXPECT_FALSE(FileExists(temp_path_));
 
   service_.ClearLog();
   service_.SetMode("ok");
-  request.cancelled = [] { return true; };  // before anything arrived
+  request.progress = [](const DownloadProgress&) { return false; };  // before anything arrived
   const FetchResult early = FetchLogbook(request);
-  EXPECT_FALSE(early.ok);
+  EXPECT_FALSE(early.ok());
   EXPECT_EQ(early.reason, "the download was cancelled");
   EXPECT_FALSE(FileExists(temp_path_));
   EXPECT_EQ(service_.RequestLog(), "");
@@ -380,7 +380,7 @@ TEST_F(DownloadTest, CancelledTransferStops) {
 TEST_F(DownloadTest, FolderAtTheNameIsRefused) {
   ASSERT_TRUE(::CreateDirectoryA(temp_path_.c_str(), nullptr));
   const FetchResult result = FetchLogbook(Request());
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file is not a regular file: " + temp_path_);
   EXPECT_EQ(service_.RequestLog(), "");
 }
@@ -392,7 +392,7 @@ TEST_F(DownloadTest, SecondNameOfAnotherFileIsRefused) {
     GTEST_SKIP() << "no hard links here (error " << ::GetLastError() << ")";
   }
   const FetchResult result = FetchLogbook(Request());
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file has other names (hard links): " + temp_path_);
   EXPECT_EQ(ReadFile(other), "precious");
   EXPECT_EQ(service_.RequestLog(), "");
@@ -411,7 +411,7 @@ TEST_F(DownloadTest, SymbolicLinkIsNotWrittenThrough) {
     GTEST_SKIP() << "no symbolic link was made here";
   }
   const FetchResult result = FetchLogbook(Request());
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file is a symbolic link: " + temp_path_);
   EXPECT_EQ(ReadFile(victim), "precious");
   EXPECT_NE(::GetFileAttributesA(temp_path_.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
@@ -422,7 +422,7 @@ TEST_F(DownloadTest, DeviceNameIsRefused) {
   FetchRequest request = Request();
   request.temp_path = "NUL";
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "the temporary file is not a regular file: NUL");
 }
 
@@ -430,7 +430,7 @@ TEST_F(DownloadTest, MissingFolderIsNamed) {
   FetchRequest request = Request();
   request.temp_path = dir_.Join("missing\\QRZ_LogBook.tmp");
   const FetchResult result = FetchLogbook(request);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_TRUE(
       result.reason.starts_with("cannot open the temporary file " + request.temp_path + ": "))
       << result.reason;

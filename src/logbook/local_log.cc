@@ -12,8 +12,8 @@
 #include "base/text_file.h"
 #include "logbook/confirmed_countries.h"
 #include "logbook/confirmed_states.h"
-#include "logbook/download.h"
 #include "logbook/normalise.h"
+#include "logbook/reply_scan.h"
 
 namespace logbook {
 namespace {
@@ -27,24 +27,14 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-SyncResult Failure(std::string reason, bool key_refused = false) {
-  return {false, std::move(reason), key_refused};
+SyncResult Failure(std::string reason, SyncOutcome outcome = SyncOutcome::kFailed) {
+  return {outcome, std::move(reason)};
 }
 
-// The service's own failure answers (RESULT=FAIL, RESULT=AUTH) in the text in front of
-// the data, with the REASON= value up to the next "&".
-bool ServiceRefused(const std::string& front, SyncResult& result) {
-  const bool auth = front.find("RESULT=AUTH") != std::string::npos;
-  if (!auth && front.find("RESULT=FAIL") == std::string::npos) return false;
-  std::string reason = "the logbook service refused the request";
-  if (const size_t at = front.find("REASON="); at != std::string::npos) {
-    const size_t start = at + 7;
-    const size_t stop = front.find('&', start);
-    const std::string value = front.substr(start, stop == std::string::npos ? stop : stop - start);
-    if (!value.empty()) reason = "the logbook service said: " + value;
-  }
-  result = Failure(reason, auth);
-  return true;
+// A verdict that the reply is no logbook, as the synchronisation's failure.
+SyncResult Refusal(const ReplyVerdict& verdict) {
+  return Failure(verdict.reason, verdict.kind == ReplyKind::kKeyRefused ? SyncOutcome::kKeyRefused
+                                                                        : SyncOutcome::kFailed);
 }
 
 // Reads the reply in chunks of `chunk_size` through the normaliser; `sink(text)` gets the
@@ -90,15 +80,24 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
           error)) {
     return Failure(error);
   }
-  SyncResult result;
-  if (ServiceRefused(finder.front(), result)) return result;
+  if (const ReplyVerdict answer = ReadServiceAnswer(finder.front());
+      answer.kind != ReplyKind::kLogbook) {
+    return Refusal(answer);
+  }
 
   // The Local log file: the normalised text without what stands in front of the data.
   base::AtomicFile log(log_path, base::FileMode::kShared);
   std::uint64_t to_drop = finder.drop();
+  // Whether the reply is a logbook at all is known only at its end.
+  TextCounter records("<eor>");
+  TextCounter result_ok("RESULT=OK");
+  TextCounter status_ok("STATUS=OK");
   if (!NormaliseFile(
           reply_path, kChunkSize,
           [&](std::string_view text) {
+            records.Look(text);
+            result_ok.Look(text);
+            status_ok.Look(text);
             const size_t dropped =
                 static_cast<size_t>(std::min<std::uint64_t>(to_drop, text.size()));
             to_drop -= dropped;
@@ -107,6 +106,11 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
           },
           error)) {
     return Failure(error);
+  }
+  if (const ReplyVerdict verdict =
+          JudgeReply(finder.front(), records.count(), result_ok.count() + status_ok.count() > 0);
+      verdict.kind != ReplyKind::kLogbook) {
+    return Refusal(verdict);
   }
   log.Write("\r\n");
   if (const base::FileError failed = log.Commit(false); failed.failed()) {
@@ -147,7 +151,7 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
   base::SyncFolder(program_folder);
   if (failed.failed()) return Failure(failed.message);
   countries = *updated;
-  return {true, "", false};
+  return {SyncOutcome::kDone, ""};
 }
 
 SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_path,
@@ -157,11 +161,23 @@ SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_
   request.ca_file = settings.ca_file;
   request.api_key = settings.api_key;
   request.temp_path = settings.temp_folder + std::string(kTemporaryFileName);
-  request.cancelled = settings.cancelled;
+  request.progress = settings.progress;
+  request.stall_seconds = settings.stall_seconds;
   const FetchResult fetched = FetchLogbook(request);
-  if (!fetched.ok) return Failure(fetched.reason);
-  // The Temporary download file stays; the next download rewrites it.
-  return ProcessReply(settings.program_folder, request.temp_path, log_path, countries);
+  if (!fetched.ok()) {
+    switch (fetched.failure) {
+      case FetchFailure::kCancelled:
+        return Failure(fetched.reason, SyncOutcome::kCancelled);
+      case FetchFailure::kKeyRefused:
+        return Failure(fetched.reason, SyncOutcome::kKeyRefused);
+      default:
+        return Failure(fetched.reason);
+    }
+  }
+  SyncResult result = ProcessReply(settings.program_folder, request.temp_path, log_path, countries);
+  // The service's own REASON text could repeat the key.
+  ScrubKey(result.reason, settings.api_key);
+  return result;
 }
 
 }  // namespace logbook

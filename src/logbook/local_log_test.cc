@@ -43,7 +43,7 @@ TEST(ProcessReply, WritesLogBandAndCountryFiles) {
   test::WriteFile(folder.reply, reply);
   award::ConfirmedCountryList countries{};
   const SyncResult result = ProcessReply(folder.program, folder.reply, folder.log, countries);
-  ASSERT_TRUE(result.ok) << result.reason;
+  ASSERT_TRUE(result.ok()) << result.reason;
   const std::string normalised = reference::NormaliseReply(reply);
   EXPECT_EQ(test::ReadFile(folder.log), normalised + "\r\n");
   const auto bands = reference::BandFiles(normalised + "\r\n");
@@ -60,12 +60,12 @@ TEST(ProcessReply, WritesLogBandAndCountryFiles) {
 }
 
 TEST(ProcessReply, EmptyLogbookIsProcessed) {
-  const std::vector<std::string> replies = {"", "RESULT=OK&COUNT=0"};
+  const std::vector<std::string> replies = {"RESULT=OK&COUNT=0", "COUNT=0&ADIF=&STATUS=OK"};
   for (const std::string& reply : replies) {
     Folder folder;
     test::WriteFile(folder.reply, reply);
     award::ConfirmedCountryList countries{};
-    ASSERT_TRUE(ProcessReply(folder.program, folder.reply, folder.log, countries).ok);
+    ASSERT_TRUE(ProcessReply(folder.program, folder.reply, folder.log, countries).ok());
     EXPECT_EQ(test::ReadFile(folder.log), reply + "\r\n");
     EXPECT_EQ(test::ReadFile(folder.dir.Join("10m.txt")), reference::BandFiles("")[0]);
     EXPECT_EQ(test::ReadFile(folder.dir.Join("dx.txt")), "\r\n");
@@ -74,15 +74,25 @@ TEST(ProcessReply, EmptyLogbookIsProcessed) {
 
 struct Refusal {
   std::string reply;
-  bool key_refused;
+  SyncOutcome outcome;
   std::string reason_part;
 };
 
 TEST(ProcessReply, ServiceFailureAnswersChangeNothing) {
   const std::vector<Refusal> refusals = {
-      {"RESULT=AUTH&REASON=invalid api key&EXTENDED=", true, "invalid api key"},
-      {"RESULT=FAIL&REASON=not found", false, "not found"},
-      {"RESULT=FAIL", false, "refused"},
+      {"RESULT=AUTH&REASON=invalid api key&EXTENDED=", SyncOutcome::kKeyRefused, "invalid api key"},
+      {"STATUS=AUTH&REASON=invalid api key", SyncOutcome::kKeyRefused, "invalid api key"},
+      {"RESULT=FAIL&REASON=not found", SyncOutcome::kFailed, "not found"},
+      {"STATUS=FAIL&REASON=account suspended", SyncOutcome::kFailed, "account suspended"},
+      {"RESULT=FAIL", SyncOutcome::kFailed, "refused"},
+      {"", SyncOutcome::kFailed, "the reply held no logbook"},
+      // No record and no RESULT=OK: a maintenance page, a proxy's page, noise.
+      {"<html><body><h1>Down for maintenance</h1>We'll be back soon.</body></html>",
+       SyncOutcome::kFailed, "the reply held no logbook"},
+      {"<html><form action=\"/login\" method=post><input name=user></form></html>",
+       SyncOutcome::kFailed, "the reply held no logbook"},
+      {std::string("\x1f\x8b\x08\0\xff\xfe=<\x80garbage", 14), SyncOutcome::kFailed,
+       "the reply held no logbook"},
   };
   for (const Refusal& refusal : refusals) {
     Folder folder;
@@ -94,8 +104,8 @@ TEST(ProcessReply, ServiceFailureAnswersChangeNothing) {
     countries[0] = "1";
     countries[1] = "JAPAN";
     const SyncResult result = ProcessReply(folder.program, folder.reply, folder.log, countries);
-    EXPECT_FALSE(result.ok) << refusal.reply;
-    EXPECT_EQ(result.key_refused, refusal.key_refused) << refusal.reply;
+    EXPECT_FALSE(result.ok()) << refusal.reply;
+    EXPECT_EQ(result.outcome, refusal.outcome) << refusal.reply;
     EXPECT_NE(result.reason.find(refusal.reason_part), std::string::npos) << result.reason;
     EXPECT_EQ(Snapshot(folder), before);
     EXPECT_EQ(countries[0], "1");
@@ -109,7 +119,7 @@ TEST(ProcessReply, RegularFileAsProgramFolderFails) {
   award::ConfirmedCountryList countries{};
   const std::string program = folder.dir.Join("notafolder") + "/";
   const SyncResult result = ProcessReply(program, folder.reply, program + "W1AW.adi", countries);
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
 #ifndef _WIN32  // the reason is the system's message, ENOTDIR's only on POSIX systems
   EXPECT_NE(result.reason.find("Not a directory"), std::string::npos) << result.reason;
 #endif
@@ -119,7 +129,7 @@ TEST(ProcessReply, RegularFileAsProgramFolderFails) {
 TEST(ProcessReply, MissingReplyFails) {
   Folder folder;
   award::ConfirmedCountryList countries{};
-  EXPECT_FALSE(ProcessReply(folder.program, folder.reply, folder.log, countries).ok);
+  EXPECT_FALSE(ProcessReply(folder.program, folder.reply, folder.log, countries).ok());
 }
 
 // A disk that fills while the files are written: a file size limit below the size of a
@@ -149,7 +159,7 @@ TEST(ProcessReply, DiskFullLeavesEveryOldFileAndNoTemporary) {
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old_limit), 0);
   ASSERT_EQ(sigaction(SIGXFSZ, &old_action, nullptr), 0);
 
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result.ok());
   EXPECT_NE(result.reason.find("10m.txt: File too large"), std::string::npos) << result.reason;
   EXPECT_EQ(Snapshot(folder), before);  // same names (no temporary) and same contents
   EXPECT_EQ(countries[0], "");

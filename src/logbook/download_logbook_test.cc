@@ -1,0 +1,178 @@
+// A whole synchronisation's data work against the test logbook service: replies that are no
+// logbook change nothing, a logbook too large for one reply comes page by page into the
+// very same files, and a compressed transfer makes no difference.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "award/lists.h"
+#include "logbook/local_log.h"
+#include "logbook_service.h"
+#include "test_util.h"
+
+namespace logbook {
+namespace {
+
+constexpr char kKey[] = "PAGE-KEY-0042";
+
+// Every file of a folder, by name.
+using Files = std::map<std::string, std::string>;
+
+Files ReadAll(const std::string& folder) {
+  Files files;
+  for (const std::string& name : test::ListFolder(folder)) {
+    files[name] = test::ReadFile(folder + "/" + name).value_or("?");
+  }
+  return files;
+}
+
+// The app_qrzlog_logid values of a Local log file, in order.
+std::vector<std::uint64_t> LogIds(const std::string& log) {
+  std::vector<std::uint64_t> ids;
+  constexpr std::string_view kTag = "<app_qrzlog_logid:";
+  for (size_t at = log.find(kTag); at != std::string::npos; at = log.find(kTag, at + 1)) {
+    const size_t close = log.find('>', at);
+    const size_t length = std::stoul(log.substr(at + kTag.size(), close - at - kTag.size()));
+    ids.push_back(std::stoull(log.substr(close + 1, length)));
+  }
+  return ids;
+}
+
+// The OPTION values the service saw, one per request ("" for the whole logbook).
+std::vector<std::string> Options(const std::string& request_log) {
+  std::vector<std::string> options;
+  for (size_t at = request_log.find(" option="); at != std::string::npos;
+       at = request_log.find(" option=", at + 1)) {
+    const size_t start = at + 8;
+    options.push_back(request_log.substr(start, request_log.find(' ', start) - start));
+  }
+  return options;
+}
+
+class DownloadLogbookTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(service_.ok());
+    service_.SetKey(kKey);
+  }
+
+  // One synchronisation into `folder` (made when missing), with the lists of that folder.
+  SyncResult Synchronise(const std::string& folder) {
+    ::mkdir(folder.c_str(), 0700);
+    SyncSettings settings;
+    settings.program_folder = folder + "/";
+    settings.temp_folder = dir_.path() + "/";
+    settings.endpoint = service_.endpoint();
+    settings.ca_file = service_.ca_file();
+    settings.api_key = kKey;
+    settings.stall_seconds = 1;
+    return DownloadLogbook(settings, folder + "/K1ABC.adi", countries_[folder]);
+  }
+
+  test::ScopedTempDir dir_;
+  test::ScopedEnv no_proxy_{"no_proxy", "127.0.0.1,localhost"};
+  test::ScopedEnv no_proxy_upper_{"NO_PROXY", "127.0.0.1,localhost"};
+  test::LogbookService service_;
+  std::map<std::string, award::ConfirmedCountryList> countries_;
+};
+
+TEST_F(DownloadLogbookTest, RepliesThatAreNoLogbookChangeNothing) {
+  ASSERT_TRUE(service_.GenerateLogbook(300, 5));
+  const std::string folder = dir_.Join("program");
+  ASSERT_TRUE(Synchronise(folder).ok());
+  const Files before = ReadAll(folder);
+  const award::ConfirmedCountryList countries_before = countries_[folder];
+  ASSERT_EQ(before.size(), 11u);  // the Local log, nine Band files, the Country file
+
+  std::mt19937 random(11);
+  std::string noise(4096, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  struct Row {
+    std::string mode;
+    std::string page;
+    SyncOutcome outcome;
+    std::string reason;
+  };
+  const std::vector<Row> rows = {
+      {"status STATUS=AUTH&REASON=invalid api key", "", SyncOutcome::kKeyRefused,
+       "the logbook service said: invalid api key"},
+      {"status STATUS=FAIL&REASON=account locked", "", SyncOutcome::kFailed,
+       "the logbook service said: account locked"},
+      {"status RESULT=AUTH&REASON=wrong key " + std::string(kKey), "", SyncOutcome::kKeyRefused,
+       "the logbook service said: wrong key ***"},
+      {"page", "<!DOCTYPE html><html><body><h1>Scheduled maintenance</h1></body></html>\n",
+       SyncOutcome::kFailed, "the reply held no logbook"},
+      {"page", noise, SyncOutcome::kFailed, "the reply held no logbook"},
+  };
+  for (const Row& row : rows) {
+    service_.SetMode(row.mode);
+    test::WriteFile(service_.state_dir() + "/page", row.page);
+    const SyncResult result = Synchronise(folder);
+    EXPECT_EQ(result.outcome, row.outcome) << row.mode;
+    EXPECT_EQ(result.reason, row.reason) << row.mode;
+    EXPECT_EQ(ReadAll(folder), before) << row.mode;
+    EXPECT_EQ(countries_[folder], countries_before) << row.mode;
+  }
+}
+
+TEST_F(DownloadLogbookTest, ALogbookTooLargeForOneReplyComesPageByPage) {
+  ASSERT_TRUE(service_.GenerateLogbook(7001, 3));
+  const std::string single = dir_.Join("single");
+  ASSERT_TRUE(Synchronise(single).ok());
+  const Files expected = ReadAll(single);
+  const std::vector<std::uint64_t> ids = LogIds(expected.at("K1ABC.adi"));
+  ASSERT_EQ(ids.size(), 7001u);
+  // The whole logbook, then pages from 0 and from one past each full page's last record.
+  const std::vector<std::string> options = {
+      "",
+      "MAX:2000,AFTERLOGID:0",
+      "MAX:2000,AFTERLOGID:" + std::to_string(ids[1999] + 1),
+      "MAX:2000,AFTERLOGID:" + std::to_string(ids[3999] + 1),
+      "MAX:2000,AFTERLOGID:" + std::to_string(ids[5999] + 1),
+  };
+  EXPECT_NE(service_.RequestLog().find("encoding=gzip"), std::string::npos);
+
+  for (const std::string mode : {"whole_stall 5000", "whole_504 5000"}) {
+    SCOPED_TRACE(mode);
+    service_.ClearLog();
+    service_.SetMode(mode);
+    const std::string paged = dir_.Join(std::string("paged ") + mode);
+    const SyncResult result = Synchronise(paged);
+    ASSERT_TRUE(result.ok()) << result.reason;
+    EXPECT_EQ(ReadAll(paged), expected);
+    EXPECT_EQ(countries_[paged], countries_[single]);
+    EXPECT_EQ(Options(service_.RequestLog()), options) << service_.RequestLog();
+  }
+}
+
+TEST_F(DownloadLogbookTest, APageThatFailsFailsTheWholeAndChangesNothing) {
+  ASSERT_TRUE(service_.GenerateLogbook(4500, 8));
+  const std::string folder = dir_.Join("program");
+  ASSERT_TRUE(Synchronise(folder).ok());
+  const Files before = ReadAll(folder);
+  struct Row {
+    std::string mode;
+    std::string reason;
+    size_t requests;
+  };
+  const std::vector<Row> rows = {
+      {"page_repeat", "the logbook service sent a page that it had sent before", 3},
+      {"page_cut 2", "the download was broken off", 3},
+  };
+  for (const Row& row : rows) {
+    service_.ClearLog();
+    service_.SetMode(row.mode);
+    const SyncResult result = Synchronise(folder);
+    EXPECT_EQ(result.outcome, SyncOutcome::kFailed) << row.mode;
+    EXPECT_EQ(result.reason, row.reason) << row.mode;
+    EXPECT_EQ(ReadAll(folder), before) << row.mode;
+    EXPECT_EQ(Options(service_.RequestLog()).size(), row.requests) << service_.RequestLog();
+  }
+}
+
+}  // namespace
+}  // namespace logbook

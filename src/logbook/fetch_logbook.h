@@ -1,0 +1,52 @@
+// The whole logbook fetched into the Temporary download file: first as one reply, and when
+// that takes too long for the service or the network (a time-out or stall, an HTTP 5xx
+// status, a body broken off) once more page by page, joined into the text of one reply.
+// The caller is told what has arrived as it arrives and may cancel.
+#ifndef STATEKEEPER_LOGBOOK_FETCH_LOGBOOK_H_
+#define STATEKEEPER_LOGBOOK_FETCH_LOGBOOK_H_
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "logbook/download.h"
+
+namespace logbook {
+
+inline constexpr std::string_view kTemporaryFileName = "QRZ_LogBook.tmp";
+
+// What has arrived of the logbook so far (over all pages when it comes page by page).
+struct DownloadProgress {
+  std::int64_t records = 0;
+  std::optional<std::int64_t> announced;  // the COUNT the service announced, once known
+  std::int64_t bytes = 0;                 // after decompression
+};
+
+struct FetchRequest {
+  std::string endpoint;  // the Logbook service's API address, without a query
+  std::string ca_file;   // certificate authorities to trust instead of the system's, or ""
+  std::string api_key;
+  std::string temp_path;  // the Temporary download file
+  // Called often during the download (at least about once a second, also while nothing
+  // arrives) with what has arrived; returning false cancels it. May be empty.
+  std::function<bool(const DownloadProgress&)> progress;
+  int stall_seconds = 60;  // see ReplyRequest
+};
+
+// Fetches the logbook into `request.temp_path` (created 0600, never through a symbolic
+// link or into anything but a regular file of this user). The file then holds the reply,
+// or the pages joined: the first page's text in front of its data, every page's records
+// in order, the last page's text behind its records (decoded as the program's
+// normalisation would decode them). Fails when the request fails and no second try by
+// pages is due, when the second try fails at any page, on an empty reply, or when the file
+// cannot be written; the file is then removed. The result's reason never holds the key.
+[[nodiscard]] FetchResult FetchLogbook(const FetchRequest& request);
+
+// Replaces every occurrence of the key in `text`, as it is and percent-encoded, by "***".
+void ScrubKey(std::string& text, std::string_view api_key);
+
+}  // namespace logbook
+
+#endif  // STATEKEEPER_LOGBOOK_FETCH_LOGBOOK_H_

@@ -1,0 +1,251 @@
+// Updates of the real program on a pseudo-terminal: failures that change nothing, keys and
+// signals during a download, a kill at any moment, a full disk, and the progress of a slow
+// download with Esc to cancel it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cctype>
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "program_fixture.h"
+
+namespace e2e_program {
+namespace {
+
+TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
+  FirstRun();
+  const Files before = ProgramFiles();
+  struct Failure {
+    const char* mode;  // how the service answers, or "" with the service stopped
+    const char* reason;
+  };
+  const Failure failures[] = {
+      {"fail500", "500"},
+      {"cut", "broken off"},
+      {"page", "held no logbook"},  // a maintenance page with status 200
+      {"refuse", "invalid api key"},
+      {"", "cannot connect"},
+  };
+  test::WriteFile(service_.state_dir() + "/page",
+                  "<html><body><h1>Down for maintenance</h1>Back soon.</body></html>\n");
+  for (const Failure& failure : failures) {
+    SCOPED_TRACE(failure.mode);
+    if (std::string(failure.mode) == "refuse") {
+      service_.SetKey("ANOTHER-KEY");
+      service_.SetMode("ok");
+    } else if (*failure.mode == '\0') {
+      service_.Stop();
+    } else {
+      service_.SetMode(failure.mode);
+    }
+    Enter();
+    // The terminal receives changed rows top to bottom: the notice is whole once its
+    // lowest row is there.
+    const bool refused = std::string(failure.mode) == "refuse";
+    ASSERT_TRUE(
+        terminal_->WaitForText(refused ? 25 : 23, refused ? "Keeper.ini" : "Process Time:"));
+    ASSERT_TRUE(terminal_->WaitForText(21, "Update failed: nothing was changed"));
+    EXPECT_NE(terminal_->Row(22).find(failure.reason), std::string::npos) << terminal_->Row(22);
+    EXPECT_EQ(terminal_->Row(22).find(kKey), std::string::npos);
+    EXPECT_NE(terminal_->Row(23).find("Process Time:"), std::string::npos);
+    EXPECT_EQ(terminal_->Row(24).find("delete the file") != std::string::npos, refused);
+    EXPECT_TRUE(ProgramFiles() == before);
+    // Back to the prompt for the next try: away and back again.
+    PassTheUpdateWait();
+    Right();
+    ASSERT_TRUE(WaitForItem(1));
+    Left();
+    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+  }
+  Escape();
+  EndWithEscape();
+}
+
+TEST_F(ProgramTest, KilledAtAnyMomentOfAnUpdateEveryFileIsOldOrNew) {
+  // The old files: a first synchronisation of a small logbook.
+  FirstRun();
+  Escape();
+  EndWithEscape();
+  const Files old_files = ProgramFiles();
+  ASSERT_TRUE(service_.GenerateLogbook(15000, 9));
+  const auto start = [&](e2e::VtermHarness& terminal, const std::string& data) {
+    return terminal.Start(
+        STATEKEEPER_PROGRAM, {},
+        {"LOCALAPPDATA=" + data, "TEMP=" + temp_, "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint(),
+         "STATEKEEPER_CA_FILE=" + service_.ca_file(), "LC_ALL=C.UTF-8", "no_proxy=127.0.0.1",
+         "NO_PROXY=127.0.0.1"});
+  };
+
+  // The new files, and how long the update takes on this machine now: the same update run
+  // to its end on a copy of the folder.
+  const std::string copy = dir_.Join("copy");
+  ::mkdir(copy.c_str(), 0700);
+  ::mkdir((copy + "/Varnhold").c_str(), 0700);
+  for (const auto& [name, content] : old_files)
+    test::WriteFile(copy + "/Varnhold/" + name, content);
+  std::int64_t update_ms = 0;
+  {
+    e2e::VtermHarness terminal;
+    ASSERT_TRUE(start(terminal, copy));
+    ASSERT_TRUE(terminal.WaitForText(20, kUpdatePrompt));
+    const auto began = std::chrono::steady_clock::now();
+    terminal.SendKey(VTERM_KEY_ENTER);
+    ASSERT_TRUE(terminal.WaitForText(21, "Syncronized", 60'000));
+    update_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - began)
+                    .count();
+    terminal.Signal(SIGKILL);
+    ASSERT_TRUE(terminal.WaitExit().has_value());
+  }
+  Files new_files;
+  for (const auto& [name, content] : old_files) {
+    new_files[name] = test::ReadFile(copy + "/Varnhold/" + name).value_or("?");
+  }
+
+  // Kills spread over the whole update and a little past it.
+  std::mt19937 random(4711);
+  std::vector<Files> seen;
+  for (int kill = 0; kill < 50; ++kill) {
+    e2e::VtermHarness terminal;
+    ASSERT_TRUE(start(terminal, data_));
+    ASSERT_TRUE(terminal.WaitForText(20, kUpdatePrompt));
+    terminal.SendKey(VTERM_KEY_ENTER);
+    Settle(terminal, static_cast<int>(random() % (update_ms * 5 / 4 + 1)));
+    terminal.Signal(SIGKILL);
+    ASSERT_TRUE(terminal.WaitExit().has_value());
+    Files files = ProgramFiles();
+    // What a killed rewrite leaves behind is a temporary of its own, never a program file.
+    std::erase_if(files, [&](const auto& entry) { return !old_files.contains(entry.first); });
+    seen.push_back(std::move(files));
+  }
+
+  std::set<std::string> changed;
+  for (const Files& files : seen) {
+    for (const auto& [name, content] : old_files) {
+      ASSERT_TRUE(files.contains(name)) << name;
+      const bool is_old = files.at(name) == content;
+      EXPECT_TRUE(is_old || files.at(name) == new_files.at(name)) << name << " is a mix";
+      if (!is_old) changed.insert(name);
+    }
+  }
+  EXPECT_FALSE(changed.empty()) << "no kill came late enough to see a new file";
+}
+
+TEST_F(ProgramTest, AFullDiskFailsTheUpdateKeepsTheOldDataAndLeavesNoTemporary) {
+  FirstRun();
+  Escape();
+  EndWithEscape();
+  const Files before = ProgramFiles();
+  ASSERT_TRUE(service_.GenerateLogbook(3000, 10));
+  // No room for the download.
+  StartWithSettings({"/usr/bin/prlimit", "--fsize=700000"});
+  Enter();
+  ASSERT_TRUE(terminal_->WaitForText(23, "Process Time:", 60'000));
+  ASSERT_TRUE(terminal_->WaitForText(21, "Update failed: nothing was changed"));
+  EXPECT_NE(terminal_->Row(22).find("File too large"), std::string::npos) << terminal_->Row(22);
+  EXPECT_TRUE(ProgramFiles() == before);
+  PassTheUpdateWait();
+  Right();
+  ASSERT_TRUE(WaitForItem(1));
+  EndWithEscape();
+}
+
+TEST_F(ProgramTest, KeysTypedDuringADownloadAreReadAfterItAndChangeNoData) {
+  FirstRun();
+  const Files before = ProgramFiles();
+  service_.SetMode("stall 2");
+  Enter();
+  ASSERT_TRUE(terminal_->WaitForText(21, "One moment please"));
+  Right();  // taken and dropped by the 3-second wait after the update
+  Right();  // then read by the main screen: 10m
+  // The failure notice shows for the 3 seconds only; the band view after it stays.
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return ShownItem() == 1; }, "10m shown", 60'000));
+  EXPECT_TRUE(ProgramFiles() == before);
+  EndWithEscape();
+}
+
+TEST_F(ProgramTest, ATerminationSignalDuringADownloadEndsAtOnceAndWritesNothing) {
+  FirstRun();
+  const Files before = ProgramFiles();
+  service_.SetMode("stall 30");
+  Enter();
+  ASSERT_TRUE(terminal_->WaitForText(21, "One moment please"));
+  Settle(*terminal_, 300);
+  terminal_->Signal(SIGTERM);
+  const std::optional<e2e::ExitStatus> status = terminal_->WaitExit(5000);
+  ASSERT_TRUE(status.has_value()) << "still downloading";
+  EXPECT_TRUE(status->signalled && status->signal == SIGTERM);
+  EXPECT_FALSE(terminal_->mouse_reporting());
+  EXPECT_TRUE(terminal_->cursor_visible());
+  EXPECT_TRUE(ProgramFiles() == before);
+}
+
+// The number of contacts row 23 says have arrived, or -1 while it says something else.
+int ContactsReceived(const std::string& row, const std::string& total) {
+  const std::string suffix = " of " + total + " contacts received";
+  const size_t end = row.find(suffix);
+  if (end == std::string::npos) return -1;
+  size_t start = end;
+  while (start > 0 &&
+         (std::isdigit(static_cast<unsigned char>(row[start - 1])) || row[start - 1] == ',')) {
+    --start;
+  }
+  std::string digits = row.substr(start, end - start);
+  std::erase(digits, ',');
+  return digits.empty() ? -1 : std::stoi(digits);
+}
+
+TEST_F(ProgramTest, ASlowDownloadShowsItsCountRisingAndEscCancelsIt) {
+  FirstRun();
+  const Files before = ProgramFiles();
+  ASSERT_TRUE(service_.GenerateLogbook(4000, 12));
+  service_.SetMode("slow 20000");  // compressed bytes a second: some seconds for the whole
+  Enter();
+  ASSERT_TRUE(terminal_->WaitForText(21, "One moment please"));
+  EXPECT_NE(terminal_->Row(24).find("Press [Esc] to cancel the download"), std::string::npos)
+      << terminal_->Row(24);
+  int first = -1;
+  ASSERT_TRUE(terminal_->WaitUntil(
+      [&] { return (first = ContactsReceived(terminal_->Row(23), "4,000")) > 0; },
+      "a count of the 4,000 contacts", 20'000));
+  int later = -1;
+  ASSERT_TRUE(terminal_->WaitUntil(
+      [&] { return (later = ContactsReceived(terminal_->Row(23), "4,000")) > first; },
+      "the count rising", 20'000));
+  EXPECT_LT(later, 4000);
+  Escape();
+  ASSERT_TRUE(terminal_->WaitForText(23, "Process Time:"));
+  ASSERT_TRUE(terminal_->WaitForText(21, "Update cancelled: nothing was changed"));
+  EXPECT_NE(terminal_->Row(22).find("Esc was pressed"), std::string::npos) << terminal_->Row(22);
+  EXPECT_EQ(terminal_->Row(24), std::string(66, ' '));
+  EXPECT_TRUE(ProgramFiles() == before);
+  // The Esc was the download's: the program goes on.
+  PassTheUpdateWait();
+  Right();
+  ASSERT_TRUE(WaitForItem(1));
+  EndWithEscape();
+}
+
+TEST_F(ProgramTest, ALetterTypedDuringTheDownloadIsTheKeyTheWaitAfterItDrops) {
+  FirstRun();
+  ASSERT_TRUE(service_.GenerateLogbook(1500, 13));
+  service_.SetMode("slow 40000");
+  Enter();
+  ASSERT_TRUE(terminal_->WaitUntil(
+      [&] { return ContactsReceived(terminal_->Row(23), "1,500") >= 0; }, "the count", 20'000));
+  Type(*terminal_, "x");  // kept, then taken by the 3-second wait after the update
+  Right();                // kept, then read by the main screen: 10m at once
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return ShownItem() == 1; }, "10m shown", 30'000));
+  EXPECT_TRUE(ProgramFiles() == ExpectedFiles("K1ABC", {}) ||
+              ProgramFiles().at("K1ABC.adi") == ExpectedFiles("K1ABC", {}).at("K1ABC.adi"));
+  EndWithEscape();
+}
+
+}  // namespace
+}  // namespace e2e_program
