@@ -9,6 +9,7 @@
 #include "app/synchronise.h"
 #include "award/band_files.h"
 #include "award/region_tables.h"
+#include "base/atomic_file.h"
 #include "console/console.h"
 #include "recording_backend.h"
 #include "test_util.h"
@@ -232,6 +233,19 @@ TEST_F(MainScreenTest, AFailedUpdateSaysWhyKeepsEveryFileAndDropsAKeyTypedMeanwh
   EXPECT_EQ(test::ReadFile(dir_.Join("10m.txt")), band_file);
   EXPECT_EQ(data_->unconfirmed, lists_before);
   EXPECT_EQ(data_->countries, countries_before);
+}
+
+TEST_F(MainScreenTest, AnUpdateFirstRemovesWhatAnEarlierUpdateKilledMidwayLeft) {
+  test::ChildProcess killed;
+  killed.End();
+  const std::string leftover = base::TemporaryName("K1ABC.adi", killed.id(), 0x5eed);
+  test::WriteFile(dir_.Join(leftover), "half of a logbook");
+  test::WriteFile(dir_.Join("K1ABC.adi.tmp"), "the operator's");
+  backend_.AddKey("\r");  // the update fails (nothing listens), but only after the clean-up
+  backend_.AddKey("x");   // dropped by the wait after it
+  Escape();
+  Run();
+  EXPECT_EQ(test::ListFolder(dir_.path()), std::vector<std::string>{"K1ABC.adi.tmp"});
 }
 
 TEST_F(MainScreenTest, AfterTheThreeSecondWaitTheUpdatePageWaitsForTheLoopsKey) {

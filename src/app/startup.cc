@@ -12,6 +12,7 @@
 #include "award/band_files.h"
 #include "award/country_file.h"
 #include "award/region_tables.h"
+#include "base/atomic_file.h"
 #include "base/upper_case.h"
 
 namespace app {
@@ -85,6 +86,10 @@ void ConfigureConsole(console::Console& console) {
 
 int RunProgram(console::Console& console, const Places& places,
                std::function<bool()> termination_requested) {
+  // A rewrite killed midway (a power cut, the window closed during an update) left its new
+  // file behind: remove it before anything reads the folder.
+  base::RemoveLeftovers(places.program_folder);
+
   // The award data is large enough (some 500 strings) to live on the heap.
   auto data = std::make_unique<AwardData>();
   award::FillStateTable(data->states);

@@ -14,8 +14,9 @@ namespace app {
 
 inline constexpr const char* kWindowTitle = "Statekeeper By Brannock Tarvel v2021.11.10";
 
-// Runs the program on `console` with the files of `places`. `termination_requested` tells
-// a running download that the process has been asked to end. Returns the exit status.
+// Runs the program on `console` with the files of `places`, after removing from the Program
+// folder what a rewrite killed midway left there. `termination_requested` tells a running
+// download that the process has been asked to end. Returns the exit status.
 int RunProgram(console::Console& console, const Places& places,
                std::function<bool()> termination_requested);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "base/atomic_file.h"
 #include "console/console.h"
 #include "recording_backend.h"
 #include "test_util.h"
@@ -237,6 +238,32 @@ TEST_F(StartupTest, AStartWithSettingsConfiguresTheConsoleAndOpensOnTheUpdatePag
   // The settings were read and nothing was written.
   EXPECT_EQ(test::ReadFile(SettingsPath()), "k1abc\r\nKEY\r\n");
   EXPECT_EQ(test::ListFolder(dir_.Join("Varnhold")), std::vector<std::string>{"Keeper.ini"});
+}
+
+TEST_F(StartupTest, WhatAnUpdateKilledMidwayLeftIsGoneAfterTheNextStart) {
+  CreateProgramFolder(places_);
+  test::WriteFile(SettingsPath(), "K1ABC\r\nKEY\r\n");
+  test::WriteFile(places_.program_folder + "K1ABC.adi", "old log");
+  // What the killed process had written of the new Local log and of a Band file.
+  test::ChildProcess killed;
+  killed.End();
+  const std::string log_leftover = base::TemporaryName("K1ABC.adi", killed.id(), 0x5eed);
+  const std::string band_leftover = base::TemporaryName("10m.txt", killed.id(), 0xfeed);
+  test::WriteFile(places_.program_folder + log_leftover, std::string(50000, 'x'));
+  test::WriteFile(places_.program_folder + band_leftover, "10m");
+  // The operator's own files with similar names.
+  test::WriteFile(places_.program_folder + "K1ABC.adi.partial", "mine");
+  test::WriteFile(places_.program_folder + "statekeeper-notes.txt", "mine too");
+  ASSERT_EQ(test::ListFolder(dir_.Join("Varnhold")).size(), 6u);
+  Escape();
+  Escape();
+  EXPECT_EQ(Run(), 0);
+
+  EXPECT_EQ(test::ListFolder(dir_.Join("Varnhold")),
+            (std::vector<std::string>{"K1ABC.adi", "K1ABC.adi.partial", "Keeper.ini",
+                                      "statekeeper-notes.txt"}));
+  EXPECT_EQ(test::ReadFile(places_.program_folder + "K1ABC.adi"), "old log");
+  EXPECT_EQ(test::ReadFile(places_.program_folder + "K1ABC.adi.partial"), "mine");
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // Whole-file rewrites that never leave a half-written file: the new content goes to a new
 // file in the same folder, which is flushed to disk and then renamed over the old one. A
-// failed write leaves the old file as it was and no temporary file behind.
+// failed write leaves the old file as it was and no temporary file behind. A process killed
+// in the middle of a rewrite does leave its new file; that file carries a name that only
+// this program makes, so that RemoveLeftovers can find it later and nothing else.
 #ifndef STATEKEEPER_BASE_ATOMIC_FILE_H_
 #define STATEKEEPER_BASE_ATOMIC_FILE_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -54,6 +57,28 @@ class AtomicFile {
 // Makes the renames in `folder` survive a power cut. A folder that cannot be opened for
 // this (some file systems) is no reason to fail: the renames themselves have happened.
 void SyncFolder(const std::string& folder);
+
+// The name of the new file that process `process_id` writes for the file `target_name`:
+// ".statekeeper-<process id>-<`unique` as 8 hex digits>-<target_name>.partial", for example
+// ".statekeeper-4711-09a3f1c2-CALL.adi.partial". No person names a file like that, and no
+// other program either, so a name of this form is always one of the program's own.
+std::string TemporaryName(std::string_view target_name, std::uint32_t process_id,
+                          std::uint32_t unique);
+
+// The process id within `name` when TemporaryName could have made it (the decimal id without
+// leading zeros, exactly 8 lower-case hex digits, a target name that is not empty); nothing
+// for any other name.
+std::optional<std::uint32_t> TemporaryNameOwner(std::string_view name);
+
+// Removes from `folder` (not from its subfolders) what rewrites that never finished left
+// there: each regular file of this user whose name TemporaryName makes and whose process has
+// ended. A process killed in the middle of a rewrite leaves such a file, as large as the new
+// content. The new files of another running copy of the program stay. A file that names this
+// process counts as a leftover of an earlier process that had the same id, so call this only
+// while no rewrite of this process in `folder` is under way. Nothing else is touched: no
+// other name, no folder, and no symbolic link or what it points to. Reports nothing: a folder
+// that cannot be read, or a file that cannot be removed, is left as it is.
+void RemoveLeftovers(const std::string& folder);
 
 // Writes `content` to `path` through an AtomicFile.
 [[nodiscard]] FileError WriteFileAtomically(const std::string& path, std::string_view content,

@@ -1,11 +1,17 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "base/atomic_file.h"
 
@@ -23,6 +29,34 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A different number on every call, so that a name already taken gives way to another.
+std::uint32_t NextUnique() {
+  static std::atomic<std::uint32_t> counter{0};
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return (counter.fetch_add(1) * 0x9E3779B9u) ^ static_cast<std::uint32_t>(now.tv_nsec);
+}
+
+// Whether process `process_id` can no longer be writing its new file: it has ended, or it is
+// this process, which removes leftovers only between its rewrites.
+bool OwnerIsDone(std::uint32_t process_id) {
+  if (process_id > static_cast<std::uint32_t>(INT_MAX)) return true;  // no such process id
+  const pid_t pid = static_cast<pid_t>(process_id);
+  if (pid == ::getpid()) return true;
+  // Signal 0 only asks whether the process exists; EPERM means it does, as another user's.
+  return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+struct FolderCloser {
+  void operator()(DIR* folder) const { ::closedir(folder); }
+};
+using FolderHandle = std::unique_ptr<DIR, FolderCloser>;
+
 mode_t SharedMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -38,12 +72,43 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+void RemoveLeftovers(const std::string& folder) {
+  const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_fd < 0) return;
+  const FolderHandle entries(::fdopendir(folder_fd));
+  if (!entries) {
+    ::close(folder_fd);
+    return;
+  }
+  while (const dirent* entry = ::readdir(entries.get())) {
+    const std::optional<std::uint32_t> owner = TemporaryNameOwner(entry->d_name);
+    if (!owner) continue;
+    struct stat status;
+    if (::fstatat(folder_fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) continue;
+    if (!OwnerIsDone(*owner)) continue;
+    // Without AT_REMOVEDIR a name that became a folder meanwhile is refused, and a symbolic
+    // link is removed itself, never what it points to.
+    ::unlinkat(folder_fd, entry->d_name, 0);
+  }
+}
+
 AtomicFile::AtomicFile(std::string path, FileMode mode) : path_(std::move(path)) {
   // The new file is made next to the old one, so that the rename stays in one file system.
-  std::string name = path_ + ".XXXXXX";
-  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  // O_EXCL makes it a new file, never one that was there; another name is tried then.
+  const std::string target = NameOf(path_);
+  const std::string folder = path_.substr(0, path_.size() - target.size());  // with its '/'
+  const auto process_id = static_cast<std::uint32_t>(::getpid());
+  std::string name;
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 100 && fd_ < 0 && (error == EEXIST || error == EINTR);
+       ++attempt) {
+    name = folder + TemporaryName(target, process_id, NextUnique());
+    fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    error = fd_ < 0 ? errno : 0;
+  }
   if (fd_ < 0) {
-    error_ = ErrorFor(path_, errno);
+    error_ = ErrorFor(path_, error);
     return;
   }
   temp_path_ = name;

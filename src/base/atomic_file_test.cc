@@ -1,12 +1,19 @@
 #include "base/atomic_file.h"
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
+#include <optional>
 
 #include "test_util.h"
 
@@ -87,6 +94,201 @@ TEST(AtomicFile, AFullDiskKeepsTheOldFileAndLeavesNoTemporary) {
   EXPECT_EQ(error.message, "cannot write " + path + ": File too large");
   EXPECT_EQ(test::ReadFile(path), "old");
   EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"dx.txt"});
+}
+#endif
+
+TEST(TemporaryName, NamesTheProcessAndTheTargetBetweenAFixedPrefixAndSuffix) {
+  EXPECT_EQ(TemporaryName("CALL.adi", 4711, 0x09a3f1c2),
+            ".statekeeper-4711-09a3f1c2-CALL.adi.partial");
+  EXPECT_EQ(TemporaryNameOwner(".statekeeper-4711-09a3f1c2-CALL.adi.partial"), 4711u);
+  EXPECT_EQ(TemporaryName("10m.txt", 4294967295u, 0),
+            ".statekeeper-4294967295-00000000-10m.txt.partial");
+  EXPECT_EQ(TemporaryNameOwner(TemporaryName("10m.txt", 4294967295u, 0)), 4294967295u);
+  EXPECT_EQ(TemporaryNameOwner(TemporaryName("a-b-c.partial", 1, 0xffffffff)), 1u);
+}
+
+TEST(TemporaryName, NoOtherNameIsTakenForOne) {
+  const char* const others[] = {
+      "10m.txt.tmp",
+      "statekeeper-notes.txt",
+      "x.partial",
+      ".statekeeper-notes.partial",
+      "CALL.adi.a1B2c3",                               // what mkstemp would make
+      "statekeeper-4711-09a3f1c2-CALL.adi.partial",    // no leading dot
+      ".Statekeeper-4711-09a3f1c2-CALL.adi.partial",   // another case
+      ".statekeeper-4711-09a3f1c2-CALL.adi.partial~",  // an editor's backup
+      ".statekeeper-4711-09a3f1c2-CALL.adi.Partial",
+      ".statekeeper-4711-09a3f1c2-.partial",  // no target name
+      ".statekeeper-4711-09a3f1c2.partial",
+      ".statekeeper--09a3f1c2-CALL.adi.partial",       // no process id
+      ".statekeeper-04711-09a3f1c2-CALL.adi.partial",  // a leading zero
+      ".statekeeper-0-09a3f1c2-CALL.adi.partial",
+      ".statekeeper-4294967296-09a3f1c2-CALL.adi.partial",  // more than 32 bits
+      ".statekeeper-12345678901-09a3f1c2-CALL.adi.partial",
+      ".statekeeper-4711-09A3F1C2-CALL.adi.partial",   // upper-case hex digits
+      ".statekeeper-4711-09a3f1c-CALL.adi.partial",    // seven digits
+      ".statekeeper-4711-09a3f1c2a-CALL.adi.partial",  // nine
+      ".statekeeper-4711-09a3f1g2-CALL.adi.partial",
+      ".statekeeper-4711_09a3f1c2-CALL.adi.partial",
+      ".statekeeper-4711-09a3f1c2_CALL.adi.partial",
+      ".statekeeper-.partial",
+      ".statekeeper-",
+      "",
+  };
+  for (const char* name : others) EXPECT_EQ(TemporaryNameOwner(name), std::nullopt) << name;
+}
+
+TEST(AtomicFile, TheNewFileIsMadeNextToTheTargetUnderATemporaryNameOfThisProcess) {
+  test::ScopedTempDir dir;
+  AtomicFile file(dir.Join("Keeper.ini"), FileMode::kPrivate);
+  file.Write("half");
+  const std::vector<std::string> names = test::ListFolder(dir.path());
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(file.temp_path(), dir.Join(names[0]));
+  EXPECT_TRUE(names[0].ends_with("-Keeper.ini.partial")) << names[0];
+#ifdef _WIN32
+  EXPECT_EQ(TemporaryNameOwner(names[0]), ::GetCurrentProcessId());
+#else
+  EXPECT_EQ(TemporaryNameOwner(names[0]), static_cast<std::uint32_t>(::getpid()));
+  EXPECT_EQ(test::FileMode(file.temp_path()), 0600);  // private from its creation on
+#endif
+}
+
+// A folder with the leftovers of an ended process and, beside them, files of the operator's
+// and of a running process that must stay.
+class LeftoversTest : public ::testing::Test {
+ protected:
+  LeftoversTest() : folder_(dir_.Join("Varnhold")) {
+    std::filesystem::create_directory(folder_);
+    ended_.End();
+  }
+
+  std::string In(const std::string& name) const { return folder_ + "/" + name; }
+  std::string Leftover(const std::string& target, std::uint32_t process_id) const {
+    return In(TemporaryName(target, process_id, 0x1234abcd));
+  }
+
+  test::ScopedTempDir dir_;
+  std::string folder_;
+  test::ChildProcess ended_;
+  test::ChildProcess running_;
+};
+
+TEST_F(LeftoversTest, TheNewFilesOfAnEndedProcessGoAndNothingElseIsTouched) {
+  test::WriteFile(In("CALL.adi"), "old log");
+  test::WriteFile(Leftover("CALL.adi", ended_.id()), "half of the new log");
+  test::WriteFile(Leftover("10m.txt", ended_.id()), "new band file");
+  const std::vector<std::string> kept = {
+      "10m.txt.tmp", "CALL.adi.partial",           "statekeeper-notes.txt",
+      "x.partial",   ".statekeeper-notes.partial", TemporaryName("dx.txt", running_.id(), 7)};
+  for (const std::string& name : kept) test::WriteFile(In(name), name);
+  // A folder with a leftover's name, and a leftover inside it: only the folder itself counts.
+  const std::string subfolder = Leftover("20m.txt", ended_.id());
+  std::filesystem::create_directory(subfolder);
+  test::WriteFile(subfolder + "/" + TemporaryName("20m.txt", ended_.id(), 1), "deeper");
+  // Outside the folder, beside it.
+  test::WriteFile(dir_.Join(TemporaryName("CALL.adi", ended_.id(), 2)), "outside");
+
+  RemoveLeftovers(folder_);
+
+  std::vector<std::string> expected = kept;
+  expected.push_back("CALL.adi");
+  expected.push_back(TemporaryName("20m.txt", ended_.id(), 0x1234abcd));
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(test::ListFolder(folder_), expected);
+  for (const std::string& name : kept) EXPECT_EQ(test::ReadFile(In(name)), name);
+  EXPECT_EQ(test::ReadFile(In("CALL.adi")), "old log");
+  EXPECT_EQ(test::ListFolder(subfolder).size(), 1u);
+  EXPECT_EQ(test::ReadFile(dir_.Join(TemporaryName("CALL.adi", ended_.id(), 2))), "outside");
+}
+
+TEST_F(LeftoversTest, ALeftoverWithThisProcessesIdIsFromAnEarlierProcess) {
+#ifdef _WIN32
+  const auto self = static_cast<std::uint32_t>(::GetCurrentProcessId());
+#else
+  const auto self = static_cast<std::uint32_t>(::getpid());
+#endif
+  test::WriteFile(Leftover("Keeper.ini", self), "half");
+  RemoveLeftovers(folder_);
+  EXPECT_TRUE(test::ListFolder(folder_).empty());
+}
+
+TEST_F(LeftoversTest, TheNewFilesOfARunningProcessStayUntilItHasEnded) {
+  test::WriteFile(Leftover("CALL.adi", running_.id()), "being written");
+  RemoveLeftovers(folder_);
+  EXPECT_EQ(test::ListFolder(folder_).size(), 1u);
+  running_.End();
+  RemoveLeftovers(folder_);
+  EXPECT_TRUE(test::ListFolder(folder_).empty());
+}
+
+TEST_F(LeftoversTest, AFolderThatIsMissingOrAFileIsLeftAsItIs) {
+  RemoveLeftovers(In("missing"));
+  const std::string file = Leftover("CALL.adi", ended_.id());
+  test::WriteFile(file, "half");
+  RemoveLeftovers(file);
+  RemoveLeftovers("");
+  EXPECT_EQ(test::ReadFile(file), "half");
+}
+
+#ifndef _WIN32  // symbolic links need a privilege on Windows; processes are forked here
+TEST_F(LeftoversTest, ASymbolicLinkWithALeftoversNameIsNeitherFollowedNorRemoved) {
+  // Both the link and what it points to carry names of leftovers of an ended process.
+  const std::string target = dir_.Join(TemporaryName("dx.txt", ended_.id(), 3));
+  test::WriteFile(target, "elsewhere");
+  const std::string link = Leftover("dx.txt", ended_.id());
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  RemoveLeftovers(folder_);
+  EXPECT_TRUE(test::FileExists(link));
+  EXPECT_EQ(test::ReadFile(target), "elsewhere");
+}
+
+TEST_F(LeftoversTest, ALeftoverOfAnotherUserStays) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  const std::string file = Leftover("CALL.adi", ended_.id());
+  test::WriteFile(file, "half");
+  ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+  RemoveLeftovers(folder_);
+  EXPECT_EQ(test::ReadFile(file), "half");
+}
+
+// The real thing: a process killed in the middle of a rewrite, and the next one cleaning up.
+TEST_F(LeftoversTest, WhatARewriteKilledMidwayLeftIsRemovedAndTheOldFileStays) {
+  const std::string path = In("CALL.adi");
+  test::WriteFile(path, "old log");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    AtomicFile file(path);
+    file.Write(std::string(100000, 'x'));
+    const char byte = 1;
+    if (::write(ready[1], &byte, 1) != 1) ::_exit(1);
+    for (;;) ::pause();  // killed here, before Commit
+  }
+  ::close(ready[1]);
+  char byte = 0;
+  const ssize_t got = ::read(ready[0], &byte, 1);
+  ::close(ready[0]);
+  const std::vector<std::string> names = test::ListFolder(folder_);
+  RemoveLeftovers(folder_);  // the rewrite is still under way: its file stays
+  const std::vector<std::string> during = test::ListFolder(folder_);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(got, 1);
+
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(TemporaryNameOwner(names[0]), static_cast<std::uint32_t>(child));
+  EXPECT_TRUE(names[0].ends_with("-CALL.adi.partial")) << names[0];
+  EXPECT_EQ(names[1], "CALL.adi");
+  EXPECT_EQ(during, names);
+  EXPECT_EQ(test::ReadFile(In(names[0])), std::string(100000, 'x'));
+
+  RemoveLeftovers(folder_);
+  EXPECT_EQ(test::ListFolder(folder_), std::vector<std::string>{"CALL.adi"});
+  EXPECT_EQ(test::ReadFile(path), "old log");
 }
 #endif
 

@@ -1,6 +1,7 @@
 // Whole-file rewrites on Windows: the new file is created next to the target under a name
 // no other file has (CREATE_NEW), flushed with FlushFileBuffers, and moved over the target
-// with MoveFileExW, which replaces the old file in one step on NTFS.
+// with MoveFileExW, which replaces the old file in one step on NTFS. While it is written, the
+// new file is open without sharing, so another copy of the program cannot remove it.
 //
 // Paths are the program's std::string in the ANSI code page: that is what getenv gives for
 // LOCALAPPDATA and TEMP, and what the console's text conversion uses, so a path built from
@@ -12,8 +13,9 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "base/ansi_text_windows.h"
@@ -31,13 +33,52 @@ FileError ErrorFor(const std::string& path, DWORD code) {
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
 // A name for the new file that differs from one call to the next and between processes.
-std::string CandidateName(const std::string& path, unsigned attempt) {
-  static unsigned counter = 0;
-  char suffix[40];
-  std::snprintf(suffix, sizeof suffix, ".%lx%x%x", ::GetCurrentProcessId(),
-                static_cast<unsigned>(::GetTickCount64() & 0xFFFF), ++counter + attempt);
-  return path + suffix;
+std::string CandidateName(const std::string& path) {
+  static std::atomic<std::uint32_t> counter{0};
+  LARGE_INTEGER now{};
+  ::QueryPerformanceCounter(&now);
+  const std::uint32_t unique =
+      (counter.fetch_add(1) * 0x9E3779B9u) ^ static_cast<std::uint32_t>(now.QuadPart);
+  size_t name_start = path.size();
+  while (name_start > 0 && !IsSeparator(path[name_start - 1])) --name_start;
+  return path.substr(0, name_start) +
+         TemporaryName(std::string_view(path).substr(name_start),
+                       static_cast<std::uint32_t>(::GetCurrentProcessId()), unique);
+}
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using ProcessHandle = std::unique_ptr<void, HandleCloser>;
+
+struct SearchCloser {
+  void operator()(HANDLE search) const { ::FindClose(search); }
+};
+using SearchHandle = std::unique_ptr<void, SearchCloser>;
+
+// Whether process `process_id` can no longer be writing its new file: it has ended, or it is
+// this process, which removes leftovers only between its rewrites.
+bool OwnerIsDone(std::uint32_t process_id) {
+  if (process_id == ::GetCurrentProcessId()) return true;
+  const ProcessHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
+  // No process has that id; any other refusal (another user's process) means it runs.
+  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
+  return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+}
+
+// A found name in the ANSI code page, as TemporaryName makes it. A character that the code
+// page lacks turns into "?", which cannot make a name look like one of the program's:
+// their fixed parts are ASCII, and the target name may hold any character.
+std::string Narrow(const wchar_t* name) {
+  const int size = ::WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return std::string();
+  std::string narrow(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), size, nullptr, nullptr);
+  narrow.pop_back();  // the closing NUL
+  return narrow;
 }
 
 }  // namespace
@@ -46,10 +87,30 @@ std::string CandidateName(const std::string& path, unsigned attempt) {
 // folder cannot be flushed on its own on Windows.
 void SyncFolder(const std::string&) {}
 
+void RemoveLeftovers(const std::string& folder) {
+  std::wstring prefix = Wide(folder);
+  if (prefix.empty()) return;
+  if (prefix.back() != L'\\' && prefix.back() != L'/') prefix += L'\\';
+  WIN32_FIND_DATAW found;
+  const HANDLE first = ::FindFirstFileExW((prefix + L"*").c_str(), FindExInfoBasic, &found,
+                                          FindExSearchNameMatch, nullptr, 0);
+  if (first == INVALID_HANDLE_VALUE) return;
+  const SearchHandle search(first);
+  do {
+    // A folder, and a symbolic link or junction (a reparse point), is never a leftover.
+    if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
+      continue;
+    }
+    const std::optional<std::uint32_t> owner = TemporaryNameOwner(Narrow(found.cFileName));
+    if (!owner || !OwnerIsDone(*owner)) continue;
+    ::DeleteFileW((prefix + found.cFileName).c_str());
+  } while (::FindNextFileW(search.get(), &found));
+}
+
 AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
   // The new file is made next to the old one, so that the move stays in one volume.
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    std::string name = CandidateName(path_, attempt);
+    std::string name = CandidateName(path_);
     HANDLE handle = ::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

@@ -156,6 +156,7 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
 
 SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_path,
                            award::ConfirmedCountryList& countries) {
+  base::RemoveLeftovers(settings.program_folder);  // the new files of an update killed midway
   FetchRequest request;
   request.endpoint = settings.endpoint;
   request.ca_file = settings.ca_file;
