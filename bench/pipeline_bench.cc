@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
           const auto start = std::chrono::steady_clock::now();
           const logbook::SyncResult result =
               logbook::ProcessReply(folder, reply_path, folder + "BENCH.adi", countries);
-          return result.ok ? Seconds(start) : -1.0;
+          return result.ok() ? Seconds(start) : -1.0;
         },
         seconds, peak);
     double reference_seconds = 0;

@@ -55,6 +55,7 @@ kept, not compressed, in DIR/last_reply.
 """
 
 import argparse
+import bisect
 import gzip
 import http.server
 import os
@@ -160,6 +161,30 @@ def logbook_reply(records, count=None):
     return b"COUNT=%d&ADIF=%s&RESULT=OK" % (len(records) if count is None else count, adif)
 
 
+class LogbookCache:
+    """The parsed records of DIR/logbook.adi and their log ids, parsed again only when the
+    file changes: a large logbook asked for page by page is not parsed for every page."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.key = None
+        self.records = []
+        self.logids = []
+
+    def get(self, path):
+        try:
+            info = os.stat(path)
+            key = (info.st_mtime_ns, info.st_size, info.st_ino)
+        except OSError:
+            return [], []
+        with self.lock:
+            if key != self.key:
+                self.records = parse_adif(read_bytes(path, b""))
+                self.logids = [logid(fields) for fields in self.records]
+                self.key = key
+            return self.records, self.logids
+
+
 def logid(fields):
     """A record's app_qrzlog_logid as a number, or 0 when it has none."""
     for name, value in fields:
@@ -180,11 +205,12 @@ def parse_option(option):
     return values["MAX"], values.get("AFTERLOGID", 0)
 
 
-def page_reply(records, option):
-    """The answer to a request for one page of the logbook."""
+def page_reply(records, logids, option):
+    """The answer to a request for one page of the logbook, whose records come in the order
+    of their log ids."""
     maximum, after = option
-    matching = [fields for fields in records if logid(fields) >= after]
-    return logbook_reply(matching[:maximum], count=len(matching))
+    first = bisect.bisect_left(logids, after)
+    return logbook_reply(records[first:first + maximum], count=len(records) - first)
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -302,7 +328,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return 200, b"RESULT=AUTH&REASON=invalid api key", []
         if actions != ["FETCH"]:
             return 200, b"RESULT=FAIL&REASON=invalid action", []
-        records = parse_adif(read_bytes(os.path.join(self.server.state_dir, "logbook.adi"), b""))
+        records, logids = self.server.logbook.get(
+            os.path.join(self.server.state_dir, "logbook.adi"))
         if option is None:
             minimum = int(argument) if mode in ("whole_stall", "whole_504") and argument else 0
             if mode in ("whole_504", "page_repeat", "page_cut") and len(records) > minimum:
@@ -312,7 +339,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return 200, logbook_reply(records), []
         if mode == "page_repeat":
             option = (option[0], 0)
-        return 200, page_reply(records, option), []
+        return 200, page_reply(records, logids, option), []
 
     def wait_for_client_to_leave(self, seconds):
         deadline = time.monotonic() + seconds
@@ -349,6 +376,7 @@ class Server(http.server.ThreadingHTTPServer):
         super().__init__(("127.0.0.1", 0), Handler)
         self.state_dir = state_dir
         self.log_lock = log_lock
+        self.logbook = LogbookCache()
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert, key)
         # The handshake happens in the request's thread, so a slow client blocks no one.

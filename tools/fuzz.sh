@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSTATEKEEPER_TESTS=OFF -DSTATEKEEPER_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j "${JOBS:-2}" --target pipeline_fuzz files_fuzz keys_fuzz
-for target in pipeline_fuzz files_fuzz keys_fuzz; do
+cmake --build build-fuzz -j "${JOBS:-2}" --target pipeline_fuzz files_fuzz keys_fuzz reply_fuzz
+for target in pipeline_fuzz files_fuzz keys_fuzz reply_fuzz; do
   mkdir -p "build-fuzz/corpus/$target"
   echo "fuzzing $target for $seconds s"
   (cd build-fuzz && "./$target" -max_total_time="$seconds" -print_final_stats=0 \

@@ -241,8 +241,9 @@ TEST_F(MainScreenTest, AnUpdateFirstRemovesWhatAnEarlierUpdateKilledMidwayLeft) 
   const std::string leftover = base::TemporaryName("K1ABC.adi", killed.id(), 0x5eed);
   test::WriteFile(dir_.Join(leftover), "half of a logbook");
   test::WriteFile(dir_.Join("K1ABC.adi.tmp"), "the operator's");
-  backend_.AddKey("\r");  // the update fails (nothing listens), but only after the clean-up
-  backend_.AddKey("x");   // dropped by the wait after it
+  backend_.AddKey("\r");    // the update fails (nothing listens), but only after the clean-up
+  backend_.AddPause(1000);  // the keys below come after the download
+  backend_.AddKey("x");     // dropped by the wait after it
   Escape();
   Run();
   EXPECT_EQ(test::ListFolder(dir_.path()), std::vector<std::string>{"K1ABC.adi.tmp"});

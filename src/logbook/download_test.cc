@@ -135,6 +135,8 @@ TEST_F(DownloadTest, GoodReplyLandsInTheFileByteForByte) {
   EXPECT_NE(log.find("GET /api query=KEY,ACTION key=matched action=FETCH"), std::string::npos)
       << log;
   EXPECT_NE(log.find("agent=Statekeeper/" STATEKEEPER_VERSION " "), std::string::npos) << log;
+  // The reply came compressed; the file holds it as the service meant it, byte for byte.
+  EXPECT_NE(log.find("encoding=gzip"), std::string::npos) << log;
   EXPECT_EQ(log.find(kKey), std::string::npos) << log;
 }
 

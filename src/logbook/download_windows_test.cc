@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "logbook/fetch_logbook.h"
+#include "logbook/logbook_pages.h"
 #include "test_util.h"
 #include "windows/trusted_authority.h"
 
@@ -224,6 +225,48 @@ TEST_F(DownloadTest, GoodReplyLandsInTheFileByteForByte) {
       << log;
   EXPECT_NE(log.find("agent=Statekeeper/" STATEKEEPER_VERSION " "), std::string::npos) << log;
   EXPECT_EQ(log.find(kKey), std::string::npos) << log;
+}
+
+// WinHTTP asks for a compressed reply and decompresses it where it can (Windows 8.1 and
+// later); wine's WinHTTP has no such option and asks for none.
+// `count` records, each with its log id, in the order of their log ids.
+std::string NumberedLogbook(int count) {
+  std::string adif;
+  for (int i = 0; i < count; ++i) {
+    const std::string id = std::to_string(500000 + 3 * i);
+    adif += "<call:6>K" + std::to_string(10000 + i) + "<band:3>20m<app_qrzlog_status:1>C" +
+            "<app_qrzlog_logid:" + std::to_string(id.size()) + ">" + id + "<eor>\n";
+  }
+  return adif;
+}
+
+TEST_F(DownloadTest, ACompressedReplyLandsByteForByte) {
+  RequireTrust();
+  service_.SetLogbook(NumberedLogbook(500));
+  const FetchResult result = FetchLogbook(Request());
+  ASSERT_TRUE(result.ok()) << result.reason;
+  EXPECT_TRUE(ReadFile(temp_path_) == service_.LastReply());
+  if (service_.RequestLog().find("encoding=gzip") == std::string::npos) {
+    GTEST_SKIP() << "this WinHTTP asked for no compressed reply";
+  }
+}
+
+// A 5xx answer to the whole logbook is followed by the pages, joined into one reply.
+TEST_F(DownloadTest, ALargeLogbookComesPageByPageWhenTheWholeFails) {
+  RequireTrust();
+  service_.SetLogbook(NumberedLogbook(4500));
+  ASSERT_TRUE(FetchLogbook(Request()).ok());
+  const std::string single = service_.LastReply();
+  service_.ClearLog();
+  service_.SetMode("whole_504");
+  const FetchResult result = FetchLogbook(Request());
+  ASSERT_TRUE(result.ok()) << result.reason;
+  EXPECT_TRUE(ReadFile(temp_path_) == DecodeReply(single));
+  const std::string log = service_.RequestLog();
+  EXPECT_NE(log.find("option=MAX:2000,AFTERLOGID:0 "), std::string::npos) << log;
+  EXPECT_NE(log.find("option=MAX:2000,AFTERLOGID:" + std::to_string(500000 + 3 * 3999 + 1)),
+            std::string::npos)
+      << log;
 }
 
 TEST_F(DownloadTest, LargeLogbookArrivesWhole) {
