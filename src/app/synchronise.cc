@@ -86,6 +86,7 @@ class DownloadMonitor {
       cancelled_ = console_.ReadTypeAhead(std::string(1, console::kKeyEscape));
     }
     if (cancelled_) return false;
+    if (console_.rows() < kProgressRow) return true;  // a first run's short window
     if (!last_draw_ms_ || now - *last_draw_ms_ >= kRedrawMs) {
       last_draw_ms_ = now;
       WriteNoticeRow(console_, kProgressRow, ProgressText(progress));
@@ -104,6 +105,7 @@ class DownloadMonitor {
 
 // The hint that Esc cancels, with "Esc" in the Highlight colours as on the Update page.
 void WriteCancelHint(console::Console& console) {
+  if (console.rows() < kCancelRow) return;  // a first run's short window
   const std::string row = Centred(kCancelHint);
   console.MoveCursor(kCancelRow, kNoticeColumn);
   console.WriteText(row);
@@ -154,6 +156,7 @@ logbook::SyncResult Synchronise(console::Console& console, const ProgramValues& 
   logbook::SyncResult result = logbook::DownloadLogbook(settings, log_path, data.countries);
   const std::string blanks_of_notice(kNoticeWidth, ' ');
   for (const int row : {kProgressRow, kCancelRow}) {
+    if (row > console.rows()) break;
     console.MoveCursor(row, kNoticeColumn);
     console.WriteText(blanks_of_notice);
   }
