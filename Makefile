@@ -26,7 +26,8 @@ package: build deps-package
 	cd build && cpack -G DEB
 
 # Debug build under AddressSanitizer and UndefinedBehaviorSanitizer with every test, a short
-# run of every fuzz target, then the optimised program with warnings as errors.
+# run of every fuzz target, then the optimised program with warnings as errors, and (as root)
+# the Debian package and make install checked as a person would use them.
 test: deps-fuzz deps-package
 	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATEKEEPER_SANITIZE=ON \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
@@ -38,6 +39,7 @@ test: deps-fuzz deps-package
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
+	./tools/check_package.sh
 
 # The Windows program cross-built with mingw-w64, its tests run under wine.
 test-windows:
