@@ -10,6 +10,8 @@
 # root). It never leaves the package installed: a trap removes it on every way out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Lists sort byte by byte, whatever the caller's locale.
+export LC_ALL=C
 
 say() { echo "check_package: $*"; }
 fail() {
