@@ -3,7 +3,8 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run build test test-windows bench demo fuzz deps deps-fuzz clean
+.PHONY: run build install package test test-windows bench demo fuzz deps deps-fuzz \
+        deps-package clean
 
 run: build
 	./build/statekeeper
@@ -12,9 +13,22 @@ build: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
 
+# The optimised program, its manual page and README under $(DESTDIR)$(PREFIX):
+# make install [PREFIX=/usr/local] [DESTDIR=/staging]
+PREFIX ?= /usr/local
+install: build
+	cmake --build build -j $(JOBS) --target statekeeper manual
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+# A Debian package of the same, build/statekeeper_VERSION_ARCH.deb, to install with dpkg -i.
+package: build deps-package
+	cmake --build build -j $(JOBS) --target statekeeper manual
+	cd build && cpack -G DEB
+
 # Debug build under AddressSanitizer and UndefinedBehaviorSanitizer with every test, a short
-# run of every fuzz target, then the optimised program with warnings as errors.
-test: deps-fuzz
+# run of every fuzz target, then the optimised program with warnings as errors, and (as root)
+# the Debian package and make install checked as a person would use them.
+test: deps-fuzz deps-package
 	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATEKEEPER_SANITIZE=ON \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	cmake --build build-test -j $(JOBS)
@@ -25,6 +39,7 @@ test: deps-fuzz
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
+	./tools/check_package.sh
 
 # The Windows program cross-built with mingw-w64, its tests run under wine.
 test-windows:
@@ -50,6 +65,9 @@ deps:
 
 deps-fuzz:
 	@./tools/install_deps.sh --with-fuzz
+
+deps-package:
+	@./tools/install_deps.sh --with-package
 
 clean:
 	rm -rf build build-test build-bench build-fuzz build-win

@@ -1,18 +1,30 @@
-// The program's entry on POSIX systems: the locale, the places of its files, the terminal,
-// and then the program itself.
+// The program's entry on POSIX systems: the command line, the locale, the places of its
+// files, the terminal, and then the program itself.
 #include <signal.h>
 
 #include <clocale>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/program_folder.h"
 #include "app/startup.h"
 #include "console/backend_ncurses.h"
 #include "console/console.h"
 
-int main() {
+int main(int argc, char** argv) {
+  // Arguments are answered before any set-up: "--help" and the like touch neither the
+  // terminal nor a file.
+  const std::vector<std::string> arguments =
+      argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+  const app::CommandLineAnswer answer =
+      app::AnswerCommandLine(arguments, STATEKEEPER_VERSION, app::HelpPlatform::kPosix);
+  if (answer.next == app::CommandLineAnswer::Next::kExit) {
+    return app::WriteAnswer(answer, stdout, stderr);
+  }
+
   std::setlocale(LC_ALL, "");
   // Numbers are written with a full stop whatever the user's locale says.
   std::setlocale(LC_NUMERIC, "C");
