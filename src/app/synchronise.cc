@@ -63,11 +63,14 @@ void WriteNoticeRow(console::Console& console, int row, const std::string& text)
 
 // 1234567 as "1,234,567".
 std::string WithThousands(std::int64_t number) {
-  std::string digits = std::to_string(number);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0 && digits[at - 1] != '-'; at -= 3) {
-    digits.insert(static_cast<size_t>(at), ",");
+  const std::string digits = std::to_string(number);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    const size_t left = digits.size() - i;  // digits from here to the end
+    if (i > 0 && left % 3 == 0 && digits[i - 1] != '-') grouped += ',';
+    grouped += digits[i];
   }
-  return digits;
+  return grouped;
 }
 
 // Draws the download's progress on row 23 a few times a second and listens for Esc, keeping
