@@ -34,5 +34,5 @@ int main() {
     return 1;
   }
   console::Console console(*backend);
-  return app::RunProgram(console, *places, &console::TerminalBackend::TerminationRequested);
+  return app::RunProgram(console, *places, &console::TerminalBackend::IsTerminationRequested);
 }

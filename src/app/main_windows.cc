@@ -25,5 +25,5 @@ int main() {
     return 1;
   }
   console::Console console(*backend);
-  return app::RunProgram(console, *places, &console::WindowsConsoleBackend::TerminationRequested);
+  return app::RunProgram(console, *places, &console::WindowsConsoleBackend::IsTerminationRequested);
 }

@@ -3,14 +3,12 @@
 #include <cstdio>
 
 #include "base/text_file.h"
+#include "base/unique_handle.h"
 
 namespace app {
 
 bool SettingsFileReadable(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
+  return base::UniqueFile(std::fopen(path.c_str(), "rb")).valid();
 }
 
 Settings ReadSettings(const std::string& path) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/unique_handle.h"
+
 namespace base {
 
 // What went wrong, for the caller to report; empty when nothing did.
@@ -43,7 +45,7 @@ class AtomicFile {
  private:
   std::string path_;
   std::string temp_path_;
-  int fd_ = -1;
+  UniqueFd fd_;
   std::uint64_t written_ = 0;     // bytes written so far
   std::uint64_t write_back_ = 0;  // bytes whose write to disk has been started
   bool committed_ = false;

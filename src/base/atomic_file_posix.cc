@@ -32,34 +32,32 @@ mode_t SharedMode() {
 }  // namespace
 
 void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.valid()) ::fsync(fd.get());
 }
 
 AtomicFile::AtomicFile(std::string path, FileMode mode) : path_(std::move(path)) {
   // The new file is made next to the old one, so that the rename stays in one file system.
   std::string name = path_ + ".XXXXXX";
-  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) {
+  fd_.Reset(::mkostemp(name.data(), O_CLOEXEC));
+  if (!fd_.valid()) {
     error_ = ErrorFor(path_, errno);
     return;
   }
   temp_path_ = name;
-  if (mode == FileMode::kShared && ::fchmod(fd_, SharedMode()) != 0)
+  if (mode == FileMode::kShared && ::fchmod(fd_.get(), SharedMode()) != 0)
     error_ = ErrorFor(path_, errno);
 }
 
 AtomicFile::~AtomicFile() {
-  if (fd_ >= 0) ::close(fd_);
+  fd_.Reset();
   if (!temp_path_.empty() && !published_) ::unlink(temp_path_.c_str());
 }
 
 void AtomicFile::Write(std::string_view data) {
   if (error_.failed()) return;
   while (!data.empty()) {
-    const ssize_t written = ::write(fd_, data.data(), data.size());
+    const ssize_t written = ::write(fd_.get(), data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       error_ = ErrorFor(path_, errno);
@@ -73,7 +71,7 @@ void AtomicFile::Write(std::string_view data) {
   // at the end has little left to wait for.
   constexpr std::uint64_t kWriteBackStep = 1 << 20;
   if (written_ - write_back_ >= kWriteBackStep) {
-    ::sync_file_range(fd_, static_cast<off_t>(write_back_),
+    ::sync_file_range(fd_.get(), static_cast<off_t>(write_back_),
                       static_cast<off_t>(written_ - write_back_), SYNC_FILE_RANGE_WRITE);
     write_back_ = written_;
   }
@@ -83,11 +81,8 @@ void AtomicFile::Write(std::string_view data) {
 FileError AtomicFile::Commit(bool rename_now) {
   if (committed_) return error_;
   committed_ = true;
-  if (!error_.failed() && ::fsync(fd_) != 0) error_ = ErrorFor(path_, errno);
-  if (fd_ >= 0) {
-    if (::close(fd_) != 0 && !error_.failed()) error_ = ErrorFor(path_, errno);
-    fd_ = -1;
-  }
+  if (!error_.failed() && ::fsync(fd_.get()) != 0) error_ = ErrorFor(path_, errno);
+  if (!fd_.Close() && !error_.failed()) error_ = ErrorFor(path_, errno);
   if (error_.failed()) return error_;
   return rename_now ? Publish() : FileError{};
 }

@@ -18,6 +18,7 @@
 
 #include "base/ansi_text_windows.h"
 #include "base/atomic_file.h"
+#include "base/unique_handle_windows.h"
 
 namespace base {
 namespace {
@@ -50,21 +51,22 @@ AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
   // The new file is made next to the old one, so that the move stays in one volume.
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     std::string name = CandidateName(path_, attempt);
-    HANDLE handle = ::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    UniqueWinHandle handle(::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
       const DWORD code = ::GetLastError();
       if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) continue;
       error_ = ErrorFor(path_, code);
       return;
     }
-    fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd_ < 0) {
-      ::CloseHandle(handle);
+    fd_.Reset(::_open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_BINARY));
+    if (!fd_.valid()) {
+      handle.Reset();
       ::DeleteFileW(Wide(name).c_str());
       error_ = ErrorFor(path_, ERROR_TOO_MANY_OPEN_FILES);
       return;
     }
+    handle.Release();  // the descriptor owns it now: closing one closes both
     temp_path_ = std::move(name);
     return;
   }
@@ -72,13 +74,13 @@ AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
 }
 
 AtomicFile::~AtomicFile() {
-  if (fd_ >= 0) ::_close(fd_);
+  fd_.Reset();
   if (!temp_path_.empty() && !published_) ::DeleteFileW(Wide(temp_path_).c_str());
 }
 
 void AtomicFile::Write(std::string_view data) {
   if (error_.failed()) return;
-  const HANDLE handle = HandleOf(fd_);
+  const HANDLE handle = HandleOf(fd_.get());
   while (!data.empty()) {
     constexpr size_t kMaxPiece = 1 << 30;
     const DWORD piece = static_cast<DWORD>(data.size() < kMaxPiece ? data.size() : kMaxPiece);
@@ -95,13 +97,10 @@ void AtomicFile::Write(std::string_view data) {
 FileError AtomicFile::Commit(bool rename_now) {
   if (committed_) return error_;
   committed_ = true;
-  if (!error_.failed() && !::FlushFileBuffers(HandleOf(fd_))) {
+  if (!error_.failed() && !::FlushFileBuffers(HandleOf(fd_.get()))) {
     error_ = ErrorFor(path_, ::GetLastError());
   }
-  if (fd_ >= 0) {
-    if (::_close(fd_) != 0 && !error_.failed()) error_ = ErrorFor(path_, ::GetLastError());
-    fd_ = -1;
-  }
+  if (!fd_.Close() && !error_.failed()) error_ = ErrorFor(path_, ::GetLastError());
   if (error_.failed()) return error_;
   return rename_now ? Publish() : FileError{};
 }

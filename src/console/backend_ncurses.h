@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "console/backend.h"
+#include "console/paint_record.h"
 
 namespace console {
 
@@ -34,7 +35,7 @@ class TerminalBackend final : public Backend {
   // True once SIGTERM, SIGHUP or SIGINT has arrived: a long operation outside the backend
   // (a download) should stop. The next Present or ReadEvent restores the terminal and ends
   // the process with that signal.
-  [[nodiscard]] static bool TerminationRequested();
+  [[nodiscard]] static bool IsTerminationRequested();
 
   TerminalBackend(const TerminalBackend&) = delete;
   TerminalBackend& operator=(const TerminalBackend&) = delete;
@@ -52,7 +53,7 @@ class TerminalBackend final : public Backend {
   struct State;  // the curses screen, descriptors, what is painted, the key decoder
   explicit TerminalBackend(std::unique_ptr<State> state);
 
-  void Render(bool full);
+  void Render(Repaint repaint);
   void ShowNotice();
   void DrawCell(int row, int column, const Cell& cell);
   // The colour pair and attributes that show a console attribute byte; pairs are made on

@@ -30,7 +30,7 @@ class WindowsConsoleBackend final : public Backend {
   // True once the console was closed, or the user logs off or the system shuts down: a
   // long operation outside the backend (a download) should stop. The next Present or
   // ReadEvent restores the console and ends the process.
-  [[nodiscard]] static bool TerminationRequested();
+  [[nodiscard]] static bool IsTerminationRequested();
 
   WindowsConsoleBackend(const WindowsConsoleBackend&) = delete;
   WindowsConsoleBackend& operator=(const WindowsConsoleBackend&) = delete;

@@ -205,19 +205,5 @@ TEST(WindowsCellTest, CharactersForCells) {
   EXPECT_EQ(CellCharacter(0xFFFFFFFF), u'?');
 }
 
-TEST(WindowsCellTest, ChangedRunsJoinCloseChanges) {
-  std::vector<Cell> shown(12);
-  std::vector<Cell> wanted = shown;
-  EXPECT_TRUE(ChangedRuns(wanted.data(), shown.data(), 12, 4).empty());
-  wanted[0].character = U'a';
-  wanted[2].character = U'b';   // 1 unchanged between: joined
-  wanted[8].attribute = 0x1F;   // 5 unchanged between: a run of its own
-  wanted[11].character = U'c';  // 2 unchanged between: joined
-  EXPECT_EQ(ChangedRuns(wanted.data(), shown.data(), 12, 4),
-            (std::vector<CellRun>{{0, 3}, {8, 12}}));
-  EXPECT_EQ(ChangedRuns(wanted.data(), shown.data(), 12, 1),
-            (std::vector<CellRun>{{0, 1}, {2, 3}, {8, 9}, {11, 12}}));
-}
-
 }  // namespace
 }  // namespace console

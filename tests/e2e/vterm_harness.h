@@ -14,10 +14,13 @@
 #include <vterm.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/unique_handle.h"
 
 namespace e2e {
 
@@ -114,9 +117,12 @@ class VtermHarness {
   void WriteToProgram(std::string_view bytes);
   bool CellAt(int row, int column, VTermScreenCell& cell) const;
 
-  VTerm* vterm_ = nullptr;
-  VTermScreen* screen_ = nullptr;
-  int master_fd_ = -1;
+  struct VTermDeleter {
+    void operator()(VTerm* vterm) const { vterm_free(vterm); }
+  };
+  std::unique_ptr<VTerm, VTermDeleter> vterm_;
+  VTermScreen* screen_ = nullptr;  // part of vterm_
+  base::UniqueFd master_;          // the terminal's side of the pseudo-terminal
   pid_t pid_ = -1;
   std::optional<ExitStatus> exit_status_;
   int rows_ = 0;
