@@ -113,10 +113,10 @@ struct Session {
   std::unique_ptr<console::Console> console;
 
   Session() {
-    std::string error;
+    base::Error error;
     backend = console::TerminalBackend::CreateOn(terminal.program_fd(), error);
     if (!backend) {
-      std::fprintf(stderr, "console_bench: %s\n", error.c_str());
+      std::fprintf(stderr, "console_bench: %s\n", error.message.c_str());
       std::abort();
     }
     console = std::make_unique<console::Console>(*backend);

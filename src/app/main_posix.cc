@@ -22,15 +22,15 @@ int main() {
 
   // Both checks come before the screen is taken over, so that their one line stays
   // readable on the terminal.
-  std::string error;
+  base::Error error;
   const std::optional<app::Places> places = app::PlacesFromEnvironment(error);
   if (!places) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;
   }
   std::unique_ptr<console::TerminalBackend> backend = console::TerminalBackend::Create(error);
   if (!backend) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;
   }
   console::Console console(*backend);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/atomic_file.h"
 #include "base/text_file.h"
 #include "base/unique_handle.h"
 
@@ -18,7 +19,7 @@ Settings ReadSettings(const std::string& path) {
   return settings;
 }
 
-base::FileError WriteSettings(const std::string& path, const Settings& settings) {
+base::Error WriteSettings(const std::string& path, const Settings& settings) {
   return base::WriteFileAtomically(path,
                                    base::JoinLinesCrLf({settings.account_name, settings.api_key}),
                                    base::FileMode::kPrivate);

@@ -3,7 +3,7 @@
 
 namespace base {
 
-FileError WriteFileAtomically(const std::string& path, std::string_view content, FileMode mode) {
+Error WriteFileAtomically(const std::string& path, std::string_view content, FileMode mode) {
   AtomicFile file(path, mode);
   file.Write(content);
   return file.Commit();

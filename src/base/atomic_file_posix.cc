@@ -12,8 +12,8 @@
 namespace base {
 namespace {
 
-FileError ErrorFor(const std::string& path, int error_number) {
-  return {"cannot write " + path + ": " + std::strerror(error_number)};
+Error ErrorFor(const std::string& path, OsErrorCode code) {
+  return OsError("cannot write " + path, code);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -41,12 +41,12 @@ AtomicFile::AtomicFile(std::string path, FileMode mode) : path_(std::move(path))
   std::string name = path_ + ".XXXXXX";
   fd_.Reset(::mkostemp(name.data(), O_CLOEXEC));
   if (!fd_.valid()) {
-    error_ = ErrorFor(path_, errno);
+    error_ = ErrorFor(path_, LastOsError());
     return;
   }
   temp_path_ = name;
   if (mode == FileMode::kShared && ::fchmod(fd_.get(), SharedMode()) != 0)
-    error_ = ErrorFor(path_, errno);
+    error_ = ErrorFor(path_, LastOsError());
 }
 
 AtomicFile::~AtomicFile() {
@@ -55,12 +55,12 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::Write(std::string_view data) {
-  if (error_.failed()) return;
+  if (error_) return;
   while (!data.empty()) {
     const ssize_t written = ::write(fd_.get(), data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      error_ = ErrorFor(path_, errno);
+      error_ = ErrorFor(path_, LastOsError());
       return;
     }
     data.remove_prefix(static_cast<size_t>(written));
@@ -78,27 +78,27 @@ void AtomicFile::Write(std::string_view data) {
 #endif
 }
 
-FileError AtomicFile::Commit(bool rename_now) {
+Error AtomicFile::Commit(Rename rename) {
   if (committed_) return error_;
   committed_ = true;
-  if (!error_.failed() && ::fsync(fd_.get()) != 0) error_ = ErrorFor(path_, errno);
-  if (!fd_.Close() && !error_.failed()) error_ = ErrorFor(path_, errno);
-  if (error_.failed()) return error_;
-  return rename_now ? Publish() : FileError{};
+  if (!error_ && ::fsync(fd_.get()) != 0) error_ = ErrorFor(path_, LastOsError());
+  if (!fd_.Close() && !error_) error_ = ErrorFor(path_, LastOsError());
+  if (error_) return error_;
+  return rename == Rename::kNow ? Publish() : Error{};
 }
 
-FileError AtomicFile::Publish(bool sync_folder) {
+Error AtomicFile::Publish(FolderSync folder_sync) {
   if (!committed_) {
-    FileError error = Commit(false);
-    if (error.failed()) return error;
+    Error error = Commit(Rename::kLater);
+    if (error) return error;
   }
-  if (error_.failed() || published_) return error_;
+  if (error_ || published_) return error_;
   if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
-    error_ = ErrorFor(path_, errno);
+    error_ = ErrorFor(path_, LastOsError());
     return error_;
   }
   published_ = true;
-  if (sync_folder) SyncFolder(FolderOf(path_));
+  if (folder_sync == FolderSync::kNow) SyncFolder(FolderOf(path_));
   return {};
 }
 

@@ -26,8 +26,8 @@ namespace {
 // A name that is not valid in the ANSI code page widens to "", so the call fails.
 std::wstring Wide(const std::string& text) { return WidenAnsi(text).value_or(std::wstring()); }
 
-FileError ErrorFor(const std::string& path, DWORD code) {
-  return {"cannot write " + path + ": " + SystemErrorText(code)};
+Error ErrorFor(const std::string& path, OsErrorCode code) {
+  return OsError("cannot write " + path, code);
 }
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
@@ -54,7 +54,7 @@ AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
     UniqueWinHandle handle(::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) {
-      const DWORD code = ::GetLastError();
+      const DWORD code = LastOsError();
       if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) continue;
       error_ = ErrorFor(path_, code);
       return;
@@ -79,14 +79,14 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::Write(std::string_view data) {
-  if (error_.failed()) return;
+  if (error_) return;
   const HANDLE handle = HandleOf(fd_.get());
   while (!data.empty()) {
     constexpr size_t kMaxPiece = 1 << 30;
     const DWORD piece = static_cast<DWORD>(data.size() < kMaxPiece ? data.size() : kMaxPiece);
     DWORD written = 0;
     if (!::WriteFile(handle, data.data(), piece, &written, nullptr)) {
-      error_ = ErrorFor(path_, ::GetLastError());
+      error_ = ErrorFor(path_, LastOsError());
       return;
     }
     data.remove_prefix(written);
@@ -94,26 +94,25 @@ void AtomicFile::Write(std::string_view data) {
   }
 }
 
-FileError AtomicFile::Commit(bool rename_now) {
+Error AtomicFile::Commit(Rename rename) {
   if (committed_) return error_;
   committed_ = true;
-  if (!error_.failed() && !::FlushFileBuffers(HandleOf(fd_.get()))) {
-    error_ = ErrorFor(path_, ::GetLastError());
-  }
-  if (!fd_.Close() && !error_.failed()) error_ = ErrorFor(path_, ::GetLastError());
-  if (error_.failed()) return error_;
-  return rename_now ? Publish() : FileError{};
+  if (!error_ && !::FlushFileBuffers(HandleOf(fd_.get()))) error_ = ErrorFor(path_, LastOsError());
+  if (!fd_.Close() && !error_) error_ = ErrorFor(path_, LastOsError());
+  if (error_) return error_;
+  return rename == Rename::kNow ? Publish() : Error{};
 }
 
-FileError AtomicFile::Publish(bool) {
+// The folder needs no flush of its own here (see SyncFolder).
+Error AtomicFile::Publish(FolderSync) {
   if (!committed_) {
-    FileError error = Commit(false);
-    if (error.failed()) return error;
+    Error error = Commit(Rename::kLater);
+    if (error) return error;
   }
-  if (error_.failed() || published_) return error_;
+  if (error_ || published_) return error_;
   if (!::MoveFileExW(Wide(temp_path_).c_str(), Wide(path_).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error_ = ErrorFor(path_, ::GetLastError());
+    error_ = ErrorFor(path_, LastOsError());
     return error_;
   }
   published_ = true;

@@ -167,6 +167,18 @@ int FieldReader::ReadNumber() {
   return ParseCount(digits);
 }
 
+std::string FirstField(std::string_view line) {
+  const std::size_t start = line.find_first_not_of(' ');
+  line.remove_prefix(start == std::string_view::npos ? line.size() : start);
+  if (!line.empty() && line.front() == '"') {
+    line.remove_prefix(1);
+    return std::string(line.substr(0, line.find('"')));
+  }
+  line = line.substr(0, line.find(','));
+  while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+  return std::string(line);
+}
+
 std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
   size_t size = 0;
   for (const std::string& line : lines) size += line.size() + 2;

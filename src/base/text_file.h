@@ -70,6 +70,12 @@ class FieldReader {
   bool at_end_ = false;
 };
 
+// The first field of a line that the operator typed, read much as ReadField reads a field:
+// leading blanks skipped; a field that opens with a double quote runs to the next one (or
+// the end) without the quotes; otherwise it runs up to the first comma, and trailing
+// blanks are removed.
+std::string FirstField(std::string_view line);
+
 // The lines joined with CR LF after each, as the program writes its text files.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 

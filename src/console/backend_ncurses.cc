@@ -44,8 +44,9 @@ std::int64_t MonotonicMs() {
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-std::string ErrnoText(const char* what) {
-  return std::string("statekeeper: ") + what + ": " + std::strerror(errno);
+// The failure `what` for the reason that the last system call left.
+base::Error SystemFailure(const std::string& what) {
+  return base::OsError("statekeeper: " + what, base::LastOsError());
 }
 
 // The curses screen of one terminal.
@@ -89,23 +90,23 @@ struct TerminalBackend::State {
 
 TerminalBackend::TerminalBackend(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
-std::unique_ptr<TerminalBackend> TerminalBackend::Create(std::string& error) {
+std::unique_ptr<TerminalBackend> TerminalBackend::Create(base::Error& error) {
   const base::UniqueFd tty(open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (!tty.valid()) {
-    error = ErrnoText("no terminal to run in (/dev/tty)");
+    error = SystemFailure("no terminal to run in (/dev/tty)");
     return nullptr;
   }
   return CreateOn(tty.get(), error);
 }
 
-std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, std::string& error) {
+std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, base::Error& error) {
   // The handlers from before curses are noted first, to put back at the end: curses
   // installs its own for some of these signals, and they call functions that a handler
   // must not.
   std::unique_ptr<SignalCatcher> signals = SignalCatcher::Prepare(error);
   if (!signals) return nullptr;
   if (!isatty(terminal_fd)) {
-    error = "statekeeper: no terminal to run in (not a terminal device)";
+    error = {"statekeeper: no terminal to run in (not a terminal device)"};
     return nullptr;
   }
   const char* codeset = nl_langinfo(CODESET);
@@ -116,7 +117,7 @@ std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, std:
   // The backend owns the descriptors it works on, so that closing them is its business.
   state->tty.Reset(fcntl(terminal_fd, F_DUPFD_CLOEXEC, 3));
   if (!state->tty.valid()) {
-    error = ErrnoText("cannot use the terminal");
+    error = SystemFailure("cannot use the terminal");
     return nullptr;
   }
   base::UniqueFd output_fd(fcntl(state->tty.get(), F_DUPFD_CLOEXEC, 3));
@@ -126,13 +127,13 @@ std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, std:
   if (input_fd.valid()) state->input.Reset(fdopen(input_fd.get(), "r"));
   if (state->input.valid()) input_fd.Release();
   if (!state->output.valid() || !state->input.valid()) {
-    error = ErrnoText("cannot use the terminal");
+    error = SystemFailure("cannot use the terminal");
     return nullptr;
   }
 
   const char* term = std::getenv("TERM");
   if (term == nullptr || *term == '\0') {
-    error = "statekeeper: the terminal type is not set (TERM)";
+    error = {"statekeeper: the terminal type is not set (TERM)"};
     return nullptr;
   }
   // The size comes from the terminal (the ioctl), not from $LINES and $COLUMNS. (use_env
@@ -140,7 +141,7 @@ std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, std:
   use_tioctl(TRUE);
   state->screen.Reset(newterm(term, state->output.get(), state->input.get()));
   if (!state->screen.valid()) {
-    error = std::string("statekeeper: unknown terminal type '") + term + "'";
+    error = {std::string("statekeeper: unknown terminal type '") + term + "'"};
     return nullptr;
   }
   set_term(state->screen.get());

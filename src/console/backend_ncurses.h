@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
 #include "console/backend.h"
 #include "console/paint_record.h"
 
@@ -26,11 +27,11 @@ class TerminalBackend final : public Backend {
   // Takes over the controlling terminal (/dev/tty) with the terminal type of $TERM. Nothing,
   // with one line for standard error in `error`, when the process has no controlling
   // terminal or curses does not know $TERM. Call setlocale(LC_ALL, "") before.
-  [[nodiscard]] static std::unique_ptr<TerminalBackend> Create(std::string& error);
+  [[nodiscard]] static std::unique_ptr<TerminalBackend> Create(base::Error& error);
   // The same on the terminal open as `terminal_fd` (for tests and benchmarks); the backend
   // works on its own duplicates of the descriptor.
   [[nodiscard]] static std::unique_ptr<TerminalBackend> CreateOn(int terminal_fd,
-                                                                 std::string& error);
+                                                                 base::Error& error);
 
   // True once SIGTERM, SIGHUP or SIGINT has arrived: a long operation outside the backend
   // (a download) should stop. The next Present or ReadEvent restores the terminal and ends

@@ -138,10 +138,10 @@ struct WindowsConsoleBackend::State : ConsoleState {};
 WindowsConsoleBackend::WindowsConsoleBackend(std::unique_ptr<State> state)
     : state_(std::move(state)) {}
 
-std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(std::string& error) {
+std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(base::Error& error) {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_state != nullptr) {
-    error = "statekeeper: the console is already in use";
+    error = {"statekeeper: the console is already in use"};
     return nullptr;
   }
   auto state = std::make_unique<State>();
@@ -159,7 +159,7 @@ std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(std::string
     s.output = s.owned_output.get();
   }
   if (!IsConsole(s.output) || !s.Info(s.old_info)) {
-    error = "statekeeper: no console to run in";
+    error = {"statekeeper: no console to run in"};
     return nullptr;
   }
   s.painter.Attach(s.output);
@@ -167,7 +167,7 @@ std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(std::string
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                             nullptr));
   if (!IsConsole(s.input.get())) {
-    error = "statekeeper: cannot read the console's input (CONIN$)";
+    error = {"statekeeper: cannot read the console's input (CONIN$)"};
     return nullptr;
   }
 

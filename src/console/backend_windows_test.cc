@@ -100,9 +100,9 @@ class WindowsConsoleBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!HaveConsole()) GTEST_SKIP() << "no console (GetConsoleScreenBufferInfo failed)";
-    std::string error;
+    base::Error error;
     backend_ = WindowsConsoleBackend::Create(error);
-    ASSERT_NE(backend_, nullptr) << error;
+    ASSERT_NE(backend_, nullptr) << error.message;
   }
 
   // The next event's Key string in hex, "mouse K B R,C" for a mouse event, "none" when
@@ -276,9 +276,9 @@ TEST_F(WindowsConsoleBackendTest, ModesAndSizeRestored) {
   CONSOLE_SCREEN_BUFFER_INFO old_info{};
   GetConsoleScreenBufferInfo(output.get(), &old_info);
 
-  std::string error;
+  base::Error error;
   backend_ = WindowsConsoleBackend::Create(error);
-  ASSERT_NE(backend_, nullptr) << error;
+  ASSERT_NE(backend_, nullptr) << error.message;
   DWORD mode = 0;
   GetConsoleMode(input.get(), &mode);
   EXPECT_EQ(mode & (ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
@@ -317,9 +317,9 @@ TEST_F(WindowsConsoleBackendTest, CtrlCAndCtrlBreakSignalsAreSwallowed) {
 }
 
 TEST_F(WindowsConsoleBackendTest, OnlyOneBackendAtATime) {
-  std::string error;
+  base::Error error;
   EXPECT_EQ(WindowsConsoleBackend::Create(error), nullptr);
-  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(error);
   EXPECT_FALSE(WindowsConsoleBackend::IsTerminationRequested());
 }
 

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -44,14 +43,14 @@ void OnResize(int) {
 
 }  // namespace
 
-std::unique_ptr<SignalCatcher> SignalCatcher::Prepare(std::string& error) {
+std::unique_ptr<SignalCatcher> SignalCatcher::Prepare(base::Error& error) {
   if (g_wake_fd >= 0) {
-    error = "statekeeper: the terminal is already in use";
+    error = {"statekeeper: the terminal is already in use"};
     return nullptr;
   }
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_NONBLOCK | O_CLOEXEC) != 0) {
-    error = std::string("statekeeper: cannot create a pipe: ") + std::strerror(errno);
+    error = base::OsError("statekeeper: cannot create a pipe", base::LastOsError());
     return nullptr;
   }
   std::unique_ptr<SignalCatcher> catcher(

@@ -12,8 +12,8 @@
 
 #include <array>
 #include <memory>
-#include <string>
 
+#include "base/error.h"
 #include "base/unique_handle.h"
 
 namespace console {
@@ -23,7 +23,7 @@ class SignalCatcher {
   // Makes the self-pipe and notes the handlers in place now, to put back at the end; call
   // it before curses installs its own. Nothing, with one line for standard error in
   // `error`, when another catcher exists or no pipe can be made.
-  [[nodiscard]] static std::unique_ptr<SignalCatcher> Prepare(std::string& error);
+  [[nodiscard]] static std::unique_ptr<SignalCatcher> Prepare(base::Error& error);
 
   SignalCatcher(const SignalCatcher&) = delete;
   SignalCatcher& operator=(const SignalCatcher&) = delete;

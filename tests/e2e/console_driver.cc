@@ -11,6 +11,7 @@
 
 #include "console/backend_ncurses.h"
 #include "console/console.h"
+#include "console/line_editor.h"
 
 namespace {
 
@@ -63,10 +64,10 @@ void DrawScreen(console::Console& console) {
 
 int main() {
   std::setlocale(LC_ALL, "");
-  std::string error;
+  base::Error error;
   const std::unique_ptr<console::TerminalBackend> backend = console::TerminalBackend::Create(error);
   if (!backend) {
-    std::fprintf(stderr, "%s\n", error.c_str());  // the backend's one line
+    std::fprintf(stderr, "%s\n", error.message.c_str());  // the backend's one line
     return 1;
   }
   console::Console console(*backend);
@@ -90,7 +91,7 @@ int main() {
     if (key == "q") break;
     if (key == "l") {
       console.MoveCursor(11, 1);
-      const std::string typed = console.ReadLine();
+      const std::string typed = console::ReadLine(console);
       WriteRow(console, 12, "line [" + typed + "]");
     }
   }

@@ -10,8 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cstring>
-
+#include "base/error.h"
 #include "test_util.h"
 
 extern char** environ;
@@ -97,7 +96,9 @@ VtermHarness::~VtermHarness() {
   size.ws_col = static_cast<unsigned short>(columns);
   int master_fd = -1;
   const pid_t pid = forkpty(&master_fd, nullptr, nullptr, &size);
-  if (pid < 0) return ::testing::AssertionFailure() << "forkpty: " << std::strerror(errno);
+  if (pid < 0) {
+    return ::testing::AssertionFailure() << "forkpty: " << base::OsErrorText(base::LastOsError());
+  }
   if (pid == 0) {
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
@@ -160,14 +161,14 @@ void VtermHarness::SendChar(char32_t character, VTermModifier modifiers) {
   vterm_keyboard_unichar(vterm_.get(), static_cast<uint32_t>(character), modifiers);
 }
 
-void VtermHarness::MouseButton(int row, int column, int button, bool pressed) {
+void VtermHarness::MouseButton(int row, int column, int button, ButtonAction action) {
   vterm_mouse_move(vterm_.get(), row - 1, column - 1, VTERM_MOD_NONE);
-  vterm_mouse_button(vterm_.get(), button, pressed, VTERM_MOD_NONE);
+  vterm_mouse_button(vterm_.get(), button, action == ButtonAction::kPress, VTERM_MOD_NONE);
 }
 
 void VtermHarness::Click(int row, int column, int button) {
-  MouseButton(row, column, button, true);
-  MouseButton(row, column, button, false);
+  MouseButton(row, column, button, ButtonAction::kPress);
+  MouseButton(row, column, button, ButtonAction::kRelease);
 }
 
 void VtermHarness::Pump(int timeout_ms) {

@@ -60,7 +60,8 @@ class VtermHarness {
   // `column` (from 1), encoded in the mouse protocol the program has enabled (nothing is
   // sent when it has enabled none).
   void Click(int row, int column, int button = 1);
-  void MouseButton(int row, int column, int button, bool pressed);
+  enum class ButtonAction { kPress, kRelease };
+  void MouseButton(int row, int column, int button, ButtonAction action);
 
   // Waits until row `row` (from 1) contains `text`, or `predicate` holds. On failure the
   // result carries `what` and the whole screen.
