@@ -25,18 +25,17 @@
 #include "base/unique_handle.h"
 #include "console/keys.h"
 #include "console/paint_record.h"
+#include "console/terminal_colours.h"
 #include "console/terminal_signals_posix.h"
 #include "console/text.h"
 
 namespace console {
 namespace {
 
-// Console colour numbers to curses (ANSI) colour numbers: the two palettes swap blue and
-// red, cyan and brown.
-constexpr short kAnsiColour[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
-
-// Light grey on black, the console's default colours; curses pair 0 is made to show them.
-constexpr std::uint8_t kDefaultAttribute = 0x07;
+// Light grey on black (ANSI numbers), the console's default colours; curses pair 0 is made
+// to show them.
+constexpr int kDefaultForeground = 7;
+constexpr int kDefaultBackground = 0;
 
 std::int64_t MonotonicMs() {
   timespec now{};
@@ -71,9 +70,9 @@ struct TerminalBackend::State {
   base::UniqueFile input;
   UniqueScreen screen;
   bool utf8 = true;
-  enum class Palette { kSixteen, kEight, kNone } palette = Palette::kNone;
-  // Pairs by attribute byte (sixteen colours) or by (foreground & 7) + 8 * (background & 7)
-  // (eight); 0 until made, and for the default colours, which pair 0 shows.
+  TerminalColours colours;
+  // Pairs by ANSI foreground + 16 x ANSI background; 0 until made, and for the default
+  // colours, which pair 0 shows.
   std::array<short, 256> pairs{};
   int next_pair = 1;
   bool restored = false;
@@ -151,11 +150,12 @@ std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, base
   keypad(stdscr, FALSE);  // the KeyDecoder reads the terminal's own bytes
   typeahead(-1);          // curses never reads the terminal: the backend does
   leaveok(stdscr, FALSE);
-  if (has_colors() && start_color() == OK) {
-    state->palette = COLORS >= 16 ? State::Palette::kSixteen : State::Palette::kEight;
+  const bool colour = has_colors() && start_color() == OK;
+  if (colour) {
     // Pair 0 shows light grey on black, so that blank space is painted as a console's.
     assume_default_colors(COLOR_WHITE, COLOR_BLACK);
   }
+  state->colours = DescribeColours(term, colour ? COLORS : 0);
   state->signals->Catch();
 
   std::unique_ptr<TerminalBackend> backend(new TerminalBackend(std::move(state)));
@@ -329,32 +329,25 @@ void TerminalBackend::DrawCell(int row, int column, const Cell& cell) {
 
 void TerminalBackend::ColorFor(std::uint8_t attribute, short& pair, unsigned& attributes) {
   State& s = *state_;
-  const int foreground = attribute & 15;
-  const int background = attribute >> 4;
-  pair = 0;
+  const CellStyle style = ChooseCellStyle(attribute, s.colours);
   attributes = A_NORMAL;
-  if (s.palette == State::Palette::kNone) {
-    if (foreground >= 8) attributes |= A_BOLD;
-    if (background != 0) attributes |= A_REVERSE;
-    return;
-  }
-  int key = attribute;
-  int curses_foreground = kAnsiColour[foreground];
-  int curses_background = kAnsiColour[background];
-  if (s.palette == State::Palette::kEight) {
-    // Bright colours as attributes: bold brightens the foreground; blink is what the Linux
-    // console shows as a bright background.
-    if (foreground >= 8) attributes |= A_BOLD;
-    if (background >= 8) attributes |= A_BLINK;
-    key = (foreground & 7) + 8 * (background & 7);
-    curses_foreground &= 7;
-    curses_background &= 7;
-  }
-  if (key == kDefaultAttribute) return;  // pair 0
+  if (style.bold) attributes |= A_BOLD;
+  if (style.blink) attributes |= A_BLINK;
+  if (style.reverse) attributes |= A_REVERSE;
+  // curses takes bold and blink for invisible on a blank and erases a run of such blanks
+  // instead of writing them; the terminal then drops the attribute from the erased cells,
+  // and on the Linux console, where blink is the bright background, a panel shows two
+  // shades. The protected attribute, which none of these terminals shows, keeps curses
+  // from erasing them: every cell of a run carries the same attributes, blanks included.
+  if (style.bold || style.blink) attributes |= A_PROTECT;
+  pair = 0;
+  if (s.colours.palette == Palette::kNone) return;
+  if (style.foreground == kDefaultForeground && style.background == kDefaultBackground) return;
+  const int key = style.foreground + 16 * style.background;
   if (s.pairs[key] == 0 && s.next_pair < COLOR_PAIRS && s.next_pair < SHRT_MAX) {
     const auto made = static_cast<short>(s.next_pair++);
-    if (init_pair(made, static_cast<short>(curses_foreground),
-                  static_cast<short>(curses_background)) == OK) {
+    if (init_pair(made, static_cast<short>(style.foreground),
+                  static_cast<short>(style.background)) == OK) {
       s.pairs[key] = made;
     }
   }

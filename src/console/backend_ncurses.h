@@ -57,8 +57,9 @@ class TerminalBackend final : public Backend {
   void Render(Repaint repaint);
   void ShowNotice();
   void DrawCell(int row, int column, const Cell& cell);
-  // The colour pair and attributes that show a console attribute byte; pairs are made on
-  // first use, so that terminals with fewer pairs than combinations still get all used ones.
+  // The colour pair and attributes that show a console attribute byte (see
+  // console/terminal_colours.h); pairs are made on first use, so that terminals with fewer
+  // pairs than combinations still get all used ones.
   void ColorFor(std::uint8_t attribute, short& pair, unsigned& attributes);
   void HandleSignals();
   [[noreturn]] void EndWithSignal(int signal_number);

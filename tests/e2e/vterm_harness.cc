@@ -271,6 +271,11 @@ bool VtermHarness::Bold(int row, int column) const {
   return CellAt(row, column, cell) && cell.attrs.bold != 0;
 }
 
+bool VtermHarness::Blink(int row, int column) const {
+  VTermScreenCell cell{};
+  return CellAt(row, column, cell) && cell.attrs.blink != 0;
+}
+
 void VtermHarness::Resize(int rows, int columns) {
   rows_ = rows;
   columns_ = columns;

@@ -87,6 +87,7 @@ class VtermHarness {
   int Foreground(int row, int column) const;
   int Background(int row, int column) const;
   bool Bold(int row, int column) const;
+  bool Blink(int row, int column) const;
   // The same colours as numbers of the console's own palette (0 black, 1 blue, 4 red, 14
   // yellow, 15 bright white ...), which numbers blue/red and cyan/brown the other way round
   // from the terminal's ANSI indexes; -1 as above.
