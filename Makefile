@@ -3,7 +3,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run build test test-windows bench demo fuzz deps deps-fuzz clean
+.PHONY: run build test lint test-windows bench demo fuzz deps deps-fuzz deps-test clean
 
 run: build
 	./build/statekeeper
@@ -12,11 +12,13 @@ build: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
 
-# Debug build under AddressSanitizer and UndefinedBehaviorSanitizer with every test, a short
-# run of every fuzz target, then the optimised program with warnings as errors.
-test: deps-fuzz
+# The habits (format, whitespace, clang-tidy) first, then a debug build under
+# AddressSanitizer and UndefinedBehaviorSanitizer with every test, a short run of every fuzz
+# target, then the optimised program with warnings as errors.
+test: deps-test
 	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATEKEEPER_SANITIZE=ON \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
+	JOBS=$(JOBS) ./tools/lint.sh build-test
 	cmake --build build-test -j $(JOBS)
 	cd build-test && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -25,6 +27,12 @@ test: deps-fuzz
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
+
+# Only the habits: format, whitespace and clang-tidy (on the compile database of build-test).
+lint: deps-test
+	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATEKEEPER_SANITIZE=ON \
+	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
+	JOBS=$(JOBS) ./tools/lint.sh build-test
 
 # The Windows program cross-built with mingw-w64, its tests run under wine.
 test-windows:
@@ -50,6 +58,9 @@ deps:
 
 deps-fuzz:
 	@./tools/install_deps.sh --with-fuzz
+
+deps-test:
+	@./tools/install_deps.sh --with-fuzz --with-lint
 
 clean:
 	rm -rf build build-test build-bench build-fuzz build-win

@@ -39,7 +39,7 @@ TEST_F(UniqueHandleTest, ClosesOnceWhenDestroyed) {
 TEST_F(UniqueHandleTest, MovesOwnershipWithoutClosing) {
   CountedHandle first(7);
   CountedHandle second(std::move(first));
-  EXPECT_FALSE(first.valid());
+  EXPECT_FALSE(first.valid());  // NOLINT(bugprone-use-after-move): empty by contract
   EXPECT_EQ(second.get(), 7);
   EXPECT_TRUE(g_closed.empty());
   CountedHandle third(8);
