@@ -2,7 +2,7 @@
 # The tree's habits, checked before anything is built (make test runs this first):
 #   - every text file ends with a line end and has no blanks at the end of a line, and
 #     only LF line ends (the golden screens of tests/golden are CR LF data and exempt);
-#   - every C++ file is formatted as .clang-format says;
+#   - every C++ file is formatted as .clang-format says, and is shorter than 450 lines;
 #   - given a build folder, the checks of .clang-tidy pass on every C++ file of its
 #     compile database (the POSIX build's files: the Windows-only files are not in it).
 #
@@ -41,6 +41,25 @@ sources=()
 for file in "${files[@]}"; do
   case "$file" in *.cc | *.h) [ -f "$file" ] && sources+=("$file") ;; esac
 done
+# Files that have yet to be split; each line says why one concept needs more, or who is
+# splitting it. Remove a line once its file is under the limit.
+longer_files=(
+  src/logbook/download_windows.cc       # being split: address handling, stall meter, wording
+  src/logbook/download_windows_test.cc  # being split: one download contract for both platforms
+  tests/e2e/program_e2e_test.cc         # being split with the download's contract
+)
+max_lines=450
+for file in "${sources[@]}"; do
+  lines=$(wc -l <"$file")
+  [ "$lines" -lt "$max_lines" ] && continue
+  exempt=0
+  for longer in "${longer_files[@]}"; do [ "$file" = "$longer" ] && exempt=1; done
+  if [ "$exempt" -eq 0 ]; then
+    echo "$file: $lines lines; a source file stays under $max_lines (split it by concept)"
+    failed=1
+  fi
+done
+
 if ! clang-format --dry-run -Werror "${sources[@]}"; then
   echo "lint: run clang-format -i on the files above"
   failed=1
