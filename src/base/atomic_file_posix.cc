@@ -13,7 +13,7 @@ namespace base {
 namespace {
 
 Error ErrorFor(const std::string& path, OsErrorCode code) {
-  return OsError("cannot write " + path, code);
+  return MakeOsError("cannot write " + path, code);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -41,12 +41,12 @@ AtomicFile::AtomicFile(std::string path, FileMode mode) : path_(std::move(path))
   std::string name = path_ + ".XXXXXX";
   fd_.Reset(::mkostemp(name.data(), O_CLOEXEC));
   if (!fd_.valid()) {
-    error_ = ErrorFor(path_, LastOsError());
+    error_ = ErrorFor(path_, GetLastOsError());
     return;
   }
   temp_path_ = name;
   if (mode == FileMode::kShared && ::fchmod(fd_.get(), SharedMode()) != 0)
-    error_ = ErrorFor(path_, LastOsError());
+    error_ = ErrorFor(path_, GetLastOsError());
 }
 
 AtomicFile::~AtomicFile() {
@@ -60,7 +60,7 @@ void AtomicFile::Write(std::string_view data) {
     const ssize_t written = ::write(fd_.get(), data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      error_ = ErrorFor(path_, LastOsError());
+      error_ = ErrorFor(path_, GetLastOsError());
       return;
     }
     data.remove_prefix(static_cast<size_t>(written));
@@ -81,8 +81,8 @@ void AtomicFile::Write(std::string_view data) {
 Error AtomicFile::Commit(Rename rename) {
   if (committed_) return error_;
   committed_ = true;
-  if (!error_ && ::fsync(fd_.get()) != 0) error_ = ErrorFor(path_, LastOsError());
-  if (!fd_.Close() && !error_) error_ = ErrorFor(path_, LastOsError());
+  if (!error_ && ::fsync(fd_.get()) != 0) error_ = ErrorFor(path_, GetLastOsError());
+  if (!fd_.Close() && !error_) error_ = ErrorFor(path_, GetLastOsError());
   if (error_) return error_;
   return rename == Rename::kNow ? Publish() : Error{};
 }
@@ -94,7 +94,7 @@ Error AtomicFile::Publish(FolderSync folder_sync) {
   }
   if (error_ || published_) return error_;
   if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
-    error_ = ErrorFor(path_, LastOsError());
+    error_ = ErrorFor(path_, GetLastOsError());
     return error_;
   }
   published_ = true;

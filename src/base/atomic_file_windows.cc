@@ -27,7 +27,7 @@ namespace {
 std::wstring Wide(const std::string& text) { return WidenAnsi(text).value_or(std::wstring()); }
 
 Error ErrorFor(const std::string& path, OsErrorCode code) {
-  return OsError("cannot write " + path, code);
+  return MakeOsError("cannot write " + path, code);
 }
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
@@ -54,7 +54,7 @@ AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
     UniqueWinHandle handle(::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) {
-      const DWORD code = LastOsError();
+      const DWORD code = GetLastOsError();
       if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) continue;
       error_ = ErrorFor(path_, code);
       return;
@@ -86,7 +86,7 @@ void AtomicFile::Write(std::string_view data) {
     const DWORD piece = static_cast<DWORD>(data.size() < kMaxPiece ? data.size() : kMaxPiece);
     DWORD written = 0;
     if (!::WriteFile(handle, data.data(), piece, &written, nullptr)) {
-      error_ = ErrorFor(path_, LastOsError());
+      error_ = ErrorFor(path_, GetLastOsError());
       return;
     }
     data.remove_prefix(written);
@@ -97,8 +97,9 @@ void AtomicFile::Write(std::string_view data) {
 Error AtomicFile::Commit(Rename rename) {
   if (committed_) return error_;
   committed_ = true;
-  if (!error_ && !::FlushFileBuffers(HandleOf(fd_.get()))) error_ = ErrorFor(path_, LastOsError());
-  if (!fd_.Close() && !error_) error_ = ErrorFor(path_, LastOsError());
+  if (!error_ && !::FlushFileBuffers(HandleOf(fd_.get())))
+    error_ = ErrorFor(path_, GetLastOsError());
+  if (!fd_.Close() && !error_) error_ = ErrorFor(path_, GetLastOsError());
   if (error_) return error_;
   return rename == Rename::kNow ? Publish() : Error{};
 }
@@ -112,7 +113,7 @@ Error AtomicFile::Publish(FolderSync) {
   if (error_ || published_) return error_;
   if (!::MoveFileExW(Wide(temp_path_).c_str(), Wide(path_).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error_ = ErrorFor(path_, LastOsError());
+    error_ = ErrorFor(path_, GetLastOsError());
     return error_;
   }
   published_ = true;

@@ -3,8 +3,8 @@
 
 namespace base {
 
-Error OsError(std::string_view what, OsErrorCode code) {
-  return Error{std::string(what) + ": " + OsErrorText(code)};
+Error MakeOsError(std::string_view what, OsErrorCode code) {
+  return Error{std::string(what) + ": " + DescribeOsError(code)};
 }
 
 }  // namespace base

@@ -24,14 +24,14 @@ struct Error {
 using OsErrorCode = unsigned long;
 
 // The error number that the last failed system call of this thread left.
-[[nodiscard]] OsErrorCode LastOsError();
+[[nodiscard]] OsErrorCode GetLastOsError();
 
 // The system's words for `code` ("No such file or directory"), without a closing full
 // stop or line end; "error N" when the system has no words for it.
-[[nodiscard]] std::string OsErrorText(OsErrorCode code);
+[[nodiscard]] std::string DescribeOsError(OsErrorCode code);
 
-// The failure `what` for the reason `code`: "<what>: <OsErrorText(code)>".
-[[nodiscard]] Error OsError(std::string_view what, OsErrorCode code);
+// The failure `what` for the reason `code`: "<what>: <DescribeOsError(code)>".
+[[nodiscard]] Error MakeOsError(std::string_view what, OsErrorCode code);
 
 }  // namespace base
 

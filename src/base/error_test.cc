@@ -30,20 +30,22 @@ TEST(OsError, TheLastFailureOfAFileOpenHasTheSystemsWords) {
   test::ScopedTempDir dir;
   const UniqueFile file(std::fopen(dir.Join("missing/file.txt").c_str(), "rb"));
   ASSERT_FALSE(file.valid());
-  const OsErrorCode code = LastOsError();
+  const OsErrorCode code = GetLastOsError();
   EXPECT_NE(code, 0u);
-  ExpectSentenceFragment(OsErrorText(code));
-  const Error error = OsError("cannot read " + dir.Join("missing/file.txt"), code);
+  ExpectSentenceFragment(DescribeOsError(code));
+  const Error error = MakeOsError("cannot read " + dir.Join("missing/file.txt"), code);
   EXPECT_EQ(error.message,
-            "cannot read " + dir.Join("missing/file.txt") + ": " + OsErrorText(code));
+            "cannot read " + dir.Join("missing/file.txt") + ": " + DescribeOsError(code));
 }
 
-TEST(OsError, ACodeWithoutWordsStillGivesText) { ExpectSentenceFragment(OsErrorText(0x7FFFABCD)); }
+TEST(OsError, ACodeWithoutWordsStillGivesText) {
+  ExpectSentenceFragment(DescribeOsError(0x7FFFABCD));
+}
 
 #ifndef _WIN32  // the C library's words for errno values
 TEST(OsError, PosixCodesReadAsTheCLibrarySaysThem) {
-  EXPECT_EQ(OsErrorText(2), "No such file or directory");
-  EXPECT_EQ(OsErrorText(28), "No space left on device");
+  EXPECT_EQ(DescribeOsError(2), "No such file or directory");
+  EXPECT_EQ(DescribeOsError(28), "No space left on device");
 }
 #endif
 

@@ -4,10 +4,10 @@
 
 namespace base {
 
-OsErrorCode LastOsError() { return ::GetLastError(); }
+OsErrorCode GetLastOsError() { return ::GetLastError(); }
 
 // The system's message in the ANSI code page, the encoding of the program's strings.
-std::string OsErrorText(OsErrorCode code) {
+std::string DescribeOsError(OsErrorCode code) {
   char* text = nullptr;
   const DWORD length = ::FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

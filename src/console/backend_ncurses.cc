@@ -44,8 +44,8 @@ std::int64_t MonotonicMs() {
 }
 
 // The failure `what` for the reason that the last system call left.
-base::Error SystemFailure(const std::string& what) {
-  return base::OsError("statekeeper: " + what, base::LastOsError());
+base::Error MakeSystemFailure(const std::string& what) {
+  return base::MakeOsError("statekeeper: " + what, base::GetLastOsError());
 }
 
 // The curses screen of one terminal.
@@ -92,7 +92,7 @@ TerminalBackend::TerminalBackend(std::unique_ptr<State> state) : state_(std::mov
 std::unique_ptr<TerminalBackend> TerminalBackend::Create(base::Error& error) {
   const base::UniqueFd tty(open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (!tty.valid()) {
-    error = SystemFailure("no terminal to run in (/dev/tty)");
+    error = MakeSystemFailure("no terminal to run in (/dev/tty)");
     return nullptr;
   }
   return CreateOn(tty.get(), error);
@@ -116,7 +116,7 @@ std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, base
   // The backend owns the descriptors it works on, so that closing them is its business.
   state->tty.Reset(fcntl(terminal_fd, F_DUPFD_CLOEXEC, 3));
   if (!state->tty.valid()) {
-    error = SystemFailure("cannot use the terminal");
+    error = MakeSystemFailure("cannot use the terminal");
     return nullptr;
   }
   base::UniqueFd output_fd(fcntl(state->tty.get(), F_DUPFD_CLOEXEC, 3));
@@ -126,7 +126,7 @@ std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, base
   if (input_fd.valid()) state->input.Reset(fdopen(input_fd.get(), "r"));
   if (state->input.valid()) input_fd.Release();
   if (!state->output.valid() || !state->input.valid()) {
-    error = SystemFailure("cannot use the terminal");
+    error = MakeSystemFailure("cannot use the terminal");
     return nullptr;
   }
 
@@ -284,7 +284,7 @@ void TerminalBackend::Render(Repaint repaint) {
     curs_set(want_cursor);
     s.curses_cursor = want_cursor;
   }
-  const CellPosition cursor = record.CursorCell(rows, columns);
+  const CellPosition cursor = record.ClampCursor(rows, columns);
   move(cursor.row, cursor.column);
   wnoutrefresh(stdscr);
   doupdate();
@@ -309,7 +309,7 @@ void TerminalBackend::DrawCell(int row, int column, const Cell& cell) {
   const State& s = *state_;
   short pair = 0;
   unsigned attributes = A_NORMAL;
-  ColorFor(cell.attribute, pair, attributes);
+  ChooseColours(cell.attribute, pair, attributes);
   char32_t character = ChooseGlyph(cell.character);
   if (!s.utf8 && character >= 128) {
     if (character == U'\u2500') {
@@ -327,7 +327,7 @@ void TerminalBackend::DrawCell(int row, int column, const Cell& cell) {
   mvadd_wch(row, column, &styled);  // ERR in the bottom-right cell, but it is drawn
 }
 
-void TerminalBackend::ColorFor(std::uint8_t attribute, short& pair, unsigned& attributes) {
+void TerminalBackend::ChooseColours(std::uint8_t attribute, short& pair, unsigned& attributes) {
   State& s = *state_;
   const CellStyle style = ChooseCellStyle(attribute, s.colours);
   attributes = A_NORMAL;

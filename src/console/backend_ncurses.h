@@ -60,7 +60,7 @@ class TerminalBackend final : public Backend {
   // The colour pair and attributes that show a console attribute byte (see
   // console/terminal_colours.h); pairs are made on first use, so that terminals with fewer
   // pairs than combinations still get all used ones.
-  void ColorFor(std::uint8_t attribute, short& pair, unsigned& attributes);
+  void ChooseColours(std::uint8_t attribute, short& pair, unsigned& attributes);
   void HandleSignals();
   [[noreturn]] void EndWithSignal(int signal_number);
   void Restore();

@@ -25,11 +25,11 @@ base::UniqueWinHandle OpenConsole(const wchar_t* name) {
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, 0, nullptr));
 }
-base::UniqueWinHandle ConsoleOutput() { return OpenConsole(L"CONOUT$"); }
-base::UniqueWinHandle ConsoleInput() { return OpenConsole(L"CONIN$"); }
+base::UniqueWinHandle OpenConsoleOutput() { return OpenConsole(L"CONOUT$"); }
+base::UniqueWinHandle OpenConsoleInput() { return OpenConsole(L"CONIN$"); }
 
 bool HaveConsole() {
-  const base::UniqueWinHandle output = ConsoleOutput();
+  const base::UniqueWinHandle output = OpenConsoleOutput();
   CONSOLE_SCREEN_BUFFER_INFO info{};
   return output.valid() && GetConsoleScreenBufferInfo(output.get(), &info);
 }
@@ -59,7 +59,7 @@ INPUT_RECORD MouseRecord(SHORT x, SHORT y, DWORD buttons, DWORD flags) {
 }
 
 void Inject(const std::vector<INPUT_RECORD>& records) {
-  const base::UniqueWinHandle input = ConsoleInput();
+  const base::UniqueWinHandle input = OpenConsoleInput();
   ASSERT_TRUE(input.valid());
   DWORD written = 0;
   ASSERT_TRUE(WriteConsoleInputW(input.get(), records.data(), static_cast<DWORD>(records.size()),
@@ -69,7 +69,7 @@ void Inject(const std::vector<INPUT_RECORD>& records) {
 
 // The characters of `row` (from 1) of the console's buffer, `columns` of them from column 1.
 std::wstring ReadRow(int row, int columns, std::vector<WORD>* attributes = nullptr) {
-  const base::UniqueWinHandle output = ConsoleOutput();
+  const base::UniqueWinHandle output = OpenConsoleOutput();
   std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns));
   SMALL_RECT region{0, static_cast<SHORT>(row - 1), static_cast<SHORT>(columns - 1),
                     static_cast<SHORT>(row - 1)};
@@ -192,7 +192,7 @@ TEST_F(WindowsConsoleBackendTest, SetScreenSizeMakesBufferAndWindow66By43) {
   console.SetScreenSize(43, 66);
   console.Flush();
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  ASSERT_TRUE(GetConsoleScreenBufferInfo(ConsoleOutput().get(), &info));
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(OpenConsoleOutput().get(), &info));
   EXPECT_EQ(info.dwSize.X, 66);
   EXPECT_EQ(info.dwSize.Y, 43);
   EXPECT_EQ(info.srWindow.Left, 0);
@@ -222,7 +222,7 @@ TEST_F(WindowsConsoleBackendTest, CellsWrittenAndPendingScroll) {
   EXPECT_EQ(ReadRow(43, 3), L"y  ");
   EXPECT_EQ(ReadRow(1, 4), L"    ");
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  ASSERT_TRUE(GetConsoleScreenBufferInfo(ConsoleOutput().get(), &info));
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(OpenConsoleOutput().get(), &info));
   EXPECT_EQ(info.dwCursorPosition.X, 1);
   EXPECT_EQ(info.dwCursorPosition.Y, 42);
 }
@@ -233,7 +233,7 @@ TEST_F(WindowsConsoleBackendTest, TooSmallWindowShowsNoticeThenScreenAgain) {
   console.WriteText("first row");
   console.Flush();
   // The operator makes the window smaller than the screen.
-  const base::UniqueWinHandle output = ConsoleOutput();
+  const base::UniqueWinHandle output = OpenConsoleOutput();
   const SMALL_RECT small{0, 0, 39, 19};
   const BOOL shrunk = SetConsoleWindowInfo(output.get(), TRUE, &small);
   CONSOLE_SCREEN_BUFFER_INFO info{};
@@ -268,8 +268,8 @@ TEST_F(WindowsConsoleBackendTest, TitleSetAndRestored) {
 }
 
 TEST_F(WindowsConsoleBackendTest, ModesAndSizeRestored) {
-  const base::UniqueWinHandle input = ConsoleInput();
-  const base::UniqueWinHandle output = ConsoleOutput();
+  const base::UniqueWinHandle input = OpenConsoleInput();
+  const base::UniqueWinHandle output = OpenConsoleOutput();
   backend_.reset();  // the modes from before the test's backend
   DWORD old_mode = 0;
   GetConsoleMode(input.get(), &old_mode);

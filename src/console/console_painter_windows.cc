@@ -40,7 +40,7 @@ void ConsolePainter::Render(Repaint repaint) {
     }
   }
   if (rows > 0 && columns > 0) {
-    const CellPosition cursor = record_.CursorCell(rows, columns);
+    const CellPosition cursor = record_.ClampCursor(rows, columns);
     SetConsoleCursorPosition(output_,
                              COORD{static_cast<SHORT>(window_origin.column + cursor.column),
                                    static_cast<SHORT>(window_origin.row + cursor.row)});

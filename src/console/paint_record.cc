@@ -113,7 +113,7 @@ std::vector<CellRun> PaintRecord::TakeChangedRuns(int row, int columns, int merg
   return runs;
 }
 
-CellPosition PaintRecord::CursorCell(int rows, int columns) const {
+CellPosition PaintRecord::ClampCursor(int rows, int columns) const {
   return CellPosition{std::clamp(cursor_row_ - 1, 0, std::max(0, rows - 1)),
                       std::clamp(cursor_column_ - 1, 0, std::max(0, columns - 1))};
 }

@@ -106,7 +106,7 @@ class PaintRecord {
 
   // The cursor's cell (from 0) kept within the first `rows` x `columns` cells of the
   // screen, the part that the window shows.
-  [[nodiscard]] CellPosition CursorCell(int rows, int columns) const;
+  [[nodiscard]] CellPosition ClampCursor(int rows, int columns) const;
 
   // True when a mouse event (rows and columns from 1, counted from the screen's top-left
   // cell) lies on a cell of the screen while the screen is shown; other events must be

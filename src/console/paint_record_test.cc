@@ -177,11 +177,11 @@ TEST(PaintRecord, CursorStaysWithinTheVisibleCells) {
   PaintRecord record;
   record.SetModel(FilledGrid(43, 66, U' '), 43, 66, false);
   EXPECT_FALSE(record.cursor_visible());
-  EXPECT_EQ(record.CursorCell(43, 66), (CellPosition{42, 65}));
-  EXPECT_EQ(record.CursorCell(30, 60), (CellPosition{29, 59}));
-  EXPECT_EQ(record.CursorCell(0, 0), (CellPosition{0, 0}));
+  EXPECT_EQ(record.ClampCursor(43, 66), (CellPosition{42, 65}));
+  EXPECT_EQ(record.ClampCursor(30, 60), (CellPosition{29, 59}));
+  EXPECT_EQ(record.ClampCursor(0, 0), (CellPosition{0, 0}));
   record.SetModel(FilledGrid(43, 66, U' '), 0, -4, true);
-  EXPECT_EQ(record.CursorCell(43, 66), (CellPosition{0, 0}));
+  EXPECT_EQ(record.ClampCursor(43, 66), (CellPosition{0, 0}));
 }
 
 }  // namespace

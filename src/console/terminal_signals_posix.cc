@@ -50,7 +50,7 @@ std::unique_ptr<SignalCatcher> SignalCatcher::Prepare(base::Error& error) {
   }
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_NONBLOCK | O_CLOEXEC) != 0) {
-    error = base::OsError("statekeeper: cannot create a pipe", base::LastOsError());
+    error = base::MakeOsError("statekeeper: cannot create a pipe", base::GetLastOsError());
     return nullptr;
   }
   std::unique_ptr<SignalCatcher> catcher(

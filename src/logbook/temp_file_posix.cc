@@ -12,7 +12,7 @@ namespace logbook {
 namespace {
 
 std::string SystemError(std::string_view what, const std::string& path, int error) {
-  return std::string(what) + " " + path + ": " + base::OsErrorText(error);
+  return std::string(what) + " " + path + ": " + base::DescribeOsError(error);
 }
 
 }  // namespace

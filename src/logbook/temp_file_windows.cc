@@ -28,7 +28,7 @@ bool WidePath(const std::string& path, std::wstring& wide) {
 }
 
 std::string SystemError(std::string_view what, const std::string& path, DWORD error) {
-  return std::string(what) + " " + path + ": " + base::OsErrorText(error);
+  return std::string(what) + " " + path + ": " + base::DescribeOsError(error);
 }
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }

@@ -36,8 +36,8 @@ void QuitDriver(VtermHarness& terminal) {
 // The looks of the cells in rows `top` to `bottom`, columns `left` to `right`, each as
 // "FOREGROUND/BACKGROUND" in console numbers with " bold" and " blink" when set: one look
 // for a run drawn in one colour pair.
-std::set<std::string> Looks(const VtermHarness& terminal, int top, int bottom, int left,
-                            int right) {
+std::set<std::string> CollectLooks(const VtermHarness& terminal, int top, int bottom, int left,
+                                   int right) {
   std::set<std::string> looks;
   for (int row = top; row <= bottom; ++row) {
     for (int column = left; column <= right; ++column) {
@@ -53,7 +53,7 @@ std::set<std::string> Looks(const VtermHarness& terminal, int top, int bottom, i
 // The erase sequences (ECH, EL, ED) in `output` that come while bold or blink is on. A
 // terminal fills erased cells with the colours alone, so cells erased then would not
 // carry the attributes that the rest of their run has.
-std::vector<std::string> ErasesWhileBoldOrBlink(const std::string& output) {
+std::vector<std::string> FindErasesWhileBoldOrBlink(const std::string& output) {
   std::vector<std::string> erases;
   bool bold = false;
   bool blink = false;
@@ -117,9 +117,9 @@ TEST(ConsoleE2eEightColours, NothingBlinksAndARunLooksAlikeBlanksIncluded) {
   for (int colour = 0; colour < 16; ++colour) {
     EXPECT_EQ(terminal.ConsoleBackground(4, 1 + colour), colour & 7) << colour;
   }
-  EXPECT_EQ(Looks(terminal, 6, 8, 3, 32), std::set<std::string>{"0/7"});
-  EXPECT_EQ(Looks(terminal, 1, 1, 1, 66), std::set<std::string>{"7/1 bold"});
-  EXPECT_EQ(ErasesWhileBoldOrBlink(terminal.output()), std::vector<std::string>{});
+  EXPECT_EQ(CollectLooks(terminal, 6, 8, 3, 32), std::set<std::string>{"0/7"});
+  EXPECT_EQ(CollectLooks(terminal, 1, 1, 1, 66), std::set<std::string>{"7/1 bold"});
+  EXPECT_EQ(FindErasesWhileBoldOrBlink(terminal.output()), std::vector<std::string>{});
   QuitDriver(terminal);
 }
 
@@ -129,9 +129,9 @@ TEST(ConsoleE2eEightColours, NothingBlinksAndARunLooksAlikeBlanksIncluded) {
 TEST(ConsoleE2eLinuxConsole, BlinkBrightensTheBackgroundOfEveryCellOfAPanel) {
   VtermHarness terminal;
   ASSERT_TRUE(StartDriver(terminal, "linux"));
-  EXPECT_EQ(Looks(terminal, 6, 8, 3, 32), std::set<std::string>{"0/7 blink"});
-  EXPECT_EQ(Looks(terminal, 1, 1, 1, 66), std::set<std::string>{"7/1 bold"});
-  EXPECT_EQ(ErasesWhileBoldOrBlink(terminal.output()), std::vector<std::string>{});
+  EXPECT_EQ(CollectLooks(terminal, 6, 8, 3, 32), std::set<std::string>{"0/7 blink"});
+  EXPECT_EQ(CollectLooks(terminal, 1, 1, 1, 66), std::set<std::string>{"7/1 bold"});
+  EXPECT_EQ(FindErasesWhileBoldOrBlink(terminal.output()), std::vector<std::string>{});
   for (int colour = 0; colour < 16; ++colour) {
     EXPECT_EQ(terminal.ConsoleBackground(4, 1 + colour), colour & 7) << colour;
     EXPECT_EQ(terminal.Blink(4, 1 + colour), colour >= 8) << colour;

@@ -97,7 +97,8 @@ VtermHarness::~VtermHarness() {
   int master_fd = -1;
   const pid_t pid = forkpty(&master_fd, nullptr, nullptr, &size);
   if (pid < 0) {
-    return ::testing::AssertionFailure() << "forkpty: " << base::OsErrorText(base::LastOsError());
+    return ::testing::AssertionFailure()
+           << "forkpty: " << base::DescribeOsError(base::GetLastOsError());
   }
   if (pid == 0) {
     execve(argv[0], argv.data(), envp.data());
