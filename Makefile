@@ -3,8 +3,8 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run build install package test test-windows bench demo fuzz deps deps-fuzz \
-        deps-package clean
+.PHONY: run build install package test lint test-windows bench demo fuzz deps deps-fuzz \
+        deps-package deps-test clean
 
 run: build
 	./build/statekeeper
@@ -25,12 +25,14 @@ package: build deps-package
 	cmake --build build -j $(JOBS) --target statekeeper manual
 	cd build && cpack -G DEB
 
-# Debug build under AddressSanitizer and UndefinedBehaviorSanitizer with every test, a short
-# run of every fuzz target, then the optimised program with warnings as errors, and (as root)
-# the Debian package and make install checked as a person would use them.
-test: deps-fuzz deps-package
+# The habits (format, whitespace, clang-tidy) first, then a debug build under
+# AddressSanitizer and UndefinedBehaviorSanitizer with every test, a short run of every fuzz
+# target, then the optimised program with warnings as errors, and (as root) the Debian
+# package and make install checked as a person would use them.
+test: deps-test
 	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATEKEEPER_SANITIZE=ON \
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
+	JOBS=$(JOBS) ./tools/lint.sh build-test
 	cmake --build build-test -j $(JOBS)
 	cd build-test && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -40,6 +42,12 @@ test: deps-fuzz deps-package
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
 	./tools/check_package.sh
+
+# Only the habits: format, whitespace and clang-tidy (on the compile database of build-test).
+lint: deps-test
+	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATEKEEPER_SANITIZE=ON \
+	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
+	JOBS=$(JOBS) ./tools/lint.sh build-test
 
 # The Windows program cross-built with mingw-w64, its tests run under wine.
 test-windows:
@@ -68,6 +76,9 @@ deps-fuzz:
 
 deps-package:
 	@./tools/install_deps.sh --with-package
+
+deps-test:
+	@./tools/install_deps.sh --with-fuzz --with-lint --with-package
 
 clean:
 	rm -rf build build-test build-bench build-fuzz build-win

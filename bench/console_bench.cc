@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "base/unique_handle.h"
 #include "console/backend_ncurses.h"
 #include "console/console.h"
 
@@ -35,16 +36,19 @@ class DrainedTerminal {
     winsize size{};
     size.ws_row = kRows;
     size.ws_col = kColumns;
-    if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) std::abort();
+    int master = -1;
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) std::abort();
+    master_.Reset(master);
+    slave_.Reset(slave);
     reader_ = std::thread([this] { Drain(); });
   }
   ~DrainedTerminal() {
-    close(slave_);
+    slave_.Reset();
     reader_.join();  // the read ends with EIO once the program's side is closed
-    close(master_);
   }
 
-  int program_fd() const { return slave_; }
+  int program_fd() const { return slave_.get(); }
 
   // Waits for the next marker and returns the bytes written since the one before it,
   // without the marker itself.
@@ -62,7 +66,7 @@ class DrainedTerminal {
   void Drain() {
     char buffer[16384];
     for (;;) {
-      const ssize_t count = read(master_, buffer, sizeof buffer);
+      const ssize_t count = read(master_.get(), buffer, sizeof buffer);
       if (count <= 0) return;
       std::lock_guard lock(mutex_);
       for (ssize_t i = 0; i < count; ++i) {
@@ -76,8 +80,8 @@ class DrainedTerminal {
     }
   }
 
-  int master_ = -1;
-  int slave_ = -1;
+  base::UniqueFd master_;
+  base::UniqueFd slave_;
   std::thread reader_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -109,10 +113,10 @@ struct Session {
   std::unique_ptr<console::Console> console;
 
   Session() {
-    std::string error;
+    base::Error error;
     backend = console::TerminalBackend::CreateOn(terminal.program_fd(), error);
     if (!backend) {
-      std::fprintf(stderr, "console_bench: %s\n", error.c_str());
+      std::fprintf(stderr, "console_bench: %s\n", error.message.c_str());
       std::abort();
     }
     console = std::make_unique<console::Console>(*backend);

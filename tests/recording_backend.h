@@ -42,7 +42,7 @@ inline std::string RowText(const console::Grid& grid, int row) {
 }
 
 // `text` padded with blanks to `width` characters (ASCII text only).
-inline std::string Padded(std::string text, int width = 66) {
+inline std::string PadRight(std::string text, int width = 66) {
   text.resize(static_cast<size_t>(width), ' ');
   return text;
 }

@@ -83,7 +83,7 @@ std::string JoinRows(const std::vector<std::string>& rows, std::string_view line
 }
 
 // Writes failed/<name>.txt in the current folder and returns its path.
-std::string WriteFailed(const std::string& name, const std::vector<std::string>& rows) {
+std::string WriteFailedScreen(const std::string& name, const std::vector<std::string>& rows) {
   std::error_code error;
   std::filesystem::create_directories("failed", error);
   const std::string path = "failed/" + name + ".txt";
@@ -126,7 +126,7 @@ std::vector<std::string> ScreenText(const console::Console& console) {
 void ExpectScreen(const console::Grid& grid, const std::vector<std::string>& expected) {
   const std::vector<std::string> actual = ScreenText(grid);
   if (actual == expected) return;
-  const std::string path = WriteFailed(CurrentTestName(), actual);
+  const std::string path = WriteFailedScreen(CurrentTestName(), actual);
   ADD_FAILURE() << "The screen differs (written to " << path << ").\n"
                 << Comparison(actual, expected);
 }

@@ -10,6 +10,8 @@ packages=(g++ make cmake ninja-build pkg-config libncurses-dev ncurses-base
 for option in "$@"; do
   case "$option" in
     --with-fuzz) packages+=(clang libclang-rt-dev) ;;
+    # The format and static checks of tools/lint.sh.
+    --with-lint) packages+=(clang-format clang-tidy) ;;
     # The Windows cross-build, wine to run its tests, and a virtual display with key,
     # mouse and screenshot tools for its console window (tools/test_windows.sh).
     --with-windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest
@@ -17,7 +19,7 @@ for option in "$@"; do
     # The manual's two linters, the Debian package (dpkg-shlibdeps finds its dependencies)
     # and man, to find the installed manual (tools/check_package.sh).
     --with-package) packages+=(groff-base mandoc dpkg-dev man-db) ;;
-    *) echo "usage: $0 [--with-fuzz] [--with-windows] [--with-package]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--with-fuzz] [--with-lint] [--with-windows] [--with-package]" >&2; exit 2 ;;
   esac
 done
 

@@ -34,17 +34,17 @@ int main(int argc, char** argv) {
 
   // Both checks come before the screen is taken over, so that their one line stays
   // readable on the terminal.
-  std::string error;
+  base::Error error;
   const std::optional<app::Places> places = app::PlacesFromEnvironment(error);
   if (!places) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;
   }
   std::unique_ptr<console::TerminalBackend> backend = console::TerminalBackend::Create(error);
   if (!backend) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;
   }
   console::Console console(*backend);
-  return app::RunProgram(console, *places, &console::TerminalBackend::TerminationRequested);
+  return app::RunProgram(console, *places, &console::TerminalBackend::IsTerminationRequested);
 }

@@ -17,7 +17,7 @@
 namespace app {
 namespace {
 
-using test::Padded;
+using test::PadRight;
 using test::RowText;
 
 constexpr std::uint8_t kNormal = 0x1F;
@@ -29,7 +29,7 @@ constexpr std::array<int, kItemCount> kItemColumns = {3, 8, 13, 18, 23, 28, 33, 
 // The item whose page `grid` shows: the one in the Highlight colours on row 1, or DX when
 // the country pager's title has taken row 1; 0 when there is none (or more than one).
 int HighlightedItem(const console::Grid& grid) {
-  if (RowText(grid, 1) == Padded(std::string(23, ' ') + "Confirmed Countries")) return kDxItem;
+  if (RowText(grid, 1) == PadRight(std::string(23, ' ') + "Confirmed Countries")) return kDxItem;
   int found = 0;
   for (int item = 1; item <= kItemCount; ++item) {
     if (grid.at(0, kItemColumns[item - 1] - 1).attribute == kHighlight) {
@@ -104,7 +104,7 @@ TEST_F(MainScreenTest, TheFirstScreenIsTheUpdatePageUnderTheSelectorAndTheRule) 
   Run();
   const console::Grid& first = backend_.screens().front();
   EXPECT_EQ(RowText(first, 1),
-            Padded("  10m  12m  15m  17m  20m  30m  40m  80m  160m  All  DX  Update"));
+            PadRight("  10m  12m  15m  17m  20m  30m  40m  80m  160m  All  DX  Update"));
   for (int column = 1; column <= 66; ++column) {
     const bool selected = column >= 58 && column <= 63;
     EXPECT_EQ(first.at(0, column - 1).attribute, selected ? kHighlight : kNormal) << column;
@@ -113,14 +113,14 @@ TEST_F(MainScreenTest, TheFirstScreenIsTheUpdatePageUnderTheSelectorAndTheRule) 
   for (int i = 0; i < 63; ++i) rule += "\u2500";
   EXPECT_EQ(RowText(first, 2), rule + "  ");
   EXPECT_EQ(RowText(first, 20),
-            Padded("        Press [Enter] to syncronize with your QRZ Logbook."));
+            PadRight("        Press [Enter] to syncronize with your QRZ Logbook."));
   for (int column = 9; column <= 58; ++column) {
     const bool enter = column >= 16 && column <= 20;
     EXPECT_EQ(first.at(19, column - 1).attribute, enter ? kHighlight : kNormal) << column;
   }
   for (int row = 3; row <= 43; ++row) {
     if (row != 20) {
-      EXPECT_EQ(RowText(first, row), Padded("")) << "row " << row;
+      EXPECT_EQ(RowText(first, row), PadRight("")) << "row " << row;
     }
   }
 }
@@ -163,8 +163,9 @@ TEST_F(MainScreenTest, EscEndsTheProgramAtOnceOnBandViewsAndTheSummary) {
     for (int i = 0; i < band_or_all; ++i) backend.AddExtendedKey(console::kScanRight);
     backend.AddKey("\x1b");
     RunMainScreen(console, values_, *data_);
-    EXPECT_EQ(RowText(backend.presented(), 1), Padded("Thanks for playing. You have a nice day."));
-    EXPECT_EQ(RowText(backend.presented(), 2), Padded("73 Arlo"));
+    EXPECT_EQ(RowText(backend.presented(), 1),
+              PadRight("Thanks for playing. You have a nice day."));
+    EXPECT_EQ(RowText(backend.presented(), 2), PadRight("73 Arlo"));
     // The Update page, one wait per view on the way, and the Farewell.
     EXPECT_EQ(backend.screens().size(), static_cast<size_t>(band_or_all + 2));
   }
@@ -218,16 +219,16 @@ TEST_F(MainScreenTest, AFailedUpdateSaysWhyKeepsEveryFileAndDropsAKeyTypedMeanwh
   const std::vector<console::Grid> screens = Screens();
   ASSERT_EQ(screens.size(), 2u);
   const console::Grid& result = screens[1];
-  EXPECT_EQ(RowText(result, 20), Padded(""));
+  EXPECT_EQ(RowText(result, 20), PadRight(""));
   EXPECT_EQ(RowText(result, 21),
-            Padded(std::string(14, ' ') + "Update failed: nothing was changed"));
-  EXPECT_NE(RowText(result, 22), Padded(""));
+            PadRight(std::string(14, ' ') + "Update failed: nothing was changed"));
+  EXPECT_NE(RowText(result, 22), PadRight(""));
   EXPECT_EQ(RowText(result, 22).find("SECRET"), std::string::npos);
   // The download took no time on the test's clock.
-  EXPECT_EQ(RowText(result, 23), Padded("                 Process Time: 0  seconds"));
+  EXPECT_EQ(RowText(result, 23), PadRight("                 Process Time: 0  seconds"));
   EXPECT_EQ(HighlightedItem(result), 12);
   // The download's rows 23 and 24 (progress, Esc) are blank again under the process time.
-  EXPECT_EQ(RowText(result, 24), Padded(""));
+  EXPECT_EQ(RowText(result, 24), PadRight(""));
 
   EXPECT_EQ(test::ListFolder(dir_.path()), std::vector<std::string>{"10m.txt"});
   EXPECT_EQ(test::ReadFile(dir_.Join("10m.txt")), band_file);
@@ -263,8 +264,8 @@ TEST_F(MainScreenTest, TheFarewellIsInTheNormalColoursAndAKeyEndsItsWait) {
   Escape();
   backend_.AddText("x");
   Run();
-  EXPECT_EQ(RowText(backend_.presented(), 1), Padded("Thanks for playing. You have a nice day."));
-  EXPECT_EQ(RowText(backend_.presented(), 2), Padded("73 Arlo"));
+  EXPECT_EQ(RowText(backend_.presented(), 1), PadRight("Thanks for playing. You have a nice day."));
+  EXPECT_EQ(RowText(backend_.presented(), 2), PadRight("73 Arlo"));
   EXPECT_EQ(backend_.presented().at(42, 65).attribute, kNormal);
   EXPECT_LT(backend_.NowMs(), 5000);
   EXPECT_TRUE(backend_.script_empty());

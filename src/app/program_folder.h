@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "base/error.h"
+
 namespace app {
 
 struct Places {
@@ -25,7 +27,7 @@ struct Places {
 // Reads LOCALAPPDATA, XDG_DATA_HOME, HOME, TEMP, TMPDIR, STATEKEEPER_LOGBOOK_URL and
 // STATEKEEPER_CA_FILE. Returns nothing, with `error` set to a one-line message, when none
 // of LOCALAPPDATA, XDG_DATA_HOME and HOME gives a folder.
-std::optional<Places> PlacesFromEnvironment(std::string& error);
+std::optional<Places> PlacesFromEnvironment(base::Error& error);
 
 // Creates the Program folder with mode 0700: one level under LOCALAPPDATA, every missing
 // level otherwise. A folder that is already there is left as it is. Failures are ignored:

@@ -16,7 +16,7 @@ std::string WithSeparator(std::string folder) {
 
 }  // namespace
 
-std::optional<Places> PlacesFromEnvironment(std::string& error) {
+std::optional<Places> PlacesFromEnvironment(base::Error& error) {
   Places places;
   if (auto local = NonEmptyEnv("LOCALAPPDATA")) {
     places.creation = Places::Creation::kLastLevel;
@@ -26,9 +26,9 @@ std::optional<Places> PlacesFromEnvironment(std::string& error) {
   } else if (auto home = NonEmptyEnv("HOME")) {
     places.program_folder = WithSeparator(*home) + ".local/share/Varnhold/";
   } else {
-    error =
+    error = {
         "statekeeper: cannot tell where to keep its files: set LOCALAPPDATA, "
-        "XDG_DATA_HOME or HOME";
+        "XDG_DATA_HOME or HOME"};
     return std::nullopt;
   }
 

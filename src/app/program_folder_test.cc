@@ -11,7 +11,7 @@ struct Environment {
   std::optional<std::string> local_app_data, xdg_data_home, home, temp, tmpdir, url, ca;
 };
 
-std::optional<Places> PlacesWith(const Environment& env, std::string& error) {
+std::optional<Places> PlacesWith(const Environment& env, base::Error& error) {
   test::ScopedEnv a("LOCALAPPDATA", env.local_app_data);
   test::ScopedEnv b("XDG_DATA_HOME", env.xdg_data_home);
   test::ScopedEnv c("HOME", env.home);
@@ -36,9 +36,9 @@ TEST(PlacesFromEnvironment, ProgramFolderFollowsTheFirstVariableThatIsSetAndNotE
       {{std::nullopt, "", "/h"}, "/h/.local/share/Varnhold/", Places::Creation::kAllLevels},
   };
   for (const Case& c : cases) {
-    std::string error;
+    base::Error error;
     const std::optional<Places> places = PlacesWith(c.env, error);
-    ASSERT_TRUE(places.has_value()) << error;
+    ASSERT_TRUE(places.has_value()) << error.message;
     EXPECT_EQ(places->program_folder, c.folder);
     EXPECT_EQ(places->creation, c.creation);
   }
@@ -46,15 +46,15 @@ TEST(PlacesFromEnvironment, ProgramFolderFollowsTheFirstVariableThatIsSetAndNotE
 #endif
 
 TEST(PlacesFromEnvironment, NoFolderAtAllIsAOneLineError) {
-  std::string error;
+  base::Error error;
   EXPECT_FALSE(PlacesWith({std::nullopt, "", std::nullopt}, error).has_value());
-  EXPECT_NE(error.find("LOCALAPPDATA"), std::string::npos);
-  EXPECT_EQ(error.find('\n'), std::string::npos);
+  EXPECT_NE(error.message.find("LOCALAPPDATA"), std::string::npos);
+  EXPECT_EQ(error.message.find('\n'), std::string::npos);
 }
 
 #ifndef _WIN32  // the POSIX places: XDG_DATA_HOME, HOME, TMPDIR and "/"
 TEST(PlacesFromEnvironment, DownloadFolderIsTempThenTmpdirThenTheProgramFolder) {
-  std::string error;
+  base::Error error;
   EXPECT_EQ(PlacesWith({"/l", {}, {}, "/t", "/d"}, error)->temp_folder, "/t/");
   EXPECT_EQ(PlacesWith({"/l", {}, {}, "", "/d"}, error)->temp_folder, "/d/");
   EXPECT_EQ(PlacesWith({"/l", {}, {}, {}, ""}, error)->temp_folder, "/l/Varnhold/");
@@ -63,7 +63,7 @@ TEST(PlacesFromEnvironment, DownloadFolderIsTempThenTmpdirThenTheProgramFolder) 
 
 #ifndef _WIN32  // the POSIX places: XDG_DATA_HOME, HOME, TMPDIR and "/"
 TEST(PlacesFromEnvironment, EndpointAndAuthoritiesCanBeReplacedForTests) {
-  std::string error;
+  base::Error error;
   Places places = *PlacesWith({"/l"}, error);
   EXPECT_EQ(places.endpoint, "https://logbook.qrz.com/api");
   EXPECT_EQ(places.ca_file, "");
@@ -77,25 +77,25 @@ TEST(PlacesFromEnvironment, EndpointAndAuthoritiesCanBeReplacedForTests) {
 
 #ifdef _WIN32
 TEST(PlacesFromEnvironment, OnWindowsTheProgramFolderIsUnderLocalAppData) {
-  std::string error;
+  base::Error error;
   std::optional<Places> places = PlacesWith({"C:\\Users\\k\\AppData\\Local", "/x", "/h"}, error);
-  ASSERT_TRUE(places.has_value()) << error;
+  ASSERT_TRUE(places.has_value()) << error.message;
   EXPECT_EQ(places->program_folder, "C:\\Users\\k\\AppData\\Local\\Varnhold\\");
   EXPECT_EQ(places->creation, Places::Creation::kLastLevel);
   places = PlacesWith({"C:\\L\\"}, error);
   EXPECT_EQ(places->program_folder, "C:\\L\\Varnhold\\");
   EXPECT_FALSE(PlacesWith({"", "/x", "/h"}, error).has_value());
-  EXPECT_NE(error.find("LOCALAPPDATA"), std::string::npos);
+  EXPECT_NE(error.message.find("LOCALAPPDATA"), std::string::npos);
 }
 
 TEST(PlacesFromEnvironment, OnWindowsTheDownloadFolderIsTempThenTheProgramFolder) {
-  std::string error;
+  base::Error error;
   EXPECT_EQ(PlacesWith({"C:\\L", {}, {}, "C:\\T", "/d"}, error)->temp_folder, "C:\\T\\");
   EXPECT_EQ(PlacesWith({"C:\\L", {}, {}, "", "/d"}, error)->temp_folder, "C:\\L\\Varnhold\\");
 }
 
 TEST(PlacesFromEnvironment, OnWindowsOnlyTheEndpointCanBeReplaced) {
-  std::string error;
+  base::Error error;
   Places places = *PlacesWith({"C:\\L"}, error);
   EXPECT_EQ(places.endpoint, "https://logbook.qrz.com/api");
   places =

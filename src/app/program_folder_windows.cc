@@ -27,11 +27,11 @@ std::wstring Wide(const std::string& text) {
 
 }  // namespace
 
-std::optional<Places> PlacesFromEnvironment(std::string& error) {
+std::optional<Places> PlacesFromEnvironment(base::Error& error) {
   Places places;
   const std::optional<std::string> local = NonEmptyEnv("LOCALAPPDATA");
   if (!local) {
-    error = "statekeeper: cannot tell where to keep its files: set LOCALAPPDATA";
+    error = {"statekeeper: cannot tell where to keep its files: set LOCALAPPDATA"};
     return std::nullopt;
   }
   places.creation = Places::Creation::kLastLevel;

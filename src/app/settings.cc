@@ -2,15 +2,14 @@
 
 #include <cstdio>
 
+#include "base/atomic_file.h"
 #include "base/text_file.h"
+#include "base/unique_handle.h"
 
 namespace app {
 
 bool SettingsFileReadable(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
+  return base::UniqueFile(std::fopen(path.c_str(), "rb")).valid();
 }
 
 Settings ReadSettings(const std::string& path) {
@@ -20,7 +19,7 @@ Settings ReadSettings(const std::string& path) {
   return settings;
 }
 
-base::FileError WriteSettings(const std::string& path, const Settings& settings) {
+base::Error WriteSettings(const std::string& path, const Settings& settings) {
   return base::WriteFileAtomically(path,
                                    base::JoinLinesCrLf({settings.account_name, settings.api_key}),
                                    base::FileMode::kPrivate);

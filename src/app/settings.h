@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "base/atomic_file.h"
+#include "base/error.h"
 
 namespace app {
 
@@ -25,7 +25,7 @@ bool SettingsFileReadable(const std::string& path);
 Settings ReadSettings(const std::string& path);
 
 // Rewrites the file whole with mode 0600; on failure the old file is left as it was.
-[[nodiscard]] base::FileError WriteSettings(const std::string& path, const Settings& settings);
+[[nodiscard]] base::Error WriteSettings(const std::string& path, const Settings& settings);
 
 }  // namespace app
 

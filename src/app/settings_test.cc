@@ -10,21 +10,21 @@ namespace {
 TEST(WriteSettings, TwoCrLfLinesPrivateToTheUserAndNoTemporaryLeft) {
   test::ScopedTempDir dir;
   const std::string path = dir.Join("Keeper.ini");
-  ASSERT_FALSE(WriteSettings(path, {"K1ABC", "AB12-CD34, \"x\""}).failed());
+  ASSERT_FALSE(WriteSettings(path, {"K1ABC", "AB12-CD34, \"x\""}));
   EXPECT_EQ(test::ReadFile(path), "K1ABC\r\nAB12-CD34, \"x\"\r\n");
 #ifndef _WIN32  // no permission bits on Windows: the folder's ACL decides
   EXPECT_EQ(test::FileMode(path), 0600);
 #endif
   EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"Keeper.ini"});
 
-  ASSERT_FALSE(WriteSettings(path, {"", ""}).failed());
+  ASSERT_FALSE(WriteSettings(path, {"", ""}));
   EXPECT_EQ(test::ReadFile(path), "\r\n\r\n");
 }
 
 TEST(WriteSettings, AFolderThatIsAFileFailsAndCreatesNothing) {
   test::ScopedTempDir dir;
   test::WriteFile(dir.Join("Varnhold"), "a file");
-  EXPECT_TRUE(WriteSettings(dir.Join("Varnhold/Keeper.ini"), {"K1ABC", "KEY"}).failed());
+  EXPECT_TRUE(WriteSettings(dir.Join("Varnhold/Keeper.ini"), {"K1ABC", "KEY"}));
   EXPECT_EQ(test::ReadFile(dir.Join("Varnhold")), "a file");
 }
 

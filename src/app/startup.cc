@@ -13,7 +13,9 @@
 #include "award/country_file.h"
 #include "award/region_tables.h"
 #include "base/atomic_file.h"
+#include "base/text_file.h"
 #include "base/upper_case.h"
+#include "console/line_editor.h"
 
 namespace app {
 namespace {
@@ -52,9 +54,9 @@ bool RunFirstRun(console::Console& console, ProgramValues& values, AwardData& da
 
   console.ClearScreen();
   console.WriteText("Please enter your QRZ Account Name:");
-  values.account_name = base::UpperCase(console::FirstField(console.ReadLine()));
+  values.account_name = base::UpperCase(base::FirstField(console::ReadLine(console)));
   console.WriteText("Please enter you QRZ API Key:");
-  values.api_key = console::FirstField(console.ReadLine());
+  values.api_key = base::FirstField(console::ReadLine(console));
 
   CreateProgramFolder(values.places);
   // A Settings file that cannot be written leaves the next start a first run again; the

@@ -15,7 +15,7 @@
 namespace app {
 namespace {
 
-using test::Padded;
+using test::PadRight;
 using test::RowText;
 
 // Nothing listens on the discard port of the loopback address: every download fails at
@@ -80,7 +80,7 @@ TEST_F(StartupTest, TheIntroductionIsShownInTheTerminalsOwnSizeAndColours) {
   };
   for (int row = 1; row <= intro.rows; ++row) {
     const std::string line = row <= static_cast<int>(expected.size()) ? expected[row - 1] : "";
-    EXPECT_EQ(RowText(intro, row), Padded(line, 80)) << "row " << row;
+    EXPECT_EQ(RowText(intro, row), PadRight(line, 80)) << "row " << row;
     for (int column = 0; column < intro.columns; ++column) {
       ASSERT_EQ(intro.at(row - 1, column).attribute, 0x07) << row << "," << column + 1;
     }
@@ -99,8 +99,8 @@ TEST_F(StartupTest, AnyAnswerButYEndsInTheFarewellWithNothingCreated) {
 
     // The Farewell in the colours of the Introduction, and the 5-second wait took no key.
     EXPECT_EQ(RowText(backend.presented(), 1),
-              Padded("Thanks for playing. You have a nice day.", 80));
-    EXPECT_EQ(RowText(backend.presented(), 2), Padded("73 Arlo", 80));
+              PadRight("Thanks for playing. You have a nice day.", 80));
+    EXPECT_EQ(RowText(backend.presented(), 2), PadRight("73 Arlo", 80));
     EXPECT_EQ(backend.presented().at(0, 0).attribute, 0x07);
     EXPECT_GE(backend.NowMs(), 5000);
     EXPECT_TRUE(test::ListFolder(dir.path()).empty()) << "answer " << int(answer[0]);
@@ -122,7 +122,7 @@ TEST_F(StartupTest, BothCasesOfYGoOnToThePrompts) {
     backend.AddKey("\x1b");
     EXPECT_EQ(RunProgram(console, places_, [] { return false; }), 0);
     ASSERT_GE(backend.screens().size(), 2u);
-    EXPECT_EQ(RowText(backend.screens()[1], 1), Padded("Please enter your QRZ Account Name:", 80))
+    EXPECT_EQ(RowText(backend.screens()[1], 1), PadRight("Please enter your QRZ Account Name:", 80))
         << answer;
     EXPECT_EQ(test::ReadFile(dir.Join("Varnhold/Keeper.ini")), "K1ABC\r\nKEY\r\n") << answer;
   }
@@ -151,8 +151,8 @@ TEST_F(StartupTest, FirstRunTakesTheFirstFieldsAndWritesPrivateSettings) {
   });
   ASSERT_NE(prompts, screens.end());
   EXPECT_EQ(RowText(*prompts, 1),
-            Padded("Please enter your QRZ Account Name:  k1abc, more text", 80));
-  EXPECT_EQ(RowText(*prompts, 2), Padded("Please enter you QRZ API Key:", 80));
+            PadRight("Please enter your QRZ Account Name:  k1abc, more text", 80));
+  EXPECT_EQ(RowText(*prompts, 2), PadRight("Please enter you QRZ API Key:", 80));
 }
 
 TEST_F(StartupTest, AFailedFirstSynchronisationSaysSoWaitsForAKeyAndChangesNothing) {
@@ -174,7 +174,7 @@ TEST_F(StartupTest, AFailedFirstSynchronisationSaysSoWaitsForAKeyAndChangesNothi
   EXPECT_EQ(notice->columns, 80);
   EXPECT_EQ(RowText(*notice, 21).substr(0, 58),
             std::string(14, ' ') + "Update failed: nothing was changed" + std::string(10, ' '));
-  EXPECT_NE(RowText(*notice, 22), Padded("", 80));
+  EXPECT_NE(RowText(*notice, 22), PadRight("", 80));
   EXPECT_EQ(RowText(*notice, 22).find("KEY"), std::string::npos);
   EXPECT_EQ(notice->at(20, 20).attribute, 0x07);
 
@@ -228,7 +228,7 @@ TEST_F(StartupTest, AStartWithSettingsConfiguresTheConsoleAndOpensOnTheUpdatePag
   ASSERT_EQ(first.rows, 43);
   ASSERT_EQ(first.columns, 66);
   EXPECT_EQ(RowText(first, 1),
-            Padded("  10m  12m  15m  17m  20m  30m  40m  80m  160m  All  DX  Update"));
+            PadRight("  10m  12m  15m  17m  20m  30m  40m  80m  160m  All  DX  Update"));
   EXPECT_EQ(first.at(0, 57).attribute, 0x4E);
   EXPECT_EQ(first.at(0, 62).attribute, 0x4E);
   EXPECT_EQ(first.at(0, 56).attribute, 0x1F);

@@ -40,4 +40,22 @@ void LoadBandFiles(const std::string& program_folder, UnconfirmedStateLists& lis
   }
 }
 
+StateSums SumBandFiles(const std::string& program_folder, const StateTable& states) {
+  StateSums sums{};
+  for (int band = 1; band <= kBandCount; ++band) {
+    base::FieldReader reader(program_folder + BandFileName(band));
+    while (!reader.AtEnd()) {
+      const std::string abbreviation = reader.ReadField();
+      const int count = reader.ReadNumber();
+      for (int i = 0; i < kStateCount; ++i) {
+        if (states[i].abbreviation == abbreviation) {
+          sums[i] += count;
+          break;
+        }
+      }
+    }
+  }
+  return sums;
+}
+
 }  // namespace award

@@ -5,9 +5,11 @@
 #define STATEKEEPER_AWARD_BAND_FILES_H_
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "award/lists.h"
+#include "award/region_tables.h"
 
 namespace award {
 
@@ -20,6 +22,15 @@ std::string FormatBandFile(const std::array<int, kStateCount>& counts);
 // Replaces every band's list with the records of its Band file whose count field is empty.
 // A missing or unreadable file gives that band the count 0; at most 50 records are kept.
 void LoadBandFiles(const std::string& program_folder, UnconfirmedStateLists& lists);
+
+// Confirmed contacts per State table row (index i - 1) over the nine Band files. The sums
+// are 64 bits wide so that no Band file, however edited, can make one overflow.
+using StateSums = std::array<std::int64_t, kStateCount>;
+
+// Adds up the count fields of the nine Band files in `program_folder` per state of
+// `states`. A record counts for the state whose abbreviation it holds exactly (nothing
+// trimmed or upper-cased); other records, and missing or unreadable files, add nothing.
+StateSums SumBandFiles(const std::string& program_folder, const StateTable& states);
 
 }  // namespace award
 

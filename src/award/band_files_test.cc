@@ -69,5 +69,37 @@ TEST_F(LoadBandFilesTest, ReadsHandMadeFilesAsFieldsAndKeepsAtMostFifty) {
   EXPECT_EQ(lists_[8][50], "S49");
 }
 
+class SumBandFilesTest : public LoadBandFilesTest {
+ protected:
+  void SetUp() override { FillStateTable(states_); }
+  StateTable states_;
+};
+
+TEST_F(SumBandFilesTest, AddsEachStatesCountsOverTheNineFiles) {
+  WriteBand(1, FormatBandFile(Counts({{1, 3}, {50, 2}})));
+  WriteBand(9, FormatBandFile(Counts({{1, 4}, {22, 7}})));
+  const StateSums sums = SumBandFiles(Folder(), states_);
+  EXPECT_EQ(sums[0], 7);   // AL on 10m and 160m
+  EXPECT_EQ(sums[21], 7);  // MI on 160m only
+  EXPECT_EQ(sums[49], 2);  // WY on 10m only
+  EXPECT_EQ(sums[1], 0);   // AK nowhere
+}
+
+TEST_F(SumBandFilesTest, MissingFilesAndStrangeRecordsAddNothing) {
+  EXPECT_EQ(SumBandFiles(Folder(), states_), StateSums{});
+  // Only an exact abbreviation counts: not lower case, not with blanks, not unknown ones.
+  WriteBand(4, "al, 5\r\n AK , 6\r\nXX, 7\r\nAZ,x\r\nCA, 9\r\n");
+  const StateSums sums = SumBandFiles(Folder(), states_);
+  EXPECT_EQ(sums[0], 0);
+  EXPECT_EQ(sums[1], 0);
+  EXPECT_EQ(sums[2], 0);
+  EXPECT_EQ(sums[4], 9);  // CA
+}
+
+TEST_F(SumBandFilesTest, SumsBeyondTheRangeOfIntDoNotOverflow) {
+  for (int band = 1; band <= kBandCount; ++band) WriteBand(band, "TX, 2000000000\r\n");
+  EXPECT_EQ(SumBandFiles(Folder(), states_)[42], 18'000'000'000);
+}
+
 }  // namespace
 }  // namespace award

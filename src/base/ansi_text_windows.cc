@@ -18,19 +18,4 @@ std::optional<std::wstring> WidenAnsi(std::string_view text) {
   return wide;
 }
 
-std::string SystemErrorText(unsigned long error) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length > 0 && text != nullptr ? std::string(text, length) : "";
-  if (text != nullptr) ::LocalFree(text);
-  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  if (message.empty()) message = "error " + std::to_string(error);
-  return message;
-}
-
 }  // namespace base

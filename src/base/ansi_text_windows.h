@@ -13,10 +13,6 @@ namespace base {
 // `text` in UTF-16, or nothing when it is not valid in the ANSI code page.
 std::optional<std::wstring> WidenAnsi(std::string_view text);
 
-// The system's message for a Win32 error code, in the ANSI code page, without its closing
-// full stop and line end.
-std::string SystemErrorText(unsigned long error);
-
 }  // namespace base
 
 #endif  // STATEKEEPER_BASE_ANSI_TEXT_WINDOWS_H_

@@ -50,7 +50,7 @@ std::optional<std::uint32_t> TemporaryNameOwner(std::string_view name) {
   return static_cast<std::uint32_t>(process_id);
 }
 
-FileError WriteFileAtomically(const std::string& path, std::string_view content, FileMode mode) {
+Error WriteFileAtomically(const std::string& path, std::string_view content, FileMode mode) {
   AtomicFile file(path, mode);
   file.Write(content);
   return file.Commit();

@@ -11,15 +11,21 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
+#include "base/unique_handle.h"
+
 namespace base {
 
-// What went wrong, for the caller to report; empty when nothing did.
-struct FileError {
-  std::string message;  // e.g. "cannot write /path/10m.txt: No space left on device"
-  bool failed() const { return !message.empty(); }
-};
-
 enum class FileMode { kPrivate, kShared };  // 0600, or 0644 less the umask
+
+// When Commit puts the new file in place: at once, or later through Publish, so that
+// several files can be made ready first and then put in place together.
+enum class Rename { kNow, kLater };
+
+// Whether Publish flushes the folder's new entry to disk itself, or leaves that to the
+// caller, who puts several files of one folder in place and calls SyncFolder once after
+// the last of them.
+enum class FolderSync { kNow, kByCaller };
 
 // A new version of one file, written piece by piece and put in place by Commit(). The
 // destructor removes the temporary file unless Commit() succeeded.
@@ -32,26 +38,27 @@ class AtomicFile {
 
   // Appends `data`. After a failure further writes do nothing and Commit() fails.
   void Write(std::string_view data);
-  // Flushes the new file to disk and renames it over the path. Without `rename_now`
-  // (Commit(false)) the file is flushed and kept ready, and Publish() renames it later, so
-  // that several files can be made ready first and then put in place together.
-  [[nodiscard]] FileError Commit(bool rename_now = true);
-  // Without `sync_folder` the rename is not yet flushed to disk: the caller that puts several
-  // files of one folder in place calls SyncFolder once after the last of them.
-  [[nodiscard]] FileError Publish(bool sync_folder = true);
+  // Flushes the new file to disk and, with Rename::kNow, renames it over the path; with
+  // Rename::kLater the file is kept ready for Publish(). Returns the first failure of the
+  // file's making, if any; after a failure the old file is left as it was.
+  [[nodiscard]] Error Commit(Rename rename = Rename::kNow);
+  // Renames the new file over the path (committing it first when Commit() has not run)
+  // and, with FolderSync::kNow, flushes the folder's entry to disk.
+  [[nodiscard]] Error Publish(FolderSync folder_sync = FolderSync::kNow);
   const std::string& path() const { return path_; }
-  // The new file until Publish() (readable after Commit(false)); "" when it was not made.
+  // The new file until Publish() (readable after Commit(Rename::kLater)); "" when it was
+  // not made.
   const std::string& temp_path() const { return temp_path_; }
 
  private:
   std::string path_;
   std::string temp_path_;
-  int fd_ = -1;
+  UniqueFd fd_;
   std::uint64_t written_ = 0;     // bytes written so far
   std::uint64_t write_back_ = 0;  // bytes whose write to disk has been started
   bool committed_ = false;
   bool published_ = false;
-  FileError error_;
+  Error error_;
 };
 
 // Makes the renames in `folder` survive a power cut. A folder that cannot be opened for
@@ -81,8 +88,8 @@ std::optional<std::uint32_t> TemporaryNameOwner(std::string_view name);
 void RemoveLeftovers(const std::string& folder);
 
 // Writes `content` to `path` through an AtomicFile.
-[[nodiscard]] FileError WriteFileAtomically(const std::string& path, std::string_view content,
-                                            FileMode mode = FileMode::kShared);
+[[nodiscard]] Error WriteFileAtomically(const std::string& path, std::string_view content,
+                                        FileMode mode = FileMode::kShared);
 
 }  // namespace base
 

@@ -18,8 +18,8 @@
 namespace base {
 namespace {
 
-FileError ErrorFor(const std::string& path, int error_number) {
-  return {"cannot write " + path + ": " + std::strerror(error_number)};
+Error ErrorFor(const std::string& path, OsErrorCode code) {
+  return MakeOsError("cannot write " + path, code);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -66,20 +66,17 @@ mode_t SharedMode() {
 }  // namespace
 
 void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.valid()) ::fsync(fd.get());
 }
 
 void RemoveLeftovers(const std::string& folder) {
-  const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder_fd < 0) return;
-  const FolderHandle entries(::fdopendir(folder_fd));
-  if (!entries) {
-    ::close(folder_fd);
-    return;
-  }
+  UniqueFd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened.valid()) return;
+  // The listing takes the descriptor over once it exists.
+  const FolderHandle entries(::fdopendir(opened.get()));
+  if (!entries) return;
+  const int folder_fd = opened.Release();
   while (const dirent* entry = ::readdir(entries.get())) {
     const std::optional<std::uint32_t> owner = TemporaryNameOwner(entry->d_name);
     if (!owner) continue;
@@ -101,33 +98,33 @@ AtomicFile::AtomicFile(std::string path, FileMode mode) : path_(std::move(path))
   const auto process_id = static_cast<std::uint32_t>(::getpid());
   std::string name;
   int error = EEXIST;
-  for (int attempt = 0; attempt < 100 && fd_ < 0 && (error == EEXIST || error == EINTR);
+  for (int attempt = 0; attempt < 100 && !fd_.valid() && (error == EEXIST || error == EINTR);
        ++attempt) {
     name = folder + TemporaryName(target, process_id, NextUnique());
-    fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    error = fd_ < 0 ? errno : 0;
+    fd_.Reset(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    error = fd_.valid() ? 0 : errno;
   }
-  if (fd_ < 0) {
-    error_ = ErrorFor(path_, error);
+  if (!fd_.valid()) {
+    error_ = ErrorFor(path_, static_cast<OsErrorCode>(error));
     return;
   }
   temp_path_ = name;
-  if (mode == FileMode::kShared && ::fchmod(fd_, SharedMode()) != 0)
-    error_ = ErrorFor(path_, errno);
+  if (mode == FileMode::kShared && ::fchmod(fd_.get(), SharedMode()) != 0)
+    error_ = ErrorFor(path_, GetLastOsError());
 }
 
 AtomicFile::~AtomicFile() {
-  if (fd_ >= 0) ::close(fd_);
+  fd_.Reset();
   if (!temp_path_.empty() && !published_) ::unlink(temp_path_.c_str());
 }
 
 void AtomicFile::Write(std::string_view data) {
-  if (error_.failed()) return;
+  if (error_) return;
   while (!data.empty()) {
-    const ssize_t written = ::write(fd_, data.data(), data.size());
+    const ssize_t written = ::write(fd_.get(), data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      error_ = ErrorFor(path_, errno);
+      error_ = ErrorFor(path_, GetLastOsError());
       return;
     }
     data.remove_prefix(static_cast<size_t>(written));
@@ -138,37 +135,34 @@ void AtomicFile::Write(std::string_view data) {
   // at the end has little left to wait for.
   constexpr std::uint64_t kWriteBackStep = 1 << 20;
   if (written_ - write_back_ >= kWriteBackStep) {
-    ::sync_file_range(fd_, static_cast<off_t>(write_back_),
+    ::sync_file_range(fd_.get(), static_cast<off_t>(write_back_),
                       static_cast<off_t>(written_ - write_back_), SYNC_FILE_RANGE_WRITE);
     write_back_ = written_;
   }
 #endif
 }
 
-FileError AtomicFile::Commit(bool rename_now) {
+Error AtomicFile::Commit(Rename rename) {
   if (committed_) return error_;
   committed_ = true;
-  if (!error_.failed() && ::fsync(fd_) != 0) error_ = ErrorFor(path_, errno);
-  if (fd_ >= 0) {
-    if (::close(fd_) != 0 && !error_.failed()) error_ = ErrorFor(path_, errno);
-    fd_ = -1;
-  }
-  if (error_.failed()) return error_;
-  return rename_now ? Publish() : FileError{};
+  if (!error_ && ::fsync(fd_.get()) != 0) error_ = ErrorFor(path_, GetLastOsError());
+  if (!fd_.Close() && !error_) error_ = ErrorFor(path_, GetLastOsError());
+  if (error_) return error_;
+  return rename == Rename::kNow ? Publish() : Error{};
 }
 
-FileError AtomicFile::Publish(bool sync_folder) {
+Error AtomicFile::Publish(FolderSync folder_sync) {
   if (!committed_) {
-    FileError error = Commit(false);
-    if (error.failed()) return error;
+    Error error = Commit(Rename::kLater);
+    if (error) return error;
   }
-  if (error_.failed() || published_) return error_;
+  if (error_ || published_) return error_;
   if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
-    error_ = ErrorFor(path_, errno);
+    error_ = ErrorFor(path_, GetLastOsError());
     return error_;
   }
   published_ = true;
-  if (sync_folder) SyncFolder(FolderOf(path_));
+  if (folder_sync == FolderSync::kNow) SyncFolder(FolderOf(path_));
   return {};
 }
 

@@ -24,13 +24,13 @@ TEST(AtomicFile, ReplacesTheFileWholeWithItsMode) {
   test::ScopedTempDir dir;
   const std::string path = dir.Join("10m.txt");
   test::WriteFile(path, "old content that is longer");
-  ASSERT_FALSE(WriteFileAtomically(path, "new").failed());
+  ASSERT_FALSE(WriteFileAtomically(path, "new"));
   EXPECT_EQ(test::ReadFile(path), "new");
 #ifndef _WIN32  // Windows has no permission bits: the folder's ACL decides
   const mode_t mask = ::umask(022);
-  ASSERT_FALSE(WriteFileAtomically(path, "shared").failed());
+  ASSERT_FALSE(WriteFileAtomically(path, "shared"));
   EXPECT_EQ(test::FileMode(path), 0644);
-  ASSERT_FALSE(WriteFileAtomically(path, "private", FileMode::kPrivate).failed());
+  ASSERT_FALSE(WriteFileAtomically(path, "private", FileMode::kPrivate));
   EXPECT_EQ(test::FileMode(path), 0600);
   ::umask(mask);
 #endif
@@ -39,8 +39,8 @@ TEST(AtomicFile, ReplacesTheFileWholeWithItsMode) {
 
 TEST(AtomicFile, AFolderThatIsMissingFailsWithTheReason) {
   test::ScopedTempDir dir;
-  const FileError error = WriteFileAtomically(dir.Join("none/10m.txt"), "x");
-  ASSERT_TRUE(error.failed());
+  const Error error = WriteFileAtomically(dir.Join("none/10m.txt"), "x");
+  ASSERT_TRUE(error);
 #ifdef _WIN32
   // The reason is the system's own message, whose wording differs between versions.
   const std::string start = "cannot write " + dir.Join("none/10m.txt") + ": ";
@@ -60,11 +60,11 @@ TEST(AtomicFile, NothingChangesUntilPublishAndAnUnpublishedFileLeavesNoTrace) {
     AtomicFile first(a), second(b);
     first.Write("new a");
     second.Write("new b");
-    ASSERT_FALSE(first.Commit(false).failed());
-    ASSERT_FALSE(second.Commit(false).failed());
+    ASSERT_FALSE(first.Commit(Rename::kLater));
+    ASSERT_FALSE(second.Commit(Rename::kLater));
     EXPECT_EQ(test::ReadFile(a), "old a");
     EXPECT_FALSE(test::FileExists(b));
-    ASSERT_FALSE(first.Publish().failed());
+    ASSERT_FALSE(first.Publish());
     // `second` is dropped without Publish: as if a later file had failed.
   }
   EXPECT_EQ(test::ReadFile(a), "new a");
@@ -86,11 +86,11 @@ TEST(AtomicFile, AFullDiskKeepsTheOldFileAndLeavesNoTemporary) {
   rlimit limit = old_limit;
   limit.rlim_cur = 1000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const FileError error = WriteFileAtomically(path, std::string(5000, 'x'));
+  const Error error = WriteFileAtomically(path, std::string(5000, 'x'));
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old_limit), 0);
   ::sigaction(SIGXFSZ, &old_action, nullptr);
 
-  ASSERT_TRUE(error.failed());
+  ASSERT_TRUE(error);
   EXPECT_EQ(error.message, "cannot write " + path + ": File too large");
   EXPECT_EQ(test::ReadFile(path), "old");
   EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"dx.txt"});

@@ -1,7 +1,6 @@
 // Whole-file rewrites on Windows: the new file is created next to the target under a name
 // no other file has (CREATE_NEW), flushed with FlushFileBuffers, and moved over the target
-// with MoveFileExW, which replaces the old file in one step on NTFS. While it is written, the
-// new file is open without sharing, so another copy of the program cannot remove it.
+// with MoveFileExW, which replaces the old file in one step on NTFS.
 //
 // Paths are the program's std::string in the ANSI code page: that is what getenv gives for
 // LOCALAPPDATA and TEMP, and what the console's text conversion uses, so a path built from
@@ -15,11 +14,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "base/ansi_text_windows.h"
 #include "base/atomic_file.h"
+#include "base/unique_handle_windows.h"
 
 namespace base {
 namespace {
@@ -27,8 +28,8 @@ namespace {
 // A name that is not valid in the ANSI code page widens to "", so the call fails.
 std::wstring Wide(const std::string& text) { return WidenAnsi(text).value_or(std::wstring()); }
 
-FileError ErrorFor(const std::string& path, DWORD code) {
-  return {"cannot write " + path + ": " + SystemErrorText(code)};
+Error ErrorFor(const std::string& path, OsErrorCode code) {
+  return MakeOsError("cannot write " + path, code);
 }
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
@@ -111,21 +112,22 @@ AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
   // The new file is made next to the old one, so that the move stays in one volume.
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     std::string name = CandidateName(path_);
-    HANDLE handle = ::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-      const DWORD code = ::GetLastError();
+    UniqueWinHandle handle(::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
+      const DWORD code = GetLastOsError();
       if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) continue;
       error_ = ErrorFor(path_, code);
       return;
     }
-    fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd_ < 0) {
-      ::CloseHandle(handle);
+    fd_.Reset(::_open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_BINARY));
+    if (!fd_.valid()) {
+      handle.Reset();
       ::DeleteFileW(Wide(name).c_str());
       error_ = ErrorFor(path_, ERROR_TOO_MANY_OPEN_FILES);
       return;
     }
+    handle.Release();  // the descriptor owns it now: closing one closes both
     temp_path_ = std::move(name);
     return;
   }
@@ -133,19 +135,19 @@ AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
 }
 
 AtomicFile::~AtomicFile() {
-  if (fd_ >= 0) ::_close(fd_);
+  fd_.Reset();
   if (!temp_path_.empty() && !published_) ::DeleteFileW(Wide(temp_path_).c_str());
 }
 
 void AtomicFile::Write(std::string_view data) {
-  if (error_.failed()) return;
-  const HANDLE handle = HandleOf(fd_);
+  if (error_) return;
+  const HANDLE handle = HandleOf(fd_.get());
   while (!data.empty()) {
     constexpr size_t kMaxPiece = 1 << 30;
     const DWORD piece = static_cast<DWORD>(data.size() < kMaxPiece ? data.size() : kMaxPiece);
     DWORD written = 0;
     if (!::WriteFile(handle, data.data(), piece, &written, nullptr)) {
-      error_ = ErrorFor(path_, ::GetLastError());
+      error_ = ErrorFor(path_, GetLastOsError());
       return;
     }
     data.remove_prefix(written);
@@ -153,29 +155,26 @@ void AtomicFile::Write(std::string_view data) {
   }
 }
 
-FileError AtomicFile::Commit(bool rename_now) {
+Error AtomicFile::Commit(Rename rename) {
   if (committed_) return error_;
   committed_ = true;
-  if (!error_.failed() && !::FlushFileBuffers(HandleOf(fd_))) {
-    error_ = ErrorFor(path_, ::GetLastError());
-  }
-  if (fd_ >= 0) {
-    if (::_close(fd_) != 0 && !error_.failed()) error_ = ErrorFor(path_, ::GetLastError());
-    fd_ = -1;
-  }
-  if (error_.failed()) return error_;
-  return rename_now ? Publish() : FileError{};
+  if (!error_ && !::FlushFileBuffers(HandleOf(fd_.get())))
+    error_ = ErrorFor(path_, GetLastOsError());
+  if (!fd_.Close() && !error_) error_ = ErrorFor(path_, GetLastOsError());
+  if (error_) return error_;
+  return rename == Rename::kNow ? Publish() : Error{};
 }
 
-FileError AtomicFile::Publish(bool) {
+// The folder needs no flush of its own here (see SyncFolder).
+Error AtomicFile::Publish(FolderSync) {
   if (!committed_) {
-    FileError error = Commit(false);
-    if (error.failed()) return error;
+    Error error = Commit(Rename::kLater);
+    if (error) return error;
   }
-  if (error_.failed() || published_) return error_;
+  if (error_ || published_) return error_;
   if (!::MoveFileExW(Wide(temp_path_).c_str(), Wide(path_).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error_ = ErrorFor(path_, ::GetLastError());
+    error_ = ErrorFor(path_, GetLastOsError());
     return error_;
   }
   published_ = true;

@@ -25,7 +25,9 @@ constexpr bool IsOneOf(char c) {
 // The first byte in [p, end) that is one of kBytes, or `end`.
 template <char... kBytes>
 const char* FindFirstOf(const char* p, const char* end) {
-  using namespace byte_scan_internal;
+  using byte_scan_internal::HasZeroByte;
+  using byte_scan_internal::IsOneOf;
+  using byte_scan_internal::kOnes;
   while (end - p >= 8) {
     std::uint64_t word;
     std::memcpy(&word, p, sizeof word);

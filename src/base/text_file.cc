@@ -31,17 +31,13 @@ int ParseCount(std::string_view text) {
 
 LineReader::LineReader(const std::string& path)
     : file_(std::fopen(path.c_str(), "rb")), buffer_(kBufferSize) {
-  at_end_ = file_ == nullptr;
-}
-
-LineReader::~LineReader() {
-  if (file_ != nullptr) std::fclose(file_);
+  at_end_ = !file_.valid();
 }
 
 bool LineReader::Fill() {
   if (at_end_) return false;
   begin_ = 0;
-  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
   if (end_ == 0) {
     at_end_ = true;
     return false;
@@ -104,27 +100,23 @@ bool LineReader::Next(std::string& line) {
 }
 
 FieldReader::FieldReader(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
-  at_end_ = file_ == nullptr;
-}
-
-FieldReader::~FieldReader() {
-  if (file_ != nullptr) std::fclose(file_);
+  at_end_ = !file_.valid();
 }
 
 int FieldReader::Peek() {
   if (at_end_) return EOF;
-  const int c = std::getc(file_);
+  const int c = std::getc(file_.get());
   if (c == EOF || c == LineReader::kEndOfData) {
     at_end_ = true;
     return EOF;
   }
-  std::ungetc(c, file_);
+  std::ungetc(c, file_.get());
   return c;
 }
 
 int FieldReader::Get() {
   const int c = Peek();
-  if (c != EOF) std::getc(file_);
+  if (c != EOF) std::getc(file_.get());
   return c;
 }
 
@@ -173,6 +165,18 @@ int FieldReader::ReadNumber() {
   }
   SkipToDelimiter();
   return ParseCount(digits);
+}
+
+std::string FirstField(std::string_view line) {
+  const std::size_t start = line.find_first_not_of(' ');
+  line.remove_prefix(start == std::string_view::npos ? line.size() : start);
+  if (!line.empty() && line.front() == '"') {
+    line.remove_prefix(1);
+    return std::string(line.substr(0, line.find('"')));
+  }
+  line = line.substr(0, line.find(','));
+  while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+  return std::string(line);
 }
 
 std::string JoinLinesCrLf(const std::vector<std::string>& lines) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/unique_handle.h"
+
 namespace base {
 
 // The numeric value of a count stored as text: leading blanks skipped, then an optional
@@ -23,9 +25,6 @@ int ParseCount(std::string_view text);
 class LineReader {
  public:
   explicit LineReader(const std::string& path);
-  ~LineReader();
-  LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
 
   // Puts the next line, without its line end, into `line` and returns true; returns false
   // at the end of the data. The last line may end at the end of the data; an empty file,
@@ -39,7 +38,7 @@ class LineReader {
 
  private:
   bool Fill();
-  std::FILE* file_ = nullptr;
+  UniqueFile file_;
   std::vector<char> buffer_;
   std::string carry_;  // a line that runs across two fills of the buffer
   size_t begin_ = 0;
@@ -52,9 +51,6 @@ class LineReader {
 class FieldReader {
  public:
   explicit FieldReader(const std::string& path);
-  ~FieldReader();
-  FieldReader(const FieldReader&) = delete;
-  FieldReader& operator=(const FieldReader&) = delete;
 
   // True when no data is left: the end of the file or a Ctrl-Z comes next.
   bool AtEnd();
@@ -70,9 +66,15 @@ class FieldReader {
   int Peek();
   int Get();
   void SkipToDelimiter();
-  std::FILE* file_ = nullptr;
+  UniqueFile file_;
   bool at_end_ = false;
 };
+
+// The first field of a line that the operator typed, read much as ReadField reads a field:
+// leading blanks skipped; a field that opens with a double quote runs to the next one (or
+// the end) without the quotes; otherwise it runs up to the first comma, and trailing
+// blanks are removed.
+std::string FirstField(std::string_view line);
 
 // The lines joined with CR LF after each, as the program writes its text files.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);

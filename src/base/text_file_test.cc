@@ -127,5 +127,30 @@ TEST(JoinLinesCrLf, EndsEveryLine) {
   EXPECT_EQ(JoinLinesCrLf({"", "a"}), "\r\na\r\n");
 }
 
+struct FieldCase {
+  const char* line;
+  const char* field;
+};
+
+TEST(FirstField, Table) {
+  const FieldCase cases[] = {
+      {"  W1AW, more text", "W1AW"},
+      {"W1AW", "W1AW"},
+      {"W1AW   ", "W1AW"},
+      {"W1AW  ,x", "W1AW"},
+      {"\"Smith, John\" rest", "Smith, John"},
+      {"  \"open quote, no close", "open quote, no close"},
+      {"\"\"", ""},
+      {"", ""},
+      {"     ", ""},
+      {",x", ""},
+      {"a b, c", "a b"},
+      {"x\"y\", z", "x\"y\""},
+  };
+  for (const FieldCase& test_case : cases) {
+    EXPECT_EQ(FirstField(test_case.line), test_case.field) << "[" << test_case.line << "]";
+  }
+}
+
 }  // namespace
 }  // namespace base

@@ -16,7 +16,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
 #include "console/backend.h"
+#include "console/paint_record.h"
 
 namespace console {
 
@@ -25,16 +27,16 @@ class TerminalBackend final : public Backend {
   // Takes over the controlling terminal (/dev/tty) with the terminal type of $TERM. Nothing,
   // with one line for standard error in `error`, when the process has no controlling
   // terminal or curses does not know $TERM. Call setlocale(LC_ALL, "") before.
-  [[nodiscard]] static std::unique_ptr<TerminalBackend> Create(std::string& error);
+  [[nodiscard]] static std::unique_ptr<TerminalBackend> Create(base::Error& error);
   // The same on the terminal open as `terminal_fd` (for tests and benchmarks); the backend
   // works on its own duplicates of the descriptor.
   [[nodiscard]] static std::unique_ptr<TerminalBackend> CreateOn(int terminal_fd,
-                                                                 std::string& error);
+                                                                 base::Error& error);
 
   // True once SIGTERM, SIGHUP or SIGINT has arrived: a long operation outside the backend
   // (a download) should stop. The next Present or ReadEvent restores the terminal and ends
   // the process with that signal.
-  [[nodiscard]] static bool TerminationRequested();
+  [[nodiscard]] static bool IsTerminationRequested();
 
   TerminalBackend(const TerminalBackend&) = delete;
   TerminalBackend& operator=(const TerminalBackend&) = delete;
@@ -52,12 +54,13 @@ class TerminalBackend final : public Backend {
   struct State;  // the curses screen, descriptors, what is painted, the key decoder
   explicit TerminalBackend(std::unique_ptr<State> state);
 
-  void Render(bool full);
+  void Render(Repaint repaint);
   void ShowNotice();
   void DrawCell(int row, int column, const Cell& cell);
-  // The colour pair and attributes that show a console attribute byte; pairs are made on
-  // first use, so that terminals with fewer pairs than combinations still get all used ones.
-  void ColorFor(std::uint8_t attribute, short& pair, unsigned& attributes);
+  // The colour pair and attributes that show a console attribute byte (see
+  // console/terminal_colours.h); pairs are made on first use, so that terminals with fewer
+  // pairs than combinations still get all used ones.
+  void ChooseColours(std::uint8_t attribute, short& pair, unsigned& attributes);
   void HandleSignals();
   [[noreturn]] void EndWithSignal(int signal_number);
   void Restore();

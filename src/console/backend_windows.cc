@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "base/unique_handle_windows.h"
+#include "console/console_painter_windows.h"
 #include "console/windows_translate.h"
 
 namespace console {
 namespace {
 
-// Runs of changed cells closer than this are written as one.
-constexpr int kMergeGap = 4;
 // How often SetScreenSize tries when the console refuses.
 constexpr int kSizeAttempts = 10;
 // How long the control handler waits for the main thread to restore the console before it
@@ -24,8 +24,6 @@ constexpr int kSizeAttempts = 10;
 constexpr DWORD kRestoreWaitMs = 2000;
 // The exit code of a process whose console was closed.
 constexpr UINT kClosedExitCode = 0xC000013A;
-// The cursor's size in percent of the cell.
-constexpr DWORD kCursorSize = 10;
 constexpr WORD kDefaultAttribute = 0x07;
 // The longest single wait for input, between looks at the termination flag.
 constexpr DWORD kWaitSliceMs = 20;
@@ -68,9 +66,9 @@ SMALL_RECT WindowRect(SHORT left, SHORT top, SHORT columns, SHORT rows) {
 }
 
 struct ConsoleState {
-  HANDLE output = INVALID_HANDLE_VALUE;        // the process's console screen buffer (not owned)
-  HANDLE input = INVALID_HANDLE_VALUE;         // CONIN$, owned
-  HANDLE owned_output = INVALID_HANDLE_VALUE;  // CONOUT$ when no standard stream is a console
+  HANDLE output = INVALID_HANDLE_VALUE;  // the process's console screen buffer
+  base::UniqueWinHandle owned_output;    // CONOUT$, when no standard stream is a console
+  base::UniqueWinHandle input;           // CONIN$
 
   // What the console had before, to give back.
   DWORD old_input_mode = 0;
@@ -88,33 +86,20 @@ struct ConsoleState {
   std::uint32_t held_buttons = 0;
   std::deque<InputEvent> queued;
 
-  // The model's last grid and cursor, kept to repaint on our own after a resize.
-  Grid model;
-  int cursor_row = 1;
-  int cursor_column = 1;
-  bool cursor_visible = true;
-  bool size_requested = false;
-  // What the console shows now at the window's top left (`origin`); empty when unknown.
-  Grid painted;
-  COORD origin{0, 0};
-  bool notice_shown = false;
-  int shown_cursor = -1;  // the cursor visibility last set, -1 before the first
+  // The model's screen, painted at the window's top left.
+  ConsolePainter painter;
 
   void Restore();
-  void Render(bool full);
-  void ShowNotice(Size window);
-  void WriteRun(const Grid& grid, int row, CellRun run);
   bool Info(CONSOLE_SCREEN_BUFFER_INFO& info) const {
     return GetConsoleScreenBufferInfo(output, &info) != 0;
   }
-  void SetCursorShown(bool visible);
 };
 
 ConsoleState* g_state = nullptr;
 
 // Restores the console and ends the process; for the main thread once termination was
 // requested.
-[[noreturn]] void EndTerminated() {
+[[noreturn]] void RestoreAndExit() {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_state != nullptr) g_state->Restore();
@@ -153,10 +138,10 @@ struct WindowsConsoleBackend::State : ConsoleState {};
 WindowsConsoleBackend::WindowsConsoleBackend(std::unique_ptr<State> state)
     : state_(std::move(state)) {}
 
-std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(std::string& error) {
+std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(base::Error& error) {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_state != nullptr) {
-    error = "statekeeper: the console is already in use";
+    error = {"statekeeper: the console is already in use"};
     return nullptr;
   }
   auto state = std::make_unique<State>();
@@ -168,26 +153,25 @@ std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(std::string
   } else if (IsConsole(standard_error)) {
     s.output = standard_error;
   } else {
-    s.owned_output =
-        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    s.output = s.owned_output;
+    s.owned_output.Reset(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+    s.output = s.owned_output.get();
   }
   if (!IsConsole(s.output) || !s.Info(s.old_info)) {
-    if (s.owned_output != INVALID_HANDLE_VALUE) CloseHandle(s.owned_output);
-    error = "statekeeper: no console to run in";
+    error = {"statekeeper: no console to run in"};
     return nullptr;
   }
-  s.input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, OPEN_EXISTING, 0, nullptr);
-  if (!IsConsole(s.input)) {
-    if (s.input != INVALID_HANDLE_VALUE) CloseHandle(s.input);
-    if (s.owned_output != INVALID_HANDLE_VALUE) CloseHandle(s.owned_output);
-    error = "statekeeper: cannot read the console's input (CONIN$)";
+  s.painter.Attach(s.output);
+  s.input.Reset(CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr));
+  if (!IsConsole(s.input.get())) {
+    error = {"statekeeper: cannot read the console's input (CONIN$)"};
     return nullptr;
   }
 
-  GetConsoleMode(s.input, &s.old_input_mode);
+  GetConsoleMode(s.input.get(), &s.old_input_mode);
   GetConsoleMode(s.output, &s.old_output_mode);
   GetConsoleCursorInfo(s.output, &s.old_cursor);
   std::vector<wchar_t> title(4096, L'\0');
@@ -198,7 +182,7 @@ std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(std::string
   // selection eating the clicks; window size changes are reported. Mouse input follows
   // SetMouseReporting.
   s.input_mode = ENABLE_EXTENDED_FLAGS | ENABLE_WINDOW_INPUT;
-  SetConsoleMode(s.input, s.input_mode);
+  SetConsoleMode(s.input.get(), s.input_mode);
   SetConsoleMode(s.output, ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);
   s.handler_installed = SetConsoleCtrlHandler(OnControl, TRUE) != 0;
 
@@ -209,7 +193,7 @@ std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(std::string
   return backend;
 }
 
-bool WindowsConsoleBackend::TerminationRequested() { return g_termination; }
+bool WindowsConsoleBackend::IsTerminationRequested() { return g_termination; }
 
 WindowsConsoleBackend::~WindowsConsoleBackend() {
   State& s = *state_;
@@ -219,8 +203,6 @@ WindowsConsoleBackend::~WindowsConsoleBackend() {
     g_state = nullptr;
   }
   if (s.handler_installed) SetConsoleCtrlHandler(OnControl, FALSE);
-  if (s.input != INVALID_HANDLE_VALUE) CloseHandle(s.input);
-  if (s.owned_output != INVALID_HANDLE_VALUE) CloseHandle(s.owned_output);
 }
 
 // The modes, cursor, buffer and window size and title from before; the cells that the
@@ -232,13 +214,15 @@ void ConsoleState::Restore() {
   restored = true;
   const WORD attribute = old_info.wAttributes != 0 ? old_info.wAttributes : kDefaultAttribute;
   CONSOLE_SCREEN_BUFFER_INFO now{};
-  if (!model.cells.empty() && Info(now)) {
+  const Grid& model = painter.record().model();
+  const CellPosition origin = painter.record().origin();
+  if (painter.record().has_model() && Info(now)) {
     DWORD written = 0;
     for (int row = 0; row < model.rows; ++row) {
-      const COORD start{origin.X, static_cast<SHORT>(origin.Y + row)};
+      const COORD start{static_cast<SHORT>(origin.column), static_cast<SHORT>(origin.row + row)};
       if (start.Y >= now.dwSize.Y) break;
       const DWORD length =
-          static_cast<DWORD>(std::min<int>(model.columns, now.dwSize.X - origin.X));
+          static_cast<DWORD>(std::min<int>(model.columns, now.dwSize.X - origin.column));
       FillConsoleOutputCharacterW(output, L' ', length, start, &written);
       FillConsoleOutputAttribute(output, attribute, length, start, &written);
     }
@@ -258,12 +242,14 @@ void ConsoleState::Restore() {
     SetConsoleWindowInfo(output, TRUE, &old_info.srWindow);
   }
   SetConsoleTextAttribute(output, old_info.wAttributes);
-  SetConsoleCursorPosition(output, size_changed ? COORD{0, 0} : origin);
+  SetConsoleCursorPosition(output, size_changed ? COORD{0, 0}
+                                                : COORD{static_cast<SHORT>(origin.column),
+                                                        static_cast<SHORT>(origin.row)});
   if (old_cursor.dwSize != 0) SetConsoleCursorInfo(output, &old_cursor);
   if (title_changed) SetConsoleTitleW(old_title.c_str());
-  SetConsoleMode(input, old_input_mode);
+  SetConsoleMode(input.get(), old_input_mode);
   SetConsoleMode(output, old_output_mode);
-  FlushConsoleInputBuffer(input);
+  FlushConsoleInputBuffer(input.get());
 }
 
 Size WindowsConsoleBackend::TerminalSize() {
@@ -291,14 +277,14 @@ void WindowsConsoleBackend::SetMouseReporting(bool on) {
   } else {
     s.input_mode &= ~static_cast<DWORD>(ENABLE_MOUSE_INPUT);
   }
-  SetConsoleMode(s.input, s.input_mode);
+  SetConsoleMode(s.input.get(), s.input_mode);
 }
 
 void WindowsConsoleBackend::RequestSize(Size size) {
-  if (g_termination) EndTerminated();
+  if (g_termination) RestoreAndExit();
   std::lock_guard<std::mutex> lock(g_mutex);
   State& s = *state_;
-  s.size_requested = true;
+  s.painter.record().RecordSizeRequest();
   if (size.rows < 1 || size.columns < 1 || size.rows > SHRT_MAX || size.columns > SHRT_MAX) return;
   const auto columns = static_cast<SHORT>(size.columns);
   const auto rows = static_cast<SHORT>(size.rows);
@@ -332,128 +318,23 @@ void WindowsConsoleBackend::RequestSize(Size size) {
     SetWindowPos(window, nullptr, desktop_rect.left, desktop_rect.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  s.painted = Grid{};  // the buffer was cut or cleared: paint everything again
-  s.origin = COORD{0, 0};
+  s.painter.record().Forget();  // the buffer was cut or cleared: paint everything again
 }
 
 void WindowsConsoleBackend::Present(const Grid& grid, int cursor_row, int cursor_column,
                                     bool cursor_visible) {
-  if (g_termination) EndTerminated();
+  if (g_termination) RestoreAndExit();
   std::lock_guard<std::mutex> lock(g_mutex);
   State& s = *state_;
-  s.model = grid;
-  s.cursor_row = cursor_row;
-  s.cursor_column = cursor_column;
-  s.cursor_visible = cursor_visible;
-  s.Render(false);
-}
-
-void ConsoleState::SetCursorShown(bool visible) {
-  const int wanted = visible ? 1 : 0;
-  if (wanted == shown_cursor) return;
-  const CONSOLE_CURSOR_INFO cursor{kCursorSize, visible ? TRUE : FALSE};
-  SetConsoleCursorInfo(output, &cursor);
-  shown_cursor = wanted;
-}
-
-void ConsoleState::Render(bool full) {
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  if (!Info(info)) return;
-  const Size window{info.srWindow.Bottom - info.srWindow.Top + 1,
-                    info.srWindow.Right - info.srWindow.Left + 1};
-  if (size_requested && (window.rows < model.rows || window.columns < model.columns)) {
-    // Instead of a clipped screen (where clicks would not match the cells), a short notice.
-    ShowNotice(window);
-    return;
-  }
-  const COORD origin_now{info.srWindow.Left, info.srWindow.Top};
-  if (full || notice_shown || painted.rows != model.rows || painted.columns != model.columns ||
-      origin_now.X != origin.X || origin_now.Y != origin.Y) {
-    if (notice_shown || full) {
-      // What lies beyond the screen (a larger window) is blank.
-      DWORD written = 0;
-      for (SHORT row = 0; row < window.rows; ++row) {
-        const COORD start{info.srWindow.Left, static_cast<SHORT>(info.srWindow.Top + row)};
-        FillConsoleOutputCharacterW(output, L' ', static_cast<DWORD>(window.columns), start,
-                                    &written);
-        FillConsoleOutputAttribute(output, kDefaultAttribute, static_cast<DWORD>(window.columns),
-                                   start, &written);
-      }
-    }
-    // No cell of the model holds U+FFFFFFFF, so every cell is written.
-    painted =
-        Grid{model.rows, model.columns, std::vector<Cell>(model.cells.size(), Cell{0xFFFFFFFF, 0})};
-    origin = origin_now;
-    notice_shown = false;
-  }
-  const int rows = std::min(model.rows, info.dwSize.Y - static_cast<int>(origin.Y));
-  const int columns = std::min(model.columns, info.dwSize.X - static_cast<int>(origin.X));
-  for (int row = 0; row < rows; ++row) {
-    const Cell* wanted = &model.at(row, 0);
-    Cell* shown = &painted.at(row, 0);
-    for (const CellRun& run : ChangedRuns(wanted, shown, columns, kMergeGap)) {
-      WriteRun(model, row, run);
-      std::copy(wanted + run.begin, wanted + run.end, shown + run.begin);
-    }
-  }
-  if (rows > 0 && columns > 0) {
-    const COORD cursor{static_cast<SHORT>(origin.X + std::clamp(cursor_column - 1, 0, columns - 1)),
-                       static_cast<SHORT>(origin.Y + std::clamp(cursor_row - 1, 0, rows - 1))};
-    SetConsoleCursorPosition(output, cursor);
-  }
-  SetCursorShown(cursor_visible);
-}
-
-void ConsoleState::WriteRun(const Grid& grid, int row, CellRun run) {
-  const int length = run.end - run.begin;
-  std::vector<CHAR_INFO> cells(static_cast<std::size_t>(length));
-  for (int i = 0; i < length; ++i) {
-    const Cell& cell = grid.at(row, run.begin + i);
-    cells[static_cast<std::size_t>(i)].Char.UnicodeChar =
-        static_cast<WCHAR>(CellCharacter(cell.character));
-    cells[static_cast<std::size_t>(i)].Attributes = cell.attribute;
-  }
-  const auto top = static_cast<SHORT>(origin.Y + row);
-  SMALL_RECT region{static_cast<SHORT>(origin.X + run.begin), top,
-                    static_cast<SHORT>(origin.X + run.end - 1), top};
-  WriteConsoleOutputW(output, cells.data(), COORD{static_cast<SHORT>(length), 1}, COORD{0, 0},
-                      &region);
-}
-
-void ConsoleState::ShowNotice(Size window) {
-  const std::string lines[] = {
-      "Please make this window at least " + std::to_string(model.columns) + " x " +
-          std::to_string(model.rows),
-      "(now " + std::to_string(window.columns) + " x " + std::to_string(window.rows) + ")"};
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  if (!Info(info)) return;
-  DWORD written = 0;
-  for (SHORT row = 0; row < window.rows; ++row) {
-    const COORD start{info.srWindow.Left, static_cast<SHORT>(info.srWindow.Top + row)};
-    FillConsoleOutputCharacterW(output, L' ', static_cast<DWORD>(window.columns), start, &written);
-    FillConsoleOutputAttribute(output, kDefaultAttribute, static_cast<DWORD>(window.columns), start,
-                               &written);
-  }
-  const int top = std::max(0, window.rows / 2 - 1);
-  for (int offset = 0; offset < 2 && top + offset < window.rows; ++offset) {
-    const std::string& text = lines[offset];
-    const int length = std::min(static_cast<int>(text.size()), window.columns);
-    const std::wstring wide(text.begin(), text.begin() + length);
-    const COORD start{
-        static_cast<SHORT>(info.srWindow.Left + std::max(0, (window.columns - length) / 2)),
-        static_cast<SHORT>(info.srWindow.Top + top + offset)};
-    WriteConsoleOutputCharacterW(output, wide.c_str(), static_cast<DWORD>(length), start, &written);
-  }
-  SetCursorShown(false);
-  notice_shown = true;
-  painted = Grid{};
+  s.painter.record().SetModel(grid, cursor_row, cursor_column, cursor_visible);
+  s.painter.Render(Repaint::kChanges);
 }
 
 std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
     std::optional<std::int64_t> deadline_ms) {
   State& s = *state_;
   for (;;) {
-    if (g_termination) EndTerminated();
+    if (g_termination) RestoreAndExit();
     if (!s.queued.empty()) {
       InputEvent event = std::move(s.queued.front());
       s.queued.pop_front();
@@ -465,7 +346,7 @@ std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
     // close of the console is noticed within a slice also while no input comes.
     INPUT_RECORD records[64];
     DWORD available = 0;
-    if (!PeekConsoleInputW(s.input, records, 64, &available)) {
+    if (!PeekConsoleInputW(s.input.get(), records, 64, &available)) {
       g_termination = true;
       continue;
     }
@@ -477,7 +358,7 @@ std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
       continue;
     }
     DWORD read = 0;
-    if (!ReadConsoleInputW(s.input, records, available, &read)) {
+    if (!ReadConsoleInputW(s.input.get(), records, available, &read)) {
       g_termination = true;
       continue;
     }
@@ -502,16 +383,16 @@ std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
         const MOUSE_EVENT_RECORD& mouse = record.Event.MouseEvent;
         const WinMouseRecord plain{mouse.dwMousePosition.X, mouse.dwMousePosition.Y,
                                    mouse.dwButtonState, mouse.dwEventFlags};
-        for (InputEvent& event : TranslateMouse(plain, s.held_buttons, s.origin.X, s.origin.Y)) {
-          if (!s.mouse_on || s.notice_shown || event.row < 1 || event.column < 1 ||
-              event.row > s.model.rows || event.column > s.model.columns) {
+        const CellPosition origin = s.painter.record().origin();
+        for (InputEvent& event : TranslateMouse(plain, s.held_buttons, origin.column, origin.row)) {
+          if (!s.mouse_on || !s.painter.record().IsOnScreen(event)) {
             continue;  // not on a cell of the program's screen
           }
           s.queued.push_back(std::move(event));
         }
       } else if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
         std::lock_guard<std::mutex> lock(g_mutex);
-        if (!s.model.cells.empty()) s.Render(true);
+        if (s.painter.record().has_model()) s.painter.Render(Repaint::kEverything);
       }
     }
   }

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
 #include "console/backend.h"
 
 namespace console {
@@ -25,12 +26,12 @@ class WindowsConsoleBackend final : public Backend {
   // standard error, else CONOUT$; input always from CONIN$, so that redirected standard
   // streams do not matter. Nothing, with one line for standard error in `error`, when the
   // process has no console or a backend exists already.
-  [[nodiscard]] static std::unique_ptr<WindowsConsoleBackend> Create(std::string& error);
+  [[nodiscard]] static std::unique_ptr<WindowsConsoleBackend> Create(base::Error& error);
 
   // True once the console was closed, or the user logs off or the system shuts down: a
   // long operation outside the backend (a download) should stop. The next Present or
   // ReadEvent restores the console and ends the process.
-  [[nodiscard]] static bool TerminationRequested();
+  [[nodiscard]] static bool IsTerminationRequested();
 
   WindowsConsoleBackend(const WindowsConsoleBackend&) = delete;
   WindowsConsoleBackend& operator=(const WindowsConsoleBackend&) = delete;

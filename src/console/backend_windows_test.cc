@@ -12,32 +12,35 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle_windows.h"
 #include "console/console.h"
 #include "console/windows_translate.h"
 
 namespace console {
 namespace {
 
-HANDLE ConsoleOutput() {
-  HANDLE handle =
-      CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
-  return handle;
+// The console's screen buffer (CONOUT$) or input (CONIN$), opened anew.
+base::UniqueWinHandle OpenConsole(const wchar_t* name) {
+  return base::UniqueWinHandle(CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
 }
+base::UniqueWinHandle OpenConsoleOutput() { return OpenConsole(L"CONOUT$"); }
+base::UniqueWinHandle OpenConsoleInput() { return OpenConsole(L"CONIN$"); }
 
 bool HaveConsole() {
-  HANDLE output = ConsoleOutput();
+  const base::UniqueWinHandle output = OpenConsoleOutput();
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  const bool ok = output != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(output, &info);
-  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-  return ok;
+  return output.valid() && GetConsoleScreenBufferInfo(output.get(), &info);
 }
 
-INPUT_RECORD KeyRecord(bool down, WORD virtual_key, WORD scan_code, wchar_t character,
+enum class KeyAction { kDown, kUp };
+
+INPUT_RECORD KeyRecord(KeyAction action, WORD virtual_key, WORD scan_code, wchar_t character,
                        DWORD control_state = 0) {
   INPUT_RECORD record{};
   record.EventType = KEY_EVENT;
-  record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
+  record.Event.KeyEvent.bKeyDown = action == KeyAction::kDown ? TRUE : FALSE;
   record.Event.KeyEvent.wRepeatCount = 1;
   record.Event.KeyEvent.wVirtualKeyCode = virtual_key;
   record.Event.KeyEvent.wVirtualScanCode = scan_code;
@@ -56,26 +59,22 @@ INPUT_RECORD MouseRecord(SHORT x, SHORT y, DWORD buttons, DWORD flags) {
 }
 
 void Inject(const std::vector<INPUT_RECORD>& records) {
-  HANDLE input =
-      CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(input, INVALID_HANDLE_VALUE);
+  const base::UniqueWinHandle input = OpenConsoleInput();
+  ASSERT_TRUE(input.valid());
   DWORD written = 0;
-  ASSERT_TRUE(
-      WriteConsoleInputW(input, records.data(), static_cast<DWORD>(records.size()), &written));
+  ASSERT_TRUE(WriteConsoleInputW(input.get(), records.data(), static_cast<DWORD>(records.size()),
+                                 &written));
   EXPECT_EQ(written, records.size());
-  CloseHandle(input);
 }
 
 // The characters of `row` (from 1) of the console's buffer, `columns` of them from column 1.
 std::wstring ReadRow(int row, int columns, std::vector<WORD>* attributes = nullptr) {
-  HANDLE output = ConsoleOutput();
+  const base::UniqueWinHandle output = OpenConsoleOutput();
   std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns));
   SMALL_RECT region{0, static_cast<SHORT>(row - 1), static_cast<SHORT>(columns - 1),
                     static_cast<SHORT>(row - 1)};
-  const BOOL ok = ReadConsoleOutputW(output, cells.data(), COORD{static_cast<SHORT>(columns), 1},
-                                     COORD{0, 0}, &region);
-  CloseHandle(output);
+  const BOOL ok = ReadConsoleOutputW(output.get(), cells.data(),
+                                     COORD{static_cast<SHORT>(columns), 1}, COORD{0, 0}, &region);
   std::wstring text;
   if (!ok) return L"<unreadable>";
   for (const CHAR_INFO& cell : cells) {
@@ -101,9 +100,9 @@ class WindowsConsoleBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!HaveConsole()) GTEST_SKIP() << "no console (GetConsoleScreenBufferInfo failed)";
-    std::string error;
+    base::Error error;
     backend_ = WindowsConsoleBackend::Create(error);
-    ASSERT_NE(backend_, nullptr) << error;
+    ASSERT_NE(backend_, nullptr) << error.message;
   }
 
   // The next event's Key string in hex, "mouse K B R,C" for a mouse event, "none" when
@@ -123,16 +122,21 @@ class WindowsConsoleBackendTest : public ::testing::Test {
 };
 
 TEST_F(WindowsConsoleBackendTest, KeysGiveKeyStrings) {
-  Inject({KeyRecord(true, VK_LEFT, 75, 0, ENHANCED_KEY),
-          KeyRecord(false, VK_LEFT, 75, 0, ENHANCED_KEY),
-          KeyRecord(true, VK_LEFT, 75, 0),  // keypad 4, Num Lock off
-          KeyRecord(true, VK_UP, 72, 0, ENHANCED_KEY), KeyRecord(true, VK_NEXT, 81, 0),
-          KeyRecord(true, VK_SHIFT, 42, 0, SHIFT_PRESSED),
-          KeyRecord(true, 'A', 30, L'A', SHIFT_PRESSED), KeyRecord(false, VK_SHIFT, 42, 0),
-          KeyRecord(true, VK_MENU, 56, 0, LEFT_ALT_PRESSED),
-          KeyRecord(true, 'X', 45, L'x', LEFT_ALT_PRESSED), KeyRecord(false, VK_MENU, 56, 0),
-          KeyRecord(true, VK_RETURN, 28, L'\r'), KeyRecord(true, VK_ESCAPE, 1, 27),
-          KeyRecord(true, 'C', 46, 3, LEFT_CTRL_PRESSED), KeyRecord(true, 0, 0, L'\u00E9')});
+  Inject({KeyRecord(KeyAction::kDown, VK_LEFT, 75, 0, ENHANCED_KEY),
+          KeyRecord(KeyAction::kUp, VK_LEFT, 75, 0, ENHANCED_KEY),
+          KeyRecord(KeyAction::kDown, VK_LEFT, 75, 0),  // keypad 4, Num Lock off
+          KeyRecord(KeyAction::kDown, VK_UP, 72, 0, ENHANCED_KEY),
+          KeyRecord(KeyAction::kDown, VK_NEXT, 81, 0),
+          KeyRecord(KeyAction::kDown, VK_SHIFT, 42, 0, SHIFT_PRESSED),
+          KeyRecord(KeyAction::kDown, 'A', 30, L'A', SHIFT_PRESSED),
+          KeyRecord(KeyAction::kUp, VK_SHIFT, 42, 0),
+          KeyRecord(KeyAction::kDown, VK_MENU, 56, 0, LEFT_ALT_PRESSED),
+          KeyRecord(KeyAction::kDown, 'X', 45, L'x', LEFT_ALT_PRESSED),
+          KeyRecord(KeyAction::kUp, VK_MENU, 56, 0),
+          KeyRecord(KeyAction::kDown, VK_RETURN, 28, L'\r'),
+          KeyRecord(KeyAction::kDown, VK_ESCAPE, 1, 27),
+          KeyRecord(KeyAction::kDown, 'C', 46, 3, LEFT_CTRL_PRESSED),
+          KeyRecord(KeyAction::kDown, 0, 0, L'\u00E9')});
   EXPECT_EQ(NextEvent(), "00 4b");
   EXPECT_EQ(NextEvent(), "00 4b");
   EXPECT_EQ(NextEvent(), "00 48");
@@ -187,10 +191,8 @@ TEST_F(WindowsConsoleBackendTest, SetScreenSizeMakesBufferAndWindow66By43) {
   Console console(*backend_);
   console.SetScreenSize(43, 66);
   console.Flush();
-  HANDLE output = ConsoleOutput();
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  ASSERT_TRUE(GetConsoleScreenBufferInfo(output, &info));
-  CloseHandle(output);
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(OpenConsoleOutput().get(), &info));
   EXPECT_EQ(info.dwSize.X, 66);
   EXPECT_EQ(info.dwSize.Y, 43);
   EXPECT_EQ(info.srWindow.Left, 0);
@@ -219,10 +221,8 @@ TEST_F(WindowsConsoleBackendTest, CellsWrittenAndPendingScroll) {
   EXPECT_EQ(ReadRow(42, 66), std::wstring(66, L'x'));
   EXPECT_EQ(ReadRow(43, 3), L"y  ");
   EXPECT_EQ(ReadRow(1, 4), L"    ");
-  HANDLE output = ConsoleOutput();
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  ASSERT_TRUE(GetConsoleScreenBufferInfo(output, &info));
-  CloseHandle(output);
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(OpenConsoleOutput().get(), &info));
   EXPECT_EQ(info.dwCursorPosition.X, 1);
   EXPECT_EQ(info.dwCursorPosition.Y, 42);
 }
@@ -233,13 +233,12 @@ TEST_F(WindowsConsoleBackendTest, TooSmallWindowShowsNoticeThenScreenAgain) {
   console.WriteText("first row");
   console.Flush();
   // The operator makes the window smaller than the screen.
-  HANDLE output = ConsoleOutput();
+  const base::UniqueWinHandle output = OpenConsoleOutput();
   const SMALL_RECT small{0, 0, 39, 19};
-  const BOOL shrunk = SetConsoleWindowInfo(output, TRUE, &small);
+  const BOOL shrunk = SetConsoleWindowInfo(output.get(), TRUE, &small);
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  GetConsoleScreenBufferInfo(output, &info);
+  GetConsoleScreenBufferInfo(output.get(), &info);
   if (!shrunk || info.srWindow.Right != 39 || info.srWindow.Bottom != 19) {
-    CloseHandle(output);
     GTEST_SKIP() << "this console keeps its window at the buffer's size";
   }
   console.Flush();
@@ -247,8 +246,7 @@ TEST_F(WindowsConsoleBackendTest, TooSmallWindowShowsNoticeThenScreenAgain) {
   EXPECT_EQ(ReadRow(11, 40), L"             (now 40 x 20)              ");
   // Back to the full size: the screen is painted again from the cells.
   const SMALL_RECT full{0, 0, 65, 42};
-  EXPECT_TRUE(SetConsoleWindowInfo(output, TRUE, &full));
-  CloseHandle(output);
+  EXPECT_TRUE(SetConsoleWindowInfo(output.get(), TRUE, &full));
   console.Flush();
   EXPECT_EQ(ReadRow(1, 10), L"first row ");
   EXPECT_EQ(ReadRow(10, 40), std::wstring(40, L' '));
@@ -270,27 +268,25 @@ TEST_F(WindowsConsoleBackendTest, TitleSetAndRestored) {
 }
 
 TEST_F(WindowsConsoleBackendTest, ModesAndSizeRestored) {
-  HANDLE input =
-      CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
-  HANDLE output = ConsoleOutput();
+  const base::UniqueWinHandle input = OpenConsoleInput();
+  const base::UniqueWinHandle output = OpenConsoleOutput();
   backend_.reset();  // the modes from before the test's backend
   DWORD old_mode = 0;
-  GetConsoleMode(input, &old_mode);
+  GetConsoleMode(input.get(), &old_mode);
   CONSOLE_SCREEN_BUFFER_INFO old_info{};
-  GetConsoleScreenBufferInfo(output, &old_info);
+  GetConsoleScreenBufferInfo(output.get(), &old_info);
 
-  std::string error;
+  base::Error error;
   backend_ = WindowsConsoleBackend::Create(error);
-  ASSERT_NE(backend_, nullptr) << error;
+  ASSERT_NE(backend_, nullptr) << error.message;
   DWORD mode = 0;
-  GetConsoleMode(input, &mode);
+  GetConsoleMode(input.get(), &mode);
   EXPECT_EQ(mode & (ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
                     ENABLE_QUICK_EDIT_MODE),
             0u);
   EXPECT_NE(mode & ENABLE_WINDOW_INPUT, 0u);
   backend_->SetMouseReporting(true);
-  GetConsoleMode(input, &mode);
+  GetConsoleMode(input.get(), &mode);
   EXPECT_NE(mode & ENABLE_MOUSE_INPUT, 0u);
   {
     Console console(*backend_);
@@ -298,18 +294,16 @@ TEST_F(WindowsConsoleBackendTest, ModesAndSizeRestored) {
     console.Flush();
   }
   backend_.reset();
-  GetConsoleMode(input, &mode);
+  GetConsoleMode(input.get(), &mode);
   EXPECT_EQ(mode, old_mode);
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  GetConsoleScreenBufferInfo(output, &info);
+  GetConsoleScreenBufferInfo(output.get(), &info);
   EXPECT_EQ(info.dwSize.X, old_info.dwSize.X);
   EXPECT_EQ(info.dwSize.Y, old_info.dwSize.Y);
   EXPECT_EQ(info.srWindow.Right - info.srWindow.Left,
             old_info.srWindow.Right - old_info.srWindow.Left);
   EXPECT_EQ(info.srWindow.Bottom - info.srWindow.Top,
             old_info.srWindow.Bottom - old_info.srWindow.Top);
-  CloseHandle(input);
-  CloseHandle(output);
 }
 
 TEST_F(WindowsConsoleBackendTest, CtrlCAndCtrlBreakSignalsAreSwallowed) {
@@ -319,14 +313,14 @@ TEST_F(WindowsConsoleBackendTest, CtrlCAndCtrlBreakSignalsAreSwallowed) {
   // is sent, it must be swallowed too.
   GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0);
   Sleep(200);  // the handler runs on a thread of its own
-  EXPECT_FALSE(WindowsConsoleBackend::TerminationRequested());
+  EXPECT_FALSE(WindowsConsoleBackend::IsTerminationRequested());
 }
 
 TEST_F(WindowsConsoleBackendTest, OnlyOneBackendAtATime) {
-  std::string error;
+  base::Error error;
   EXPECT_EQ(WindowsConsoleBackend::Create(error), nullptr);
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(WindowsConsoleBackend::TerminationRequested());
+  EXPECT_TRUE(error);
+  EXPECT_FALSE(WindowsConsoleBackend::IsTerminationRequested());
 }
 
 }  // namespace

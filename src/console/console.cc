@@ -17,7 +17,6 @@ constexpr Size kFallbackSize = {25, 80};
 // A larger screen than any terminal shows; a request beyond it is refused and changes
 // nothing (eight pages of cells must fit in memory).
 constexpr int kMaxScreenDimension = 1000;
-constexpr std::size_t kMaxLineCharacters = 10000;
 constexpr int kSignificantDigits = 15;
 
 Grid BlankGrid(Size size, std::uint8_t attribute) {
@@ -27,8 +26,6 @@ Grid BlankGrid(Size size, std::uint8_t attribute) {
   grid.cells.assign(static_cast<std::size_t>(size.rows) * size.columns, Cell{U' ', attribute});
   return grid;
 }
-
-bool IsBlank(char character) { return character == ' '; }
 
 }  // namespace
 
@@ -48,19 +45,6 @@ std::string HorizontalRule(int count) {
   rule.reserve(piece.size() * count);
   for (int i = 0; i < count; ++i) rule += piece;
   return rule;
-}
-
-std::string FirstField(std::string_view line) {
-  std::size_t start = 0;
-  while (start < line.size() && IsBlank(line[start])) ++start;
-  line.remove_prefix(start);
-  if (!line.empty() && line.front() == '"') {
-    line.remove_prefix(1);
-    return std::string(line.substr(0, line.find('"')));
-  }
-  line = line.substr(0, line.find(','));
-  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-  return std::string(line);
 }
 
 std::string FormatNumber(double value) {
@@ -156,7 +140,7 @@ void Console::Scroll() {
   std::fill(grid.cells.end() - row_cells, grid.cells.end(), Cell{U' ', attribute()});
 }
 
-void Console::PutCharacter(char32_t character) {
+void Console::WriteCharacter(char32_t character) {
   if (scroll_pending_) {
     Scroll();
     scroll_pending_ = false;
@@ -176,7 +160,7 @@ void Console::PutCharacter(char32_t character) {
 }
 
 void Console::WriteText(std::string_view text) {
-  for (const char32_t character : DecodeText(text)) PutCharacter(character);
+  for (const char32_t character : DecodeText(text)) WriteCharacter(character);
 }
 
 void Console::WriteNumber(double value) { WriteText(FormatNumber(value)); }
@@ -237,49 +221,30 @@ std::string Console::WaitKey(int time_limit_ms) {
   }
 }
 
-std::string Console::ReadLine() {
-  const bool was_visible = cursor_visible_;
-  cursor_visible_ = true;
-  std::u32string line;
+std::string Console::ReadKey() {
   for (;;) {
     Flush();
     const std::optional<InputEvent> event = NextEvent(std::nullopt);
-    // No event without a time limit: the input is gone (the terminal hung up). The line
-    // ends here instead of spinning.
-    if (!event) break;
-    if (event->type != InputEvent::Type::kKey || event->key.empty() || event->key[0] == '\0') {
-      continue;  // mouse events and keys without a character
-    }
-    const std::u32string typed = DecodeText(event->key);
-    const char32_t character = typed.front();
-    if (character == static_cast<char32_t>(kKeyEnter)) break;
-    if (character == static_cast<char32_t>(kKeyBackspace)) {
-      if (line.empty()) continue;
-      line.pop_back();
-      if (scroll_pending_) {
-        // The last character filled the bottom-right cell; the cursor stands after it.
-        scroll_pending_ = false;
-        cursor_column_ = size_.columns;
-      } else if (cursor_column_ > 1) {
-        --cursor_column_;
-      } else if (cursor_row_ > 1) {
-        --cursor_row_;
-        cursor_column_ = size_.columns;
-      } else {
-        continue;  // the character scrolled off the top; nothing on screen to erase
-      }
-      page(output_page_).at(cursor_row_ - 1, cursor_column_ - 1) = Cell{U' ', attribute()};
-      continue;
-    }
-    // Control characters (DEL among them) are not text.
-    if (character < 32 || character == 127) continue;
-    if (line.size() >= kMaxLineCharacters) continue;
-    PutCharacter(character);
-    line.push_back(character);
+    // No event without a time limit: the input is gone.
+    if (!event) return "";
+    if (event->type == InputEvent::Type::kKey && !event->key.empty()) return event->key;
   }
-  EndLine();
-  cursor_visible_ = was_visible;
-  return EncodeText(line);
+}
+
+void Console::EraseBackward() {
+  if (scroll_pending_) {
+    // The last character filled the bottom-right cell; the cursor stands after it.
+    scroll_pending_ = false;
+    cursor_column_ = size_.columns;
+  } else if (cursor_column_ > 1) {
+    --cursor_column_;
+  } else if (cursor_row_ > 1) {
+    --cursor_row_;
+    cursor_column_ = size_.columns;
+  } else {
+    return;
+  }
+  page(output_page_).at(cursor_row_ - 1, cursor_column_ - 1) = Cell{U' ', attribute()};
 }
 
 void Console::SetTitle(std::string_view title) { backend_.SetTitle(title); }

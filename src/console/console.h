@@ -39,11 +39,6 @@ bool IsMouseEvent(std::string_view key);
 // written with WriteText; a locale that cannot encode it gets "-".
 std::string HorizontalRule(int count);
 
-// The first field of a typed line: leading blanks skipped; a field that opens with a double
-// quote runs to the next one (or the end) without the quotes; otherwise up to the first
-// comma with trailing blanks removed.
-std::string FirstField(std::string_view line);
-
 // The text WriteNumber writes for `value`: a blank or a minus sign, at most 15 significant
 // digits without trailing zeros after the point and without a 0 in front of it, one blank.
 std::string FormatNumber(double value);
@@ -74,6 +69,13 @@ class Console {
   // Puts each character into the cell at the cursor, wrapping at the row's end; after the
   // bottom-right cell a scroll becomes pending and happens before the next character.
   void WriteText(std::string_view text);
+  // Puts one character into the cell at the cursor, as WriteText does each of its own.
+  void WriteCharacter(char32_t character);
+  // Takes back the last character written: the cursor goes back one cell (from a pending
+  // scroll onto the bottom-right cell, from column 1 to the end of the row above) and that
+  // cell becomes a blank in the current colours. At row 1, column 1 nothing changes: the
+  // character scrolled off the top.
+  void EraseBackward();
   void WriteNumber(double value);
   // Cursor to column 1 of the next row; on the bottom row the page scrolls (twice when a
   // scroll was pending) and the cursor stays there.
@@ -83,12 +85,12 @@ class Console {
   // limit in milliseconds (0 = none) returns "" when it passes first. Shows what has been
   // drawn before it waits.
   std::string WaitKey(int time_limit_ms);
-  // The line editor: echoes typed characters, Backspace takes back the last one, other
-  // control characters are dropped, at most 10,000 characters, ends at Enter with the
-  // cursor at column 1 of the next row.
-  std::string ReadLine();
+  // Waits without a time limit for the next key press, dropping every mouse event, and
+  // returns its Key string; "" when the input is gone for good (the terminal hung up).
+  // Shows what has been drawn before each wait. The line editor reads its keys so.
+  std::string ReadKey();
   // Takes the input events that have already arrived, without waiting for more, and keeps
-  // them in order for the next WaitKey and ReadLine: for a caller busy with something else
+  // them in order for the next WaitKey and ReadKey: for a caller busy with something else
   // (a download) that still listens for one key. Returns true when a press of `stop_key` was
   // among them; that key is taken out, not kept.
   bool ReadTypeAhead(std::string_view stop_key);
@@ -105,7 +107,7 @@ class Console {
   void EnableMouse(int buttons, int kinds);
   MousePosition mouse_position() const { return mouse_position_; }
 
-  // Shows what has been drawn so far. WaitKey and ReadLine do this themselves; a caller
+  // Shows what has been drawn so far. WaitKey and ReadKey do this themselves; a caller
   // that is about to block on something else (a download) calls it first.
   void Flush();
 
@@ -127,7 +129,6 @@ class Console {
   Grid& page(int number);
   // The oldest kept event, else the backend's next one.
   std::optional<InputEvent> NextEvent(std::optional<std::int64_t> deadline_ms);
-  void PutCharacter(char32_t character);
   void Scroll();
   std::uint8_t attribute() const;
 

@@ -7,55 +7,11 @@
 #include <vector>
 
 #include "console/backend_memory.h"
+#include "console/console_fixture.h"
 #include "console/text.h"
 
 namespace console {
 namespace {
-
-constexpr int kRows = 43;
-constexpr int kColumns = 66;
-
-// A 43 x 66 console over a memory backend, in the UTF-8 locale the tests run in.
-class ConsoleTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr);
-    ASSERT_EQ(EncodeCharacter(U'\u00E9'), "\xC3\xA9")
-        << "the tests need UTF-8 text: LC_ALL=C.UTF-8, and on Windows the program's manifest";
-  }
-
-  // The characters of `row` on the output page.
-  std::u32string Row(int row) const {
-    std::u32string text;
-    for (int column = 1; column <= console_.columns(); ++column) {
-      text += console_.cell(row, column).character;
-    }
-    return text;
-  }
-  // Row `row` as the first characters hold it, up to the first blank.
-  std::u32string RowStart(int row) const { return Row(row).substr(0, Row(row).find(U' ')); }
-
-  // Writes the row's number at the start of every row, so that scrolls can be counted.
-  void NumberRows() {
-    for (int row = 1; row <= kRows; ++row) {
-      console_.MoveCursor(row, 1);
-      console_.WriteText(std::to_string(row));
-    }
-  }
-  // How many rows the numbered screen has moved up.
-  int Scrolls() const {
-    for (int shift = 0; shift < kRows; ++shift) {
-      if (RowStart(1) == ToU32(std::to_string(1 + shift))) return shift;
-    }
-    return -1;
-  }
-  static std::u32string ToU32(const std::string& ascii) {
-    return std::u32string(ascii.begin(), ascii.end());
-  }
-
-  MemoryBackend backend_{{kRows, kColumns}};
-  Console console_{backend_};
-};
 
 // --- start-up --------------------------------------------------------------------------
 
@@ -108,7 +64,7 @@ TEST_F(ConsoleTest, BottomRowOfBlanksDoesNotScroll) {
   NumberRows();
   console_.MoveCursor(kRows, 1);
   console_.WriteText(std::string(kColumns, ' '));
-  EXPECT_EQ(Scrolls(), 0);
+  EXPECT_EQ(CountScrolls(), 0);
   EXPECT_EQ(Row(kRows), std::u32string(kColumns, U' '));
   EXPECT_EQ(console_.cursor_row(), kRows);
   EXPECT_EQ(console_.cursor_column(), 1);
@@ -139,7 +95,7 @@ TEST_F(ConsoleTest, WhatFollowsTheBottomRightCell) {
     console_.WriteText(std::string(kColumns, ' '));
     test_case.step(console_);
     console_.WriteText("x");
-    EXPECT_EQ(Scrolls(), test_case.scrolls);
+    EXPECT_EQ(CountScrolls(), test_case.scrolls);
     EXPECT_EQ(console_.cell(test_case.character_row, 1).character, U'x');
     EXPECT_EQ(console_.cursor_row(), test_case.character_row);
     EXPECT_EQ(console_.cursor_column(), 2);
@@ -183,12 +139,12 @@ TEST_F(ConsoleTest, EndLine) {
     console_.MoveCursor(test_case.row, test_case.column);
     console_.WriteText(test_case.text);
     console_.EndLine();
-    EXPECT_EQ(Scrolls(), test_case.scrolls);
+    EXPECT_EQ(CountScrolls(), test_case.scrolls);
     EXPECT_EQ(console_.cursor_row(), test_case.cursor_row);
     EXPECT_EQ(console_.cursor_column(), 1);
     // No scroll is left pending: the next character lands at the cursor.
     console_.WriteText("x");
-    EXPECT_EQ(Scrolls(), test_case.scrolls);
+    EXPECT_EQ(CountScrolls(), test_case.scrolls);
     EXPECT_EQ(console_.cell(test_case.cursor_row, 1).character, U'x');
   }
 }
@@ -258,7 +214,7 @@ TEST_F(ConsoleTest, ClearScreenBlanksInCurrentColoursAndHomesTheCursor) {
   EXPECT_EQ(console_.cursor_column(), 1);
 }
 
-// --- number format, first field, rule ---------------------------------------------------
+// --- number format, rule --------------------------------------------------------------
 
 struct NumberCase {
   double value;
@@ -299,31 +255,6 @@ TEST_F(ConsoleTest, WriteNumberWritesTheFormat) {
   EXPECT_EQ(console_.cursor_column(), 9);
 }
 
-struct FieldCase {
-  const char* line;
-  const char* field;
-};
-
-TEST(FirstField, Table) {
-  const FieldCase cases[] = {
-      {"  W1AW, more text", "W1AW"},
-      {"W1AW", "W1AW"},
-      {"W1AW   ", "W1AW"},
-      {"W1AW  ,x", "W1AW"},
-      {"\"Smith, John\" rest", "Smith, John"},
-      {"  \"open quote, no close", "open quote, no close"},
-      {"\"\"", ""},
-      {"", ""},
-      {"     ", ""},
-      {",x", ""},
-      {"a b, c", "a b"},
-      {"x\"y\", z", "x\"y\""},
-  };
-  for (const FieldCase& test_case : cases) {
-    EXPECT_EQ(FirstField(test_case.line), test_case.field) << "[" << test_case.line << "]";
-  }
-}
-
 TEST_F(ConsoleTest, HorizontalRuleIsBoxDrawingInUtf8) {
   EXPECT_EQ(HorizontalRule(3), "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80");
   EXPECT_EQ(HorizontalRule(0), "");
@@ -340,275 +271,6 @@ TEST_F(ConsoleTest, HorizontalRuleIsDashWhereTheLocaleCannotEncodeIt) {
   EXPECT_EQ(rule, "--");
 }
 #endif
-
-TEST(KeyStrings, ExtendedAndMouse) {
-  EXPECT_TRUE(IsExtendedKey(std::string("\0K", 2), kScanLeft));
-  EXPECT_FALSE(IsExtendedKey(std::string("\0M", 2), kScanLeft));
-  EXPECT_FALSE(IsExtendedKey("K", kScanLeft));
-  EXPECT_FALSE(IsExtendedKey(std::string("\0K\0", 3), kScanLeft));
-  EXPECT_TRUE(IsMouseEvent("\xFF\xFF\x04\x01"));
-  EXPECT_FALSE(IsMouseEvent("\xFF\xFF\x04"));
-  EXPECT_FALSE(IsMouseEvent("\xFF\xFE\x04\x01"));
-  EXPECT_FALSE(IsMouseEvent(""));
-}
-
-// --- ReadLine ---------------------------------------------------------------------------
-
-TEST_F(ConsoleTest, ReadLineEchoesAndEndsTheLine) {
-  console_.MoveCursor(5, 10);
-  backend_.AddText("W1AW\r");
-  EXPECT_EQ(console_.ReadLine(), "W1AW");
-  EXPECT_EQ(Row(5).substr(9, 5), U"W1AW ");
-  EXPECT_EQ(console_.cursor_row(), 6);
-  EXPECT_EQ(console_.cursor_column(), 1);
-  EXPECT_TRUE(backend_.script_empty());
-}
-
-TEST_F(ConsoleTest, ReadLineShowsTheCursorWhileTypingAndRestoresIt) {
-  console_.SetCursorVisible(false);
-  backend_.AddText("a\r");
-  EXPECT_EQ(console_.ReadLine(), "a");
-  EXPECT_FALSE(console_.cursor_visible());
-  // The last picture ReadLine presented was taken while the line was typed.
-  EXPECT_TRUE(backend_.presented_cursor_visible());
-  EXPECT_EQ(backend_.presented().at(0, 0).character, U'a');
-  EXPECT_EQ(backend_.presented_cursor_column(), 2);
-}
-
-TEST_F(ConsoleTest, ReadLineBackspaceOnAnEmptyLineDoesNothing) {
-  NumberRows();
-  console_.MoveCursor(5, 1);
-  backend_.AddKey("\b");
-  backend_.AddText("ab\r");
-  EXPECT_EQ(console_.ReadLine(), "ab");
-  EXPECT_EQ(RowStart(4), U"4");
-  EXPECT_EQ(RowStart(5), U"ab");
-}
-
-TEST_F(ConsoleTest, ReadLineBackspaceTakesBackTheLastCharacter) {
-  console_.MoveCursor(5, 1);
-  backend_.AddText("abc\b\bx\r");
-  EXPECT_EQ(console_.ReadLine(), "ax");
-  EXPECT_EQ(Row(5).substr(0, 4), U"ax  ");
-}
-
-TEST_F(ConsoleTest, ReadLineBackspaceCrossesTheRowStart) {
-  console_.MoveCursor(5, 65);
-  backend_.AddText("xy\b");
-  backend_.AddText("z\r");
-  EXPECT_EQ(console_.ReadLine(), "xz");
-  EXPECT_EQ(console_.cell(5, 65).character, U'x');
-  EXPECT_EQ(console_.cell(5, 66).character, U'z');
-  EXPECT_EQ(console_.cell(6, 1).character, U' ');
-  EXPECT_EQ(console_.cursor_row(), 7);  // z wrapped to row 6, EndLine went on to row 7
-}
-
-TEST_F(ConsoleTest, ReadLineBackspaceErasesTheBlankAtTheCursorCell) {
-  console_.MoveCursor(5, 65);
-  backend_.AddText("xy\b");
-  backend_.AddText("\r");
-  EXPECT_EQ(console_.ReadLine(), "x");
-  EXPECT_EQ(console_.cell(5, 66).character, U' ');
-  EXPECT_EQ(console_.cursor_row(), 6);  // EndLine from row 5, column 66
-}
-
-TEST_F(ConsoleTest, ReadLineBackspaceAfterTheBottomRightCellDoesNotScroll) {
-  NumberRows();
-  console_.MoveCursor(kRows, kColumns);
-  backend_.AddText("q\b\r");
-  EXPECT_EQ(console_.ReadLine(), "");
-  EXPECT_EQ(console_.cell(kRows, kColumns).character, U' ');
-  // EndLine on the bottom row scrolls once; the erased character did not scroll before it.
-  EXPECT_EQ(Scrolls(), 1);
-}
-
-TEST_F(ConsoleTest, ReadLineDropsControlCharactersExtendedKeysAndMouse) {
-  console_.EnableMouse(kMouseLeft, kMousePressed);
-  backend_.AddText("a\tb\x1b\x03\x7f");
-  backend_.AddExtendedKey(kScanLeft);
-  backend_.AddMouse(kMousePressed, kMouseLeft, 3, 3);
-  backend_.AddKey("");
-  backend_.AddText("c\r");
-  EXPECT_EQ(console_.ReadLine(), "abc");
-  EXPECT_EQ(Row(1).substr(0, 4), U"abc ");
-}
-
-TEST_F(ConsoleTest, ReadLineTakesMultiByteCharacters) {
-  for (const char* key : {"\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x93\xBB", "\xC3\xB6", "\b", "\r"}) {
-    backend_.AddKey(key);
-  }
-  EXPECT_EQ(console_.ReadLine(), "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x93\xBB");
-  EXPECT_EQ(Row(1).substr(0, 4), U"\u00E4\u20AC\U0001F4FB ");
-}
-
-TEST_F(ConsoleTest, ReadLineTakesAnInvalidByteAsOneReplacementCharacter) {
-  backend_.AddText(
-      "a\xFF"
-      "b\r");
-  EXPECT_EQ(console_.ReadLine(),
-            "a\xEF\xBF\xBD"
-            "b");
-  EXPECT_EQ(Row(1).substr(0, 3), U"a\uFFFDb");
-}
-
-struct CapCase {
-  const char* name;
-  std::string key;
-  int typed;
-};
-
-TEST_F(ConsoleTest, ReadLineStopsAtTenThousandCharacters) {
-  const CapCase cases[] = {
-      {"single bytes", "x", 10005},
-      {"two-byte characters", "\xC3\xA4", 10001},
-      {"exactly the limit", "y", 10000},
-  };
-  for (const CapCase& test_case : cases) {
-    SCOPED_TRACE(test_case.name);
-    for (int i = 0; i < test_case.typed; ++i) backend_.AddKey(test_case.key);
-    backend_.AddKey("\r");
-    std::string expected;
-    for (int i = 0; i < 10000; ++i) expected += test_case.key;
-    EXPECT_EQ(console_.ReadLine(), expected);
-  }
-}
-
-TEST_F(ConsoleTest, ReadLineCapStillTakesBackspace) {
-  for (int i = 0; i < 10002; ++i) backend_.AddKey("x");
-  backend_.AddText("\bz\r");
-  EXPECT_EQ(console_.ReadLine(), std::string(9999, 'x') + "z");
-}
-
-// --- WaitKey ----------------------------------------------------------------------------
-
-TEST_F(ConsoleTest, WaitKeyTimesOutOnTheBackendClock) {
-  const std::int64_t start = backend_.NowMs();
-  EXPECT_EQ(console_.WaitKey(3000), "");
-  EXPECT_EQ(backend_.NowMs() - start, 3000);
-  EXPECT_EQ(console_.NowMs(), backend_.NowMs());
-}
-
-TEST_F(ConsoleTest, WaitKeyShowsWhatWasDrawnBeforeWaiting) {
-  console_.WriteText("hi");
-  EXPECT_EQ(backend_.present_count(), 0);
-  EXPECT_EQ(console_.WaitKey(10), "");
-  EXPECT_EQ(backend_.present_count(), 1);
-  EXPECT_EQ(backend_.presented().at(0, 1).character, U'i');
-  EXPECT_EQ(backend_.presented_cursor_row(), 1);
-  EXPECT_EQ(backend_.presented_cursor_column(), 3);
-}
-
-struct WaitCase {
-  const char* name;
-  std::int64_t pause_ms;
-  int time_limit_ms;
-  const char* key;
-  std::int64_t elapsed_ms;
-};
-
-TEST_F(ConsoleTest, WaitKeyDeadline) {
-  const WaitCase cases[] = {
-      {"key before the deadline", 1000, 3000, "a", 1000},
-      {"key at the deadline", 3000, 3000, "a", 3000},
-      {"key after the deadline", 3001, 3000, "", 3000},
-      {"no limit waits as long as it takes", 3600000, 0, "a", 3600000},
-      {"a negative limit has passed already", 10, -5, "", 0},
-  };
-  for (const WaitCase& test_case : cases) {
-    SCOPED_TRACE(test_case.name);
-    MemoryBackend backend;
-    Console console(backend);
-    backend.AddPause(test_case.pause_ms);
-    backend.AddKey("a");
-    EXPECT_EQ(console.WaitKey(test_case.time_limit_ms), test_case.key);
-    EXPECT_EQ(backend.NowMs(), test_case.elapsed_ms);
-  }
-}
-
-TEST_F(ConsoleTest, WaitKeyAfterATimeOutFindsTheKeyThatCameLater) {
-  backend_.AddPause(5000);
-  backend_.AddKey("k");
-  EXPECT_EQ(console_.WaitKey(3000), "");
-  EXPECT_EQ(console_.WaitKey(1000), "");
-  EXPECT_EQ(backend_.NowMs(), 4000);
-  EXPECT_EQ(console_.WaitKey(0), "k");
-  EXPECT_EQ(backend_.NowMs(), 5000);
-}
-
-TEST_F(ConsoleTest, WaitKeyWithAPassedLimitStillTakesAWaitingKey) {
-  backend_.AddKey("a");
-  EXPECT_EQ(console_.WaitKey(-1), "a");
-}
-
-TEST_F(ConsoleTest, WaitKeyReturnsExtendedKeysAndControlCharacters) {
-  backend_.AddExtendedKey(kScanLeft);
-  backend_.AddKey("\x03");
-  backend_.AddKey("\xC3\xA4");
-  EXPECT_TRUE(IsExtendedKey(console_.WaitKey(0), kScanLeft));
-  EXPECT_EQ(console_.WaitKey(0), "\x03");
-  EXPECT_EQ(console_.WaitKey(0), "\xC3\xA4");
-}
-
-// --- mouse ------------------------------------------------------------------------------
-
-struct MouseCase {
-  const char* name;
-  int kind;
-  int button;
-  std::string key;  // "" when the event is dropped
-};
-
-TEST_F(ConsoleTest, WaitKeyReportsOnlyEnabledMouseEvents) {
-  console_.EnableMouse(kMouseLeft, kMousePressed | kMouseDoubleClick);
-  EXPECT_TRUE(backend_.mouse_reporting());
-  const MouseCase cases[] = {
-      {"left press", kMousePressed, kMouseLeft, "\xFF\xFF\x04\x01"},
-      {"left double-click", kMouseDoubleClick, kMouseLeft, "\xFF\xFF\x02\x01"},
-      {"left release", kMouseReleased, kMouseLeft, ""},
-      {"left move", kMouseMoved, kMouseLeft, ""},
-      {"right press", kMousePressed, kMouseRight, ""},
-      {"middle double-click", kMouseDoubleClick, kMouseMiddle, ""},
-  };
-  int row = 1;
-  for (const MouseCase& test_case : cases) {
-    SCOPED_TRACE(test_case.name);
-    const MousePosition before = console_.mouse_position();
-    ++row;
-    backend_.AddMouse(test_case.kind, test_case.button, row, 2 * row);
-    const std::string key = console_.WaitKey(100);
-    EXPECT_EQ(key, test_case.key);
-    if (test_case.key.empty()) {
-      EXPECT_EQ(console_.mouse_position().row, before.row);
-      EXPECT_EQ(console_.mouse_position().column, before.column);
-    } else {
-      EXPECT_TRUE(IsMouseEvent(key));
-      EXPECT_EQ(console_.mouse_position().row, row);
-      EXPECT_EQ(console_.mouse_position().column, 2 * row);
-    }
-  }
-}
-
-TEST_F(ConsoleTest, WaitKeyDropsMouseEventsUntilEnabledAndAfterDisabled) {
-  backend_.AddMouse(kMousePressed, kMouseLeft, 3, 4);
-  backend_.AddKey("a");
-  EXPECT_EQ(console_.WaitKey(0), "a");
-  EXPECT_EQ(console_.mouse_position().row, 0);
-  console_.EnableMouse(kMouseLeft, kMousePressed);
-  console_.EnableMouse(0, 0);
-  EXPECT_FALSE(backend_.mouse_reporting());
-  backend_.AddMouse(kMousePressed, kMouseLeft, 3, 4);
-  EXPECT_EQ(console_.WaitKey(50), "");
-}
-
-TEST_F(ConsoleTest, WaitKeyGoesOnAfterADroppedEvent) {
-  console_.EnableMouse(kMouseLeft, kMousePressed);
-  backend_.AddMouse(kMousePressed, kMouseRight, 3, 4);
-  backend_.AddPause(10);
-  backend_.AddMouse(kMousePressed, kMouseLeft, 7, 8);
-  EXPECT_EQ(console_.WaitKey(1000), "\xFF\xFF\x04\x01");
-  EXPECT_EQ(console_.mouse_position().row, 7);
-  EXPECT_EQ(console_.mouse_position().column, 8);
-}
 
 // --- pages, size, title -----------------------------------------------------------------
 

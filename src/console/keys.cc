@@ -157,9 +157,13 @@ int FirstParameter(std::string_view parameters) {
   return value;
 }
 
+// How a mouse report says that a button went up: the SGR form says so in its final byte;
+// the X10 form has a button number for "released" instead.
+enum class ReleaseMark { kNone, kSgrRelease };
+
 // A mouse event from the protocol's button number; nothing for the wheel and for the
 // extra buttons, which the program does not use.
-std::optional<InputEvent> MouseEvent(int code, bool released, int row, int column) {
+std::optional<InputEvent> MakeMouseEvent(int code, ReleaseMark release, int row, int column) {
   if (code & (64 | 128)) return std::nullopt;
   static constexpr int kButtons[] = {kMouseLeft, kMouseMiddle, kMouseRight, 0};
   InputEvent event;
@@ -167,7 +171,7 @@ std::optional<InputEvent> MouseEvent(int code, bool released, int row, int colum
   event.mouse_button = kButtons[code & 3];
   if (code & 32) {
     event.mouse_kind = kMouseMoved;
-  } else if (released || event.mouse_button == 0) {
+  } else if (release == ReleaseMark::kSgrRelease || event.mouse_button == 0) {
     event.mouse_kind = kMouseReleased;
   } else {
     event.mouse_kind = kMousePressed;
@@ -324,7 +328,8 @@ std::optional<KeyDecoder::Parsed> KeyDecoder::ParseCsi(std::string_view bytes) c
   if (!parameters.empty() && parameters[0] == '<' && (final_byte == 'M' || final_byte == 'm')) {
     std::array<int, 3> numbers{};
     if (!ParseNumbers(parameters.substr(1), numbers)) return Parsed{length, std::nullopt};
-    return Parsed{length, MouseEvent(numbers[0], final_byte == 'm', numbers[2], numbers[1])};
+    const ReleaseMark release = final_byte == 'm' ? ReleaseMark::kSgrRelease : ReleaseMark::kNone;
+    return Parsed{length, MakeMouseEvent(numbers[0], release, numbers[2], numbers[1])};
   }
   const int first = FirstParameter(parameters);
   if (first < 0) return Parsed{length, std::nullopt};  // private or intermediate bytes
@@ -345,7 +350,7 @@ std::optional<KeyDecoder::Parsed> KeyDecoder::ParseX10Mouse(std::string_view byt
   const int column = static_cast<unsigned char>(bytes[4]) - 32;
   const int row = static_cast<unsigned char>(bytes[5]) - 32;
   if (code < 0) return Parsed{6, std::nullopt};
-  return Parsed{6, MouseEvent(code, false, row, column)};
+  return Parsed{6, MakeMouseEvent(code, ReleaseMark::kNone, row, column)};
 }
 
 std::optional<KeyDecoder::Parsed> KeyDecoder::ParseUtf8(std::string_view bytes) const {

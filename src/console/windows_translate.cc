@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "console/paint_record.h"
+
 namespace console {
 namespace {
 
@@ -91,13 +93,6 @@ int LowestButton(std::uint32_t bits) {
   return 0;
 }
 
-// The code page 437 glyphs of the control codes 0 to 31.
-constexpr std::array<char16_t, 32> kControlGlyphs = {
-    u' ',      u'\u263A', u'\u263B', u'\u2665', u'\u2666', u'\u2663', u'\u2660', u'\u2022',
-    u'\u25D8', u'\u25CB', u'\u25D9', u'\u2642', u'\u2640', u'\u266A', u'\u266B', u'\u263C',
-    u'\u25BA', u'\u25C4', u'\u2195', u'\u203C', u'\u00B6', u'\u00A7', u'\u25AC', u'\u21A8',
-    u'\u2191', u'\u2193', u'\u2192', u'\u2190', u'\u221F', u'\u2194', u'\u25B2', u'\u25BC'};
-
 }  // namespace
 
 std::optional<WinKey> TranslateKey(const WinKeyRecord& record) {
@@ -169,32 +164,9 @@ std::vector<InputEvent> TranslateMouse(const WinMouseRecord& record, std::uint32
 }
 
 char16_t CellCharacter(char32_t character) {
-  if (character < 32) return kControlGlyphs[character];
-  if (character == 127) return u'\u2302';
+  character = ChooseGlyph(character);
   if (character > 0xFFFF || (character >= 0xD800 && character <= 0xDFFF)) return u'?';
   return static_cast<char16_t>(character);
-}
-
-std::vector<CellRun> ChangedRuns(const Cell* wanted, const Cell* shown, int count, int merge_gap) {
-  std::vector<CellRun> runs;
-  int column = 0;
-  while (column < count) {
-    if (wanted[column] == shown[column]) {
-      ++column;
-      continue;
-    }
-    const int begin = column;
-    int end = column + 1;
-    // Extends the run over further changes that lie closer than merge_gap.
-    for (int next = end; next < count; ++next) {
-      if (wanted[next] == shown[next]) continue;
-      if (next - end >= merge_gap) break;
-      end = next + 1;
-    }
-    runs.push_back(CellRun{begin, end});
-    column = end;
-  }
-  return runs;
 }
 
 }  // namespace console

@@ -1,6 +1,7 @@
 // What the Windows console backend decides on its own, as pure functions of plain values:
 // which Key string a console key record gives, which mouse events a console mouse record
-// gives, how a cell's character is written as UTF-16, and which runs of a row changed. The
+// gives, and how a cell's character is written as UTF-16 (what it shares with the other
+// backends is console/paint_record.h). The
 // values of the console's input records are spelled out here, so that every rule is tested
 // on any platform, without a console.
 #ifndef STATEKEEPER_CONSOLE_WINDOWS_TRANSLATE_H_
@@ -86,24 +87,9 @@ struct WinMouseRecord {
                                                      int origin_y);
 
 // The UTF-16 character that shows `character` in a console cell: control codes and DEL
-// as the glyphs the console's code page 437 fonts give them (so that each takes one cell
-// on every console), characters outside the Basic Multilingual Plane (which would need two
-// cells' worth of UTF-16) and invalid ones as '?'.
+// as ChooseGlyph shows them, characters outside the Basic Multilingual Plane (which would
+// need two cells' worth of UTF-16) and invalid ones as '?'.
 [[nodiscard]] char16_t CellCharacter(char32_t character);
-
-// A half-open run [begin, end) of cells in a row.
-struct CellRun {
-  int begin = 0;
-  int end = 0;
-
-  friend bool operator==(const CellRun&, const CellRun&) = default;
-};
-
-// The runs of `count` cells where `wanted` differs from `shown`, each as one write; runs
-// that are fewer than `merge_gap` unchanged cells apart are joined, so that a row with
-// scattered changes does not cost one write per cell.
-[[nodiscard]] std::vector<CellRun> ChangedRuns(const Cell* wanted, const Cell* shown, int count,
-                                               int merge_gap);
 
 }  // namespace console
 

@@ -28,7 +28,9 @@ WinKeyRecord Down(std::uint16_t virtual_key, std::uint16_t scan_code, char16_t c
   return WinKeyRecord{true, virtual_key, scan_code, character, control_state};
 }
 
-WinKey Extended(unsigned char scan_code) { return WinKey{WinKey::Kind::kExtended, 0, scan_code}; }
+WinKey MakeExtendedKey(unsigned char scan_code) {
+  return WinKey{WinKey::Kind::kExtended, 0, scan_code};
+}
 
 WinKey Character(char16_t character) { return WinKey{WinKey::Kind::kCharacter, character, 0}; }
 
@@ -45,23 +47,23 @@ std::vector<std::string> Describe(const std::vector<InputEvent>& events) {
 
 TEST(WindowsTranslateKeyTest, ArrowsGiveNulAndScanCodeWithAndWithoutEnhancedFlag) {
   // The grey arrow keys carry the enhanced-key flag; the keypad's, with Num Lock off, not.
-  EXPECT_EQ(TranslateKey(Down(kVkLeft, 75, 0, kWinEnhancedKey)), Extended(75));
-  EXPECT_EQ(TranslateKey(Down(kVkLeft, 75, 0)), Extended(75));
-  EXPECT_EQ(TranslateKey(Down(kVkRight, 77, 0, kWinEnhancedKey)), Extended(77));
-  EXPECT_EQ(TranslateKey(Down(kVkRight, 77, 0)), Extended(77));
-  EXPECT_EQ(TranslateKey(Down(kVkUp, 72, 0, kWinEnhancedKey)), Extended(72));
-  EXPECT_EQ(TranslateKey(Down(kVkDown, 80, 0)), Extended(80));
-  EXPECT_EQ(TranslateKey(Down(kVkPrior, 73, 0, kWinEnhancedKey)), Extended(73));
-  EXPECT_EQ(TranslateKey(Down(kVkNext, 81, 0)), Extended(81));
-  EXPECT_EQ(TranslateKey(Down(kVkF1, 59, 0)), Extended(59));
+  EXPECT_EQ(TranslateKey(Down(kVkLeft, 75, 0, kWinEnhancedKey)), MakeExtendedKey(75));
+  EXPECT_EQ(TranslateKey(Down(kVkLeft, 75, 0)), MakeExtendedKey(75));
+  EXPECT_EQ(TranslateKey(Down(kVkRight, 77, 0, kWinEnhancedKey)), MakeExtendedKey(77));
+  EXPECT_EQ(TranslateKey(Down(kVkRight, 77, 0)), MakeExtendedKey(77));
+  EXPECT_EQ(TranslateKey(Down(kVkUp, 72, 0, kWinEnhancedKey)), MakeExtendedKey(72));
+  EXPECT_EQ(TranslateKey(Down(kVkDown, 80, 0)), MakeExtendedKey(80));
+  EXPECT_EQ(TranslateKey(Down(kVkPrior, 73, 0, kWinEnhancedKey)), MakeExtendedKey(73));
+  EXPECT_EQ(TranslateKey(Down(kVkNext, 81, 0)), MakeExtendedKey(81));
+  EXPECT_EQ(TranslateKey(Down(kVkF1, 59, 0)), MakeExtendedKey(59));
 }
 
 TEST(WindowsTranslateKeyTest, MissingScanCodeIsTakenFromVirtualKey) {
-  EXPECT_EQ(TranslateKey(Down(kVkLeft, 0, 0)), Extended(75));
-  EXPECT_EQ(TranslateKey(Down(kVkDown, 0, 0, kWinEnhancedKey)), Extended(80));
-  EXPECT_EQ(TranslateKey(Down(0x24, 0, 0)), Extended(71));  // Home
-  EXPECT_EQ(TranslateKey(Down(0x23, 0, 0)), Extended(79));  // End
-  EXPECT_EQ(TranslateKey(Down('X', 0, u'x', kWinLeftAltPressed)), Extended(45));
+  EXPECT_EQ(TranslateKey(Down(kVkLeft, 0, 0)), MakeExtendedKey(75));
+  EXPECT_EQ(TranslateKey(Down(kVkDown, 0, 0, kWinEnhancedKey)), MakeExtendedKey(80));
+  EXPECT_EQ(TranslateKey(Down(0x24, 0, 0)), MakeExtendedKey(71));  // Home
+  EXPECT_EQ(TranslateKey(Down(0x23, 0, 0)), MakeExtendedKey(79));  // End
+  EXPECT_EQ(TranslateKey(Down('X', 0, u'x', kWinLeftAltPressed)), MakeExtendedKey(45));
   // Nothing to go by at all: no key.
   EXPECT_EQ(TranslateKey(Down(0, 0, 0)), std::nullopt);
 }
@@ -103,13 +105,13 @@ TEST(WindowsTranslateKeyTest, CharactersAsTyped) {
 }
 
 TEST(WindowsTranslateKeyTest, AltWithLetterGivesNulAndScanCode) {
-  EXPECT_EQ(TranslateKey(Down('X', 45, u'x', kWinLeftAltPressed)), Extended(45));
-  EXPECT_EQ(TranslateKey(Down('Q', 16, u'q', kWinRightAltPressed)), Extended(16));
-  EXPECT_EQ(TranslateKey(Down('P', 25, 0, kWinLeftAltPressed)), Extended(25));
-  EXPECT_EQ(TranslateKey(Down('A', 30, u'a', kWinLeftAltPressed)), Extended(30));
-  EXPECT_EQ(TranslateKey(Down('L', 38, u'l', kWinLeftAltPressed)), Extended(38));
-  EXPECT_EQ(TranslateKey(Down('Z', 44, u'z', kWinLeftAltPressed)), Extended(44));
-  EXPECT_EQ(TranslateKey(Down('M', 50, u'm', kWinLeftAltPressed)), Extended(50));
+  EXPECT_EQ(TranslateKey(Down('X', 45, u'x', kWinLeftAltPressed)), MakeExtendedKey(45));
+  EXPECT_EQ(TranslateKey(Down('Q', 16, u'q', kWinRightAltPressed)), MakeExtendedKey(16));
+  EXPECT_EQ(TranslateKey(Down('P', 25, 0, kWinLeftAltPressed)), MakeExtendedKey(25));
+  EXPECT_EQ(TranslateKey(Down('A', 30, u'a', kWinLeftAltPressed)), MakeExtendedKey(30));
+  EXPECT_EQ(TranslateKey(Down('L', 38, u'l', kWinLeftAltPressed)), MakeExtendedKey(38));
+  EXPECT_EQ(TranslateKey(Down('Z', 44, u'z', kWinLeftAltPressed)), MakeExtendedKey(44));
+  EXPECT_EQ(TranslateKey(Down('M', 50, u'm', kWinLeftAltPressed)), MakeExtendedKey(50));
   // Not a letter key: the character.
   EXPECT_EQ(TranslateKey(Down('1', 2, u'1', kWinLeftAltPressed)), Character(u'1'));
   // AltGr (right Alt with Ctrl) types a character.
@@ -203,20 +205,6 @@ TEST(WindowsCellTest, CharactersForCells) {
   EXPECT_EQ(CellCharacter(U'\U0001F600'), u'?');
   EXPECT_EQ(CellCharacter(0xD800), u'?');
   EXPECT_EQ(CellCharacter(0xFFFFFFFF), u'?');
-}
-
-TEST(WindowsCellTest, ChangedRunsJoinCloseChanges) {
-  std::vector<Cell> shown(12);
-  std::vector<Cell> wanted = shown;
-  EXPECT_TRUE(ChangedRuns(wanted.data(), shown.data(), 12, 4).empty());
-  wanted[0].character = U'a';
-  wanted[2].character = U'b';   // 1 unchanged between: joined
-  wanted[8].attribute = 0x1F;   // 5 unchanged between: a run of its own
-  wanted[11].character = U'c';  // 2 unchanged between: joined
-  EXPECT_EQ(ChangedRuns(wanted.data(), shown.data(), 12, 4),
-            (std::vector<CellRun>{{0, 3}, {8, 12}}));
-  EXPECT_EQ(ChangedRuns(wanted.data(), shown.data(), 12, 1),
-            (std::vector<CellRun>{{0, 1}, {2, 3}, {8, 9}, {11, 12}}));
 }
 
 }  // namespace

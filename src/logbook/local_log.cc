@@ -113,7 +113,7 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
     return Refusal(verdict);
   }
   log.Write("\r\n");
-  if (const base::FileError failed = log.Commit(false); failed.failed()) {
+  if (const base::Error failed = log.Commit(base::Rename::kLater); failed) {
     return Failure(failed.message);
   }
 
@@ -138,18 +138,18 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
       std::make_unique<base::AtomicFile>(program_folder + std::string(award::kCountryFileName)));
   files.back()->Write(award::FormatCountryFile(*updated));
   for (const auto& file : files) {
-    if (const base::FileError failed = file->Commit(false); failed.failed()) {
+    if (const base::Error failed = file->Commit(base::Rename::kLater); failed) {
       return Failure(failed.message);
     }
   }
 
   // Every new file is ready: put them all in place, then flush the folder once.
-  base::FileError failed = log.Publish(false);
+  base::Error failed = log.Publish(base::FolderSync::kByCaller);
   for (const auto& file : files) {
-    if (!failed.failed()) failed = file->Publish(false);
+    if (!failed) failed = file->Publish(base::FolderSync::kByCaller);
   }
   base::SyncFolder(program_folder);
-  if (failed.failed()) return Failure(failed.message);
+  if (failed) return Failure(failed.message);
   countries = *updated;
   return {SyncOutcome::kDone, ""};
 }

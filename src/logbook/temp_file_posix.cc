@@ -3,16 +3,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <utility>
 
+#include "base/error.h"
 #include "logbook/temp_file.h"
 
 namespace logbook {
 namespace {
 
 std::string SystemError(std::string_view what, const std::string& path, int error) {
-  return std::string(what) + " " + path + ": " + std::strerror(error);
+  return std::string(what) + " " + path + ": " + base::DescribeOsError(error);
 }
 
 }  // namespace

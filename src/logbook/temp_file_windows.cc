@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/ansi_text_windows.h"
+#include "base/error.h"
 #include "logbook/temp_file.h"
 
 namespace logbook {
@@ -27,7 +28,7 @@ bool WidePath(const std::string& path, std::wstring& wide) {
 }
 
 std::string SystemError(std::string_view what, const std::string& path, DWORD error) {
-  return std::string(what) + " " + path + ": " + base::SystemErrorText(error);
+  return std::string(what) + " " + path + ": " + base::DescribeOsError(error);
 }
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "award/band_files.h"
 #include "award/lists.h"
-#include "base/text_file.h"
 #include "views/screen.h"
 
 namespace views {
@@ -31,25 +31,6 @@ constexpr int kRuleLength = 63;
 constexpr int kTotalsRow = 42;
 constexpr int kTotalsColumn = 3;
 
-// Confirmed contacts per State table row over the nine Band files. The counters are 64 bits
-// wide so that no Band file, however edited, can make a sum overflow.
-using StateCounters = std::array<std::int64_t, award::kStateCount>;
-
-void AddBandFile(const std::string& path, const award::StateTable& states,
-                 StateCounters& counters) {
-  base::FieldReader reader(path);
-  while (!reader.AtEnd()) {
-    const std::string abbreviation = reader.ReadField();
-    const int count = reader.ReadNumber();
-    for (int i = 0; i < award::kStateCount; ++i) {
-      if (states[i].abbreviation == abbreviation) {
-        counters[i] += count;
-        break;
-      }
-    }
-  }
-}
-
 void DrawCongratulationRule(console::Console& console, int row) {
   console.MoveCursor(row, kCongratulationColumn);
   console.SetColors(kRuleForeground, kNormalBackground);
@@ -61,16 +42,13 @@ void DrawCongratulationRule(console::Console& console, int row) {
 
 void ShowAllBandsSummary(console::Console& console, const std::string& program_folder,
                          const award::StateTable& states) {
-  StateCounters counters{};
-  for (int band = 1; band <= award::kBandCount; ++band) {
-    AddBandFile(program_folder + award::BandFileName(band), states, counters);
-  }
+  const award::StateSums sums = award::SumBandFiles(program_folder, states);
 
   std::int64_t total_confirmed = 0;
   int unconfirmed = 0;
-  for (std::int64_t counter : counters) {
-    total_confirmed += counter;
-    if (counter == 0) ++unconfirmed;
+  for (std::int64_t sum : sums) {
+    total_confirmed += sum;
+    if (sum == 0) ++unconfirmed;
   }
 
   for (int i = 1; i <= award::kStateCount; ++i) {
@@ -79,7 +57,7 @@ void ShowAllBandsSummary(console::Console& console, const std::string& program_f
     console.MoveCursor(row, left ? kLeftNameColumn : kRightNameColumn);
     console.WriteText(states[i - 1].name);
     console.MoveCursor(row, left ? kLeftCountColumn : kRightCountColumn);
-    console.WriteNumber(static_cast<double>(counters[i - 1]));
+    console.WriteNumber(static_cast<double>(sums[i - 1]));
   }
 
   if (unconfirmed == 0) {

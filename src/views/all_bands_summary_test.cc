@@ -54,7 +54,7 @@ class AllBandsSummaryTest : public testing::Test {
   }
 
   // The expected screen for `counters` (State table order), without the congratulation.
-  test::ScreenBuilder Expected(const std::array<int, 50>& counters) {
+  test::ScreenBuilder BuildScreen(const std::array<int, 50>& counters) {
     test::ScreenBuilder screen;
     int total = 0;
     int unconfirmed = 0;
@@ -84,7 +84,7 @@ TEST_F(AllBandsSummaryTest, NoBandFilesShowsEveryStateAtZero) {
   const std::vector<std::string> rows = test::ScreenText(console_);
   EXPECT_EQ(rows[2], "  ALABAMA           0             RHODE ISLAND      0             ");
   EXPECT_EQ(rows[41], "    Total Confirmed: 0   Unconfirmed: 50   Confirmed: 0           ");
-  test::ExpectScreen(console_, Expected({}).Rows());
+  test::ExpectScreen(console_, BuildScreen({}).Rows());
   EXPECT_EQ(console_.foreground(), 15);
   EXPECT_EQ(console_.background(), 1);
 }
@@ -95,7 +95,7 @@ TEST_F(AllBandsSummaryTest, StateCountedOnTwoBandsShowsTheSum) {
   Draw();
   std::array<int, 50> counters{};
   counters[31] = 3;
-  test::ExpectScreen(console_, Expected(counters).Rows());
+  test::ExpectScreen(console_, BuildScreen(counters).Rows());
   EXPECT_EQ(test::ScreenText(console_)[41],
             "    Total Confirmed: 3   Unconfirmed: 49   Confirmed: 1           ");
 }
@@ -105,7 +105,7 @@ TEST_F(AllBandsSummaryTest, TotalCountsContactsWhileConfirmedCountsStates) {
   Draw();
   std::array<int, 50> counters{};
   counters[49] = 10;
-  test::ExpectScreen(console_, Expected(counters).Rows());
+  test::ExpectScreen(console_, BuildScreen(counters).Rows());
 }
 
 TEST_F(AllBandsSummaryTest, EveryStateConfirmedDrawsTheCongratulation) {
@@ -118,7 +118,7 @@ TEST_F(AllBandsSummaryTest, EveryStateConfirmedDrawsTheCongratulation) {
   std::array<int, 50> counters;
   counters.fill(1);
   counters[42] = 5;
-  test::ScreenBuilder expected = Expected(counters);
+  test::ScreenBuilder expected = BuildScreen(counters);
   expected.Put(30, 35, test::Rule(24), 0x1E)
       .Put(32, 35, "    Congratulation!")
       .Put(34, 35, "  You worked them all!")
@@ -136,7 +136,7 @@ TEST_F(AllBandsSummaryTest, EveryStateConfirmedDrawsTheCongratulation) {
   WriteBand(2, BandFile(states_, without_arizona));
   Draw();
   counters[2] = 0;
-  test::ExpectScreen(console_, Expected(counters).Rows());
+  test::ExpectScreen(console_, BuildScreen(counters).Rows());
 }
 
 TEST_F(AllBandsSummaryTest, LowerCaseAndUnknownAbbreviationsAddNothing) {
@@ -146,7 +146,7 @@ TEST_F(AllBandsSummaryTest, LowerCaseAndUnknownAbbreviationsAddNothing) {
   // blank-led "NY" do.
   std::array<int, 50> counters{};
   counters[31] = 4;
-  test::ExpectScreen(console_, Expected(counters).Rows());
+  test::ExpectScreen(console_, BuildScreen(counters).Rows());
 }
 
 TEST_F(AllBandsSummaryTest, MichiganCountStandsInColumnTwenty) {
@@ -163,7 +163,7 @@ TEST_F(AllBandsSummaryTest, FilesAreReadAgainAtEveryDrawing) {
   Draw();
   std::array<int, 50> counters{};
   counters[0] = 2;
-  test::ExpectScreen(console_, Expected(counters).Rows());
+  test::ExpectScreen(console_, BuildScreen(counters).Rows());
 }
 
 TEST_F(AllBandsSummaryTest, CongratulationMatchesItsGoldenScreen) {

@@ -69,13 +69,15 @@ class CountryPagerTest : public testing::Test {
     return ShowCountryPager(console_, countries_);
   }
 
+  enum class Legend { kHidden, kShown };
+
   // Page `page` of the sorted `names`, with entry 0 shown as `status_count`.
-  std::vector<std::string> ExpectedPage(const std::vector<std::string>& names, int page,
-                                        const std::string& status_count, bool legend) {
+  std::vector<std::string> BuildPage(const std::vector<std::string>& names, int page,
+                                     const std::string& status_count, Legend legend) {
     test::ScreenBuilder screen;
     screen.Put(1, 24, "Confirmed Countries");
     screen.Put(43, 3, "   " + status_count + " Confirmed Countries");
-    if (legend) {
+    if (legend == Legend::kShown) {
       screen.Put(43, 35, "[Left] [Right] [PgUp] [PgDown]")
           .Put(43, 36, "Left", kHighlight)
           .Put(43, 43, "Right", kHighlight)
@@ -91,8 +93,9 @@ class CountryPagerTest : public testing::Test {
     return screen.Rows();
   }
 
-  std::vector<std::string> ExpectedPage(const std::vector<std::string>& names, int page) {
-    return ExpectedPage(names, page, std::to_string(names.size()), names.size() > 78);
+  std::vector<std::string> BuildPage(const std::vector<std::string>& names, int page) {
+    return BuildPage(names, page, std::to_string(names.size()),
+                     names.size() > 78 ? Legend::kShown : Legend::kHidden);
   }
 
   const std::vector<console::Grid>& screens() const { return backend_.screens(); }
@@ -108,16 +111,16 @@ TEST_F(CountryPagerTest, EmptyEntryZeroGivesNumberedEmptySlotsOnFivePages) {
   EXPECT_EQ(Run(), PagerDirection::kPrevious);
 
   ASSERT_EQ(screens().size(), 7u);
-  const std::vector<std::string> page1 = ExpectedPage({}, 1, "", false);
+  const std::vector<std::string> page1 = BuildPage({}, 1, "", Legend::kHidden);
   EXPECT_EQ(page1[42], "      Confirmed Countries" + std::string(41, ' '));
   test::ExpectScreen(screens()[0], page1);
   for (int page = 2; page <= 5; ++page) {
     SCOPED_TRACE(page);
-    test::ExpectScreen(screens()[page - 1], ExpectedPage({}, page, "", false));
+    test::ExpectScreen(screens()[page - 1], BuildPage({}, page, "", Legend::kHidden));
   }
   // Down on the last page stays there.
-  test::ExpectScreen(screens()[5], ExpectedPage({}, 5, "", false));
-  test::ExpectScreen(screens()[6], ExpectedPage({}, 5, "", false));
+  test::ExpectScreen(screens()[5], BuildPage({}, 5, "", Legend::kHidden));
+  test::ExpectScreen(screens()[6], BuildPage({}, 5, "", Legend::kHidden));
 }
 
 TEST_F(CountryPagerTest, TenNamesLeaveLaterPagesWithEmptySlots) {
@@ -130,7 +133,7 @@ TEST_F(CountryPagerTest, TenNamesLeaveLaterPagesWithEmptySlots) {
   ASSERT_EQ(screens().size(), 5u);
   for (int page = 1; page <= 5; ++page) {
     SCOPED_TRACE(page);
-    test::ExpectScreen(screens()[page - 1], ExpectedPage(names, page));
+    test::ExpectScreen(screens()[page - 1], BuildPage(names, page));
   }
   const std::vector<std::string> page1 = test::ScreenText(screens()[0]);
   EXPECT_EQ(page1[2], "  {p:  1 C001                      }  {p: 40                           }  ");
@@ -143,15 +146,15 @@ TEST_F(CountryPagerTest, LegendAppearsAboveSeventyEightNames) {
     backend_.AddKey("D");
     backend_.AddKey("R");
     EXPECT_EQ(Run(), PagerDirection::kNext);
-    test::ExpectScreen(screens()[0], ExpectedPage(names, 1, "78", false));
-    test::ExpectScreen(screens()[1], ExpectedPage(names, 2, "78", false));
+    test::ExpectScreen(screens()[0], BuildPage(names, 1, "78", Legend::kHidden));
+    test::ExpectScreen(screens()[1], BuildPage(names, 2, "78", Legend::kHidden));
   }
   const std::vector<std::string> names = NumberedNames(79);
   SetNames(names);
   backend_.AddKey("D");
   backend_.AddKey("R");
   EXPECT_EQ(Run(), PagerDirection::kNext);
-  const std::vector<std::string> page2 = ExpectedPage(names, 2, "79", true);
+  const std::vector<std::string> page2 = BuildPage(names, 2, "79", Legend::kShown);
   EXPECT_EQ(page2[42],
             "     79 Confirmed Countries       [{h:Left}] [{h:Right}] [{h:PgUp}] [{h:PgDown}]  ");
   EXPECT_EQ(page2[2], "  {p: 79 C079                      }  {p:118                           }  ");
@@ -169,8 +172,8 @@ TEST_F(CountryPagerTest, MoreThanThreeHundredNinetyNamesGetASixthPage) {
     EXPECT_EQ(Run(), PagerDirection::kPrevious);
     ASSERT_EQ(screens().size(), before + 7);
     const int last_page = count > 390 ? 6 : 5;
-    test::ExpectScreen(screens().back(), ExpectedPage(names, last_page));
-    test::ExpectScreen(screens()[screens().size() - 2], ExpectedPage(names, last_page));
+    test::ExpectScreen(screens().back(), BuildPage(names, last_page));
+    test::ExpectScreen(screens()[screens().size() - 2], BuildPage(names, last_page));
   }
   // Page 6 begins with entry 391.
   EXPECT_EQ(test::ScreenText(screens().back())[2],
@@ -182,7 +185,7 @@ TEST_F(CountryPagerTest, EntriesAboveTheCountAreNotShownNorSorted) {
   countries_[3] = "AAA";
   backend_.AddKey("L");
   EXPECT_EQ(Run(), PagerDirection::kPrevious);
-  test::ExpectScreen(console_, ExpectedPage({"CHAD", "ZAMBIA"}, 1));
+  test::ExpectScreen(console_, BuildPage({"CHAD", "ZAMBIA"}, 1));
   EXPECT_EQ(countries_[3], "AAA");
 }
 
@@ -235,7 +238,7 @@ TEST_F(CountryPagerTest, NamesSortByByteValueAndTheOrderStays) {
                                            "ÅLAND ISLANDS"};
   for (size_t i = 0; i < sorted.size(); ++i) EXPECT_EQ(countries_[i + 1], sorted[i]);
   EXPECT_EQ(countries_[0], "5");
-  test::ExpectScreen(console_, ExpectedPage(sorted, 1));
+  test::ExpectScreen(console_, BuildPage(sorted, 1));
 }
 
 TEST_F(CountryPagerTest, StatusShowsEntryZeroAsStored) {
@@ -244,7 +247,7 @@ TEST_F(CountryPagerTest, StatusShowsEntryZeroAsStored) {
   countries_[2] = "BENIN";
   backend_.AddKey("L");
   EXPECT_EQ(Run(), PagerDirection::kPrevious);
-  test::ExpectScreen(console_, ExpectedPage({"BENIN", "CHAD"}, 1, " 2", false));
+  test::ExpectScreen(console_, BuildPage({"BENIN", "CHAD"}, 1, " 2", Legend::kHidden));
 }
 
 TEST_F(CountryPagerTest, OverlongStatusIsCutAtTheRowEnd) {
@@ -269,9 +272,9 @@ TEST_F(CountryPagerTest, QRedrawsTheCurrentPageFromTheList) {
   EXPECT_EQ(Run(), PagerDirection::kPrevious);
   ASSERT_EQ(screens().size(), 3u);
   std::vector<std::string> names = NumberedNames(100);
-  test::ExpectScreen(screens()[1], ExpectedPage(names, 2));
+  test::ExpectScreen(screens()[1], BuildPage(names, 2));
   names[79] = "CHANGED";
-  test::ExpectScreen(screens()[2], ExpectedPage(names, 2));
+  test::ExpectScreen(screens()[2], BuildPage(names, 2));
 }
 
 TEST_F(CountryPagerTest, OtherKeysAreDroppedWithoutRedrawing) {
@@ -289,7 +292,7 @@ TEST_F(CountryPagerTest, OtherKeysAreDroppedWithoutRedrawing) {
     if (event == 1) countries_[80] = "CHANGED";  // no key after this one may redraw
   };
   EXPECT_EQ(Run(), PagerDirection::kPrevious);
-  test::ExpectScreen(console_, ExpectedPage(NumberedNames(100), 2));
+  test::ExpectScreen(console_, BuildPage(NumberedNames(100), 2));
   EXPECT_EQ(console_.foreground(), 0);
   EXPECT_EQ(console_.background(), 15);
 }
@@ -308,7 +311,7 @@ TEST_F(CountryPagerTest, UpOnTheFirstPageStays) {
   const int pages[] = {1, 1, 1, 2, 3, 2};
   for (size_t i = 0; i < 6; ++i) {
     SCOPED_TRACE(i);
-    test::ExpectScreen(screens()[i], ExpectedPage(names, pages[i]));
+    test::ExpectScreen(screens()[i], BuildPage(names, pages[i]));
   }
 }
 
@@ -339,7 +342,7 @@ TEST_F(CountryPagerTest, EveryCallStartsOnPageOne) {
   EXPECT_EQ(Run(), PagerDirection::kPrevious);
   backend_.AddKey("L");
   EXPECT_EQ(Run(), PagerDirection::kPrevious);
-  test::ExpectScreen(screens().back(), ExpectedPage(names, 1));
+  test::ExpectScreen(screens().back(), BuildPage(names, 1));
 }
 
 }  // namespace

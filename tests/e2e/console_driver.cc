@@ -1,7 +1,8 @@
 // A small program for the console's end-to-end tests: it sets the console up as the real
 // program does (title, 43 x 66, Normal colours, hidden cursor, left-button presses and
-// double-clicks), draws a known screen and shows every Key string it reads in hex on row
-// 10, numbered, until it reads "q". "l" reads a line with the line editor and shows it on
+// double-clicks), draws a known screen (among it a panel in black on bright white, as the
+// country pager draws its lists) and shows every Key string it reads in hex on row 10,
+// numbered, until it reads "q". "l" reads a line with the line editor and shows it on
 // row 12. A failure to take over the terminal is the backend's one line on stderr and
 // exit status 1, as in the program.
 #include <clocale>
@@ -11,6 +12,7 @@
 
 #include "console/backend_ncurses.h"
 #include "console/console.h"
+#include "console/line_editor.h"
 
 namespace {
 
@@ -52,6 +54,15 @@ void DrawScreen(console::Console& console) {
   console.SetColors(14, 4);
   console.MoveCursor(5, 1);
   console.WriteText("K\xc3\xa9 \xe2\x82\xac");
+  // Rows 6 to 8, columns 3 to 32: numbered names padded with blanks to the panel's width.
+  console.SetColors(0, 15);
+  const char* const kNames[] = {"AFGHANISTAN", "ALAND ISLANDS", "ALASKA"};
+  for (int entry = 1; entry <= 3; ++entry) {
+    std::string line = "  " + std::to_string(entry) + " " + kNames[entry - 1];
+    line.resize(30, ' ');
+    console.MoveCursor(5 + entry, 3);
+    console.WriteText(line);
+  }
   console.SetColors(15, 1);
   console.MoveCursor(43, 1);
   console.WriteText(std::string(66, '.'));  // the bottom row, with no scroll
@@ -63,10 +74,10 @@ void DrawScreen(console::Console& console) {
 
 int main() {
   std::setlocale(LC_ALL, "");
-  std::string error;
+  base::Error error;
   const std::unique_ptr<console::TerminalBackend> backend = console::TerminalBackend::Create(error);
   if (!backend) {
-    std::fprintf(stderr, "%s\n", error.c_str());  // the backend's one line
+    std::fprintf(stderr, "%s\n", error.message.c_str());  // the backend's one line
     return 1;
   }
   console::Console console(*backend);
@@ -90,7 +101,7 @@ int main() {
     if (key == "q") break;
     if (key == "l") {
       console.MoveCursor(11, 1);
-      const std::string typed = console.ReadLine();
+      const std::string typed = console::ReadLine(console);
       WriteRow(console, 12, "line [" + typed + "]");
     }
   }

@@ -10,8 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cstring>
-
+#include "base/error.h"
 #include "test_util.h"
 
 extern char** environ;
@@ -58,8 +57,6 @@ VtermHarness::~VtermHarness() {
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
   }
-  if (master_fd_ >= 0) close(master_fd_);
-  if (vterm_ != nullptr) vterm_free(vterm_);
 }
 
 ::testing::AssertionResult VtermHarness::Start(const std::string& program,
@@ -69,10 +66,10 @@ VtermHarness::~VtermHarness() {
   if (pid_ > 0) return ::testing::AssertionFailure() << "a program was started already";
   rows_ = rows;
   columns_ = columns;
-  vterm_ = vterm_new(rows, columns);
-  vterm_set_utf8(vterm_, 1);
-  vterm_output_set_callback(vterm_, &VtermHarness::OnOutput, this);
-  screen_ = vterm_obtain_screen(vterm_);
+  vterm_.reset(vterm_new(rows, columns));
+  vterm_set_utf8(vterm_.get(), 1);
+  vterm_output_set_callback(vterm_.get(), &VtermHarness::OnOutput, this);
+  screen_ = vterm_obtain_screen(vterm_.get());
   static const VTermScreenCallbacks kCallbacks = {
       nullptr, nullptr, nullptr, &VtermHarness::OnTermProp, nullptr, nullptr, nullptr, nullptr};
   vterm_screen_set_callbacks(screen_, &kCallbacks, this);
@@ -97,15 +94,20 @@ VtermHarness::~VtermHarness() {
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);
   size.ws_col = static_cast<unsigned short>(columns);
-  const pid_t pid = forkpty(&master_fd_, nullptr, nullptr, &size);
-  if (pid < 0) return ::testing::AssertionFailure() << "forkpty: " << std::strerror(errno);
+  int master_fd = -1;
+  const pid_t pid = forkpty(&master_fd, nullptr, nullptr, &size);
+  if (pid < 0) {
+    return ::testing::AssertionFailure()
+           << "forkpty: " << base::DescribeOsError(base::GetLastOsError());
+  }
   if (pid == 0) {
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   pid_ = pid;
-  fcntl(master_fd_, F_SETFL, fcntl(master_fd_, F_GETFL) | O_NONBLOCK);
-  fcntl(master_fd_, F_SETFD, FD_CLOEXEC);
+  master_.Reset(master_fd);
+  fcntl(master_.get(), F_SETFL, fcntl(master_.get(), F_GETFL) | O_NONBLOCK);
+  fcntl(master_.get(), F_SETFD, FD_CLOEXEC);
   return ::testing::AssertionSuccess();
 }
 
@@ -135,12 +137,12 @@ int VtermHarness::OnTermProp(VTermProp property, VTermValue* value, void* user) 
 }
 
 void VtermHarness::WriteToProgram(std::string_view bytes) {
-  while (!bytes.empty() && master_fd_ >= 0) {
-    const ssize_t written = write(master_fd_, bytes.data(), bytes.size());
+  while (!bytes.empty() && master_.valid()) {
+    const ssize_t written = write(master_.get(), bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN) {
-        pollfd fd = {master_fd_, POLLOUT, 0};
+        pollfd fd = {master_.get(), POLLOUT, 0};
         poll(&fd, 1, 100);
         continue;
       }
@@ -153,30 +155,30 @@ void VtermHarness::WriteToProgram(std::string_view bytes) {
 void VtermHarness::SendBytes(std::string_view bytes) { WriteToProgram(bytes); }
 
 void VtermHarness::SendKey(VTermKey key, VTermModifier modifiers) {
-  vterm_keyboard_key(vterm_, key, modifiers);
+  vterm_keyboard_key(vterm_.get(), key, modifiers);
 }
 
 void VtermHarness::SendChar(char32_t character, VTermModifier modifiers) {
-  vterm_keyboard_unichar(vterm_, static_cast<uint32_t>(character), modifiers);
+  vterm_keyboard_unichar(vterm_.get(), static_cast<uint32_t>(character), modifiers);
 }
 
-void VtermHarness::MouseButton(int row, int column, int button, bool pressed) {
-  vterm_mouse_move(vterm_, row - 1, column - 1, VTERM_MOD_NONE);
-  vterm_mouse_button(vterm_, button, pressed, VTERM_MOD_NONE);
+void VtermHarness::MouseButton(int row, int column, int button, ButtonAction action) {
+  vterm_mouse_move(vterm_.get(), row - 1, column - 1, VTERM_MOD_NONE);
+  vterm_mouse_button(vterm_.get(), button, action == ButtonAction::kPress, VTERM_MOD_NONE);
 }
 
 void VtermHarness::Click(int row, int column, int button) {
-  MouseButton(row, column, button, true);
-  MouseButton(row, column, button, false);
+  MouseButton(row, column, button, ButtonAction::kPress);
+  MouseButton(row, column, button, ButtonAction::kRelease);
 }
 
 void VtermHarness::Pump(int timeout_ms) {
-  if (master_fd_ < 0) return;
-  pollfd fd = {master_fd_, POLLIN, 0};
+  if (!master_.valid()) return;
+  pollfd fd = {master_.get(), POLLIN, 0};
   if (poll(&fd, 1, timeout_ms) <= 0) return;
   char buffer[8192];
   for (;;) {
-    const ssize_t count = read(master_fd_, buffer, sizeof buffer);
+    const ssize_t count = read(master_.get(), buffer, sizeof buffer);
     if (count == 0 || (count < 0 && errno == EIO)) {
       // No process has the program's side open (it has ended, or is between closing its
       // standard streams and opening /dev/tty): poll reports that at once, so let the time
@@ -186,7 +188,7 @@ void VtermHarness::Pump(int timeout_ms) {
     }
     if (count < 0) return;  // EAGAIN: all read for now
     output_.append(buffer, static_cast<std::size_t>(count));
-    vterm_input_write(vterm_, buffer, static_cast<std::size_t>(count));
+    vterm_input_write(vterm_.get(), buffer, static_cast<std::size_t>(count));
   }
 }
 
@@ -270,24 +272,26 @@ bool VtermHarness::Bold(int row, int column) const {
   return CellAt(row, column, cell) && cell.attrs.bold != 0;
 }
 
+bool VtermHarness::Blink(int row, int column) const {
+  VTermScreenCell cell{};
+  return CellAt(row, column, cell) && cell.attrs.blink != 0;
+}
+
 void VtermHarness::Resize(int rows, int columns) {
   rows_ = rows;
   columns_ = columns;
-  vterm_set_size(vterm_, rows, columns);
+  vterm_set_size(vterm_.get(), rows, columns);
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);
   size.ws_col = static_cast<unsigned short>(columns);
-  ioctl(master_fd_, TIOCSWINSZ, &size);
+  ioctl(master_.get(), TIOCSWINSZ, &size);
 }
 
 void VtermHarness::Signal(int signal_number) {
   if (pid_ > 0 && !exit_status_) kill(pid_, signal_number);
 }
 
-void VtermHarness::Hangup() {
-  if (master_fd_ >= 0) close(master_fd_);
-  master_fd_ = -1;
-}
+void VtermHarness::Hangup() { master_.Reset(); }
 
 std::optional<ExitStatus> VtermHarness::WaitExit(int timeout_ms) {
   if (exit_status_) return exit_status_;

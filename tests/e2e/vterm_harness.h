@@ -14,10 +14,13 @@
 #include <vterm.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/unique_handle.h"
 
 namespace e2e {
 
@@ -57,7 +60,8 @@ class VtermHarness {
   // `column` (from 1), encoded in the mouse protocol the program has enabled (nothing is
   // sent when it has enabled none).
   void Click(int row, int column, int button = 1);
-  void MouseButton(int row, int column, int button, bool pressed);
+  enum class ButtonAction { kPress, kRelease };
+  void MouseButton(int row, int column, int button, ButtonAction action);
 
   // Waits until row `row` (from 1) contains `text`, or `predicate` holds. On failure the
   // result carries `what` and the whole screen.
@@ -83,6 +87,7 @@ class VtermHarness {
   int Foreground(int row, int column) const;
   int Background(int row, int column) const;
   bool Bold(int row, int column) const;
+  bool Blink(int row, int column) const;
   // The same colours as numbers of the console's own palette (0 black, 1 blue, 4 red, 14
   // yellow, 15 bright white ...), which numbers blue/red and cyan/brown the other way round
   // from the terminal's ANSI indexes; -1 as above.
@@ -114,9 +119,12 @@ class VtermHarness {
   void WriteToProgram(std::string_view bytes);
   bool CellAt(int row, int column, VTermScreenCell& cell) const;
 
-  VTerm* vterm_ = nullptr;
-  VTermScreen* screen_ = nullptr;
-  int master_fd_ = -1;
+  struct VTermDeleter {
+    void operator()(VTerm* vterm) const { vterm_free(vterm); }
+  };
+  std::unique_ptr<VTerm, VTermDeleter> vterm_;
+  VTermScreen* screen_ = nullptr;  // part of vterm_
+  base::UniqueFd master_;          // the terminal's side of the pseudo-terminal
   pid_t pid_ = -1;
   std::optional<ExitStatus> exit_status_;
   int rows_ = 0;

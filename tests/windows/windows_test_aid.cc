@@ -10,10 +10,9 @@
 //       hexadecimal digits.
 //
 // Exit status: 0 done, 1 failed, 2 usage, 3 no such program running.
-// <windows.h> comes first: the other builds on it.
 // clang-format off
 #include <windows.h>
-#include <tlhelp32.h>
+#include <tlhelp32.h>  // after windows.h, whose types it uses
 // clang-format on
 
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle_windows.h"
 #include "windows/trusted_authority.h"
 
 namespace {
@@ -36,16 +36,15 @@ std::string Utf8(const std::wstring& text) {
 }
 
 DWORD FindProcess(const char* name) {
-  const HANDLE processes = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (processes == INVALID_HANDLE_VALUE) return 0;
+  const base::UniqueWinHandle processes(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!processes.valid()) return 0;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   DWORD found = 0;
-  for (BOOL more = ::Process32FirstW(processes, &entry); more && found == 0;
-       more = ::Process32NextW(processes, &entry)) {
+  for (BOOL more = ::Process32FirstW(processes.get(), &entry); more && found == 0;
+       more = ::Process32NextW(processes.get(), &entry)) {
     if (::_stricmp(Utf8(entry.szExeFile).c_str(), name) == 0) found = entry.th32ProcessID;
   }
-  ::CloseHandle(processes);
   return found;
 }
 
@@ -57,11 +56,11 @@ int Snapshot(const char* program, const std::string& path) {
     std::fprintf(stderr, "cannot attach to the console (error %lu)\n", ::GetLastError());
     return 1;
   }
-  const HANDLE output =
-      ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+  const base::UniqueWinHandle output(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr));
   CONSOLE_SCREEN_BUFFER_INFO info{};
-  if (output == INVALID_HANDLE_VALUE || !::GetConsoleScreenBufferInfo(output, &info)) {
+  if (!output.valid() || !::GetConsoleScreenBufferInfo(output.get(), &info)) {
     std::fprintf(stderr, "cannot read the console (error %lu)\n", ::GetLastError());
     return 1;
   }
@@ -70,13 +69,12 @@ int Snapshot(const char* program, const std::string& path) {
   const int rows = window.Bottom - window.Top + 1;
   std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns) * rows);
   SMALL_RECT region = window;
-  if (!::ReadConsoleOutputW(output, cells.data(),
+  if (!::ReadConsoleOutputW(output.get(), cells.data(),
                             COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)},
                             COORD{0, 0}, &region)) {
     std::fprintf(stderr, "cannot read the cells (error %lu)\n", ::GetLastError());
     return 1;
   }
-  ::CloseHandle(output);
 
   std::string text = std::to_string(info.dwSize.X) + " " + std::to_string(info.dwSize.Y) + "\n" +
                      std::to_string(window.Left) + " " + std::to_string(window.Top) + " " +
