@@ -37,8 +37,9 @@ SyncResult Refusal(const ReplyVerdict& verdict) {
                                                                         : SyncOutcome::kFailed);
 }
 
-// Reads the reply in chunks of `chunk_size` through the normaliser; `sink(text)` gets the
-// normalised text piece by piece and returns false to stop early.
+// Reads the reply in chunks of `chunk_size` through the normaliser; `sink(text, records)`
+// gets the normalised text piece by piece, with the number of records made so far, and
+// returns false to stop early.
 template <typename Sink>
 bool NormaliseFile(const std::string& reply_path, size_t chunk_size, Sink sink,
                    std::string& error) {
@@ -60,10 +61,10 @@ bool NormaliseFile(const std::string& reply_path, size_t chunk_size, Sink sink,
         return false;
       }
       normaliser.Finish(text);
-      sink(text);
+      sink(text, normaliser.records());
       return true;
     }
-    if (!sink(text)) return true;
+    if (!sink(text, normaliser.records())) return true;
   }
 }
 
@@ -76,8 +77,8 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
   // stands within the first bytes of a logbook, so this pass ends almost at once.
   DataStartFinder finder;
   if (!NormaliseFile(
-          reply_path, kFirstChunkSize, [&](std::string_view text) { return !finder.Look(text); },
-          error)) {
+          reply_path, kFirstChunkSize,
+          [&](std::string_view text, std::int64_t) { return !finder.Look(text); }, error)) {
     return Failure(error);
   }
   if (const ReplyVerdict answer = ReadServiceAnswer(finder.front());
@@ -88,16 +89,19 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
   // The Local log file: the normalised text without what stands in front of the data.
   base::AtomicFile log(log_path, base::FileMode::kShared);
   std::uint64_t to_drop = finder.drop();
-  // Whether the reply is a logbook at all is known only at its end.
-  TextCounter records("<eor>");
+  // Whether the reply is a logbook at all is known only at its end. Whether it says OK
+  // matters only while it has no record, so only that much of it is searched.
+  std::int64_t records = 0;
   TextCounter result_ok("RESULT=OK");
   TextCounter status_ok("STATUS=OK");
   if (!NormaliseFile(
           reply_path, kChunkSize,
-          [&](std::string_view text) {
-            records.Look(text);
-            result_ok.Look(text);
-            status_ok.Look(text);
+          [&](std::string_view text, std::int64_t records_so_far) {
+            records = records_so_far;
+            if (records == 0) {
+              result_ok.Look(text);
+              status_ok.Look(text);
+            }
             const size_t dropped =
                 static_cast<size_t>(std::min<std::uint64_t>(to_drop, text.size()));
             to_drop -= dropped;
@@ -108,7 +112,7 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
     return Failure(error);
   }
   if (const ReplyVerdict verdict =
-          JudgeReply(finder.front(), records.count(), result_ok.count() + status_ok.count() > 0);
+          JudgeReply(finder.front(), records, result_ok.count() + status_ok.count() > 0);
       verdict.kind != ReplyKind::kLogbook) {
     return Refusal(verdict);
   }

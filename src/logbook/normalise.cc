@@ -35,6 +35,7 @@ void Normaliser::Decoded(char c, std::string& out) {
     if (++eor_matched_ == static_cast<int>(kEor.size())) {
       out += '\r';
       eor_matched_ = 0;
+      ++records_;
     }
   } else {
     eor_matched_ = c == '<' ? 1 : 0;
@@ -88,6 +89,7 @@ void Normaliser::Feed(std::string_view chunk, std::string& out) {
         } else if (end - p >= 11 && std::memcmp(p, "&lt;eor&gt;", 11) == 0) {
           out.append("<eor>\r");  // whatever came before, this "<" starts a new match
           eor_matched_ = 0;
+          ++records_;
           p += 11;
         } else if (end - p > 4 && !kSpecial[static_cast<unsigned char>(p[4])] && p[4] != 'e') {
           // The byte after this "<" cannot go on with "<eor>".

@@ -23,6 +23,8 @@ class Normaliser {
  public:
   void Feed(std::string_view chunk, std::string& out);
   void Finish(std::string& out);
+  // How many "<eor>" the text made so far holds: the records of the reply.
+  std::int64_t records() const { return records_; }
 
  private:
   void Decoded(char c, std::string& out);
@@ -31,6 +33,7 @@ class Normaliser {
   char pending_[4] = {};  // the start of a possible "&lt;" or "&gt;"
   int pending_length_ = 0;
   int eor_matched_ = 0;  // how much of "<eor>" the text just made ends with
+  std::int64_t records_ = 0;
 };
 
 // Step 5, told about the text that steps 1 to 4 make, piece by piece.

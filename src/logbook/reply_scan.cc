@@ -93,7 +93,12 @@ void ReplyScanner::Feed(std::string_view raw) {
   if (!finder_.found() && finder_.Look(text_)) {
     announced_ = NumberValue(finder_.front(), "COUNT");
   }
-  records_.Look(text_);
+  LookForOk();
+}
+
+void ReplyScanner::LookForOk() {
+  // Only a reply without records needs to say OK.
+  if (records() > 0) return;
   result_ok_.Look(text_);
   status_ok_.Look(text_);
 }
@@ -104,9 +109,7 @@ ReplyVerdict ReplyScanner::Judge() {
     text_.clear();
     normaliser_.Finish(text_);
     if (!finder_.found()) finder_.Look(text_);
-    records_.Look(text_);
-    result_ok_.Look(text_);
-    status_ok_.Look(text_);
+    LookForOk();
   }
   return JudgeReply(finder_.front(), records(), result_ok_.count() + status_ok_.count() > 0);
 }

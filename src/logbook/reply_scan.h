@@ -61,16 +61,17 @@ class ReplyScanner {
 
   std::int64_t bytes() const { return bytes_; }
   // Records ("<eor>" after decoding) seen so far.
-  std::int64_t records() const { return records_.count(); }
+  std::int64_t records() const { return normaliser_.records(); }
   // The COUNT in front of the data, once the data has begun.
   std::optional<std::int64_t> announced() const { return announced_; }
   // The verdict on what has arrived, once all of it has.
   ReplyVerdict Judge();
 
  private:
+  void LookForOk();
+
   Normaliser normaliser_;
   DataStartFinder finder_;
-  TextCounter records_{"<eor>"};
   TextCounter result_ok_{"RESULT=OK"};
   TextCounter status_ok_{"STATUS=OK"};
   std::string text_;
