@@ -1,27 +1,15 @@
 #include "logbook/logbook_pages.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "base/byte_scan.h"
 #include "logbook/reply_scan.h"
 
 namespace logbook {
 namespace {
 
 constexpr std::string_view kLogIdTag = "<app_qrzlog_logid:";
-
-// Every `from` replaced by `to`, left to right without overlap.
-std::string Replaced(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  out.reserve(text.size());
-  size_t at = 0;
-  for (size_t hit = text.find(from); hit != std::string_view::npos; hit = text.find(from, at)) {
-    out.append(text, at, hit - at);
-    out += to;
-    at = hit + from.size();
-  }
-  out.append(text, at);
-  return out;
-}
 
 // The value of an app_qrzlog_logid field whose tag starts at `at`, when it is a number:
 // "<app_qrzlog_logid:LENGTH>" or "<app_qrzlog_logid:LENGTH:TYPE>", then LENGTH digits.
@@ -55,12 +43,34 @@ std::string PageQuery(std::uint64_t after_log_id) {
 }
 
 std::string DecodeReply(std::string_view raw) {
+  // Step 1: every LF deleted, a run at a time.
   std::string text;
   text.reserve(raw.size());
-  for (const char c : raw) {
-    if (c != '\n') text += c;
+  for (const char *p = raw.data(), *end = p + raw.size(); p < end;) {
+    const char* line_feed = base::FindFirstOf<'\n'>(p, end);
+    text.append(p, static_cast<size_t>(line_feed - p));
+    p = line_feed + (line_feed < end ? 1 : 0);
   }
-  return Replaced(Replaced(text, "&lt;", "<"), "&gt;", ">");
+  // Steps 2 and 3 in one scan, in place: "&lt;" and "&gt;" cannot overlap each other or
+  // themselves, so this gives what the two scans in turn give, and the text only shrinks.
+  const size_t size = text.size();
+  size_t out = 0;
+  for (size_t at = 0; at < size;) {
+    const char* start = text.data() + at;
+    const size_t run =
+        static_cast<size_t>(base::FindFirstOf<'&'>(start, text.data() + size) - start);
+    std::memmove(text.data() + out, start, run);
+    out += run;
+    at += run;
+    if (at == size) break;
+    const bool entity = size - at >= 4 && (text[at + 1] == 'l' || text[at + 1] == 'g') &&
+                        text[at + 2] == 't' && text[at + 3] == ';';
+    const char decoded = !entity ? '&' : text[at + 1] == 'l' ? '<' : '>';
+    text[out++] = decoded;
+    at += entity ? 4 : 1;
+  }
+  text.resize(out);
+  return text;
 }
 
 std::string_view Page::front() const {
@@ -89,8 +99,9 @@ Page ReadPage(std::string_view raw) {
       page.highest_log_id = std::max(page.highest_log_id.value_or(0), *id);
     }
   }
-  page.says_ok = text.find("RESULT=OK") != std::string_view::npos ||
-                 text.find("STATUS=OK") != std::string_view::npos;
+  // Only a page without records needs to say OK.
+  page.says_ok = page.records == 0 && (text.find("RESULT=OK") != std::string_view::npos ||
+                                       text.find("STATUS=OK") != std::string_view::npos);
   return page;
 }
 

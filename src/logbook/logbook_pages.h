@@ -31,7 +31,7 @@ struct Page {
   std::int64_t records = 0;
   std::optional<std::uint64_t> highest_log_id;  // of the app_qrzlog_logid fields
   bool has_data_start = false;
-  bool says_ok = false;  // RESULT=OK or STATUS=OK anywhere
+  bool says_ok = false;  // RESULT=OK or STATUS=OK anywhere (looked for only without records)
 
   std::string_view front() const;  // the text before the "=" of the first "=<"
 };
