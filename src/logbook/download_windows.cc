@@ -22,7 +22,9 @@
 #include <vector>
 
 #include "base/ansi_text_windows.h"
+#include "logbook/address.h"
 #include "logbook/download.h"
+#include "logbook/stall_meter.h"
 
 #ifndef STATEKEEPER_VERSION
 #error "STATEKEEPER_VERSION must be defined by the build"
@@ -43,12 +45,12 @@ constexpr DWORD kPollMs = 50;
 constexpr DWORD kCloseWaitMs = 1'000;
 constexpr wchar_t kUserAgent[] = L"Statekeeper/" STATEKEEPER_VERSION;
 
-// ---- text -------------------------------------------------------------------------------
+// ---- addresses --------------------------------------------------------------------------
 
-// The endpoint comes from the environment, a byte string in the ANSI code page.
-std::optional<std::wstring> Widened(std::string_view text) { return base::WidenAnsi(text); }
+// The program's strings are bytes in the ANSI code page; WinHTTP takes and gives UTF-16.
+std::optional<std::wstring> WidenText(std::string_view text) { return base::WidenAnsi(text); }
 
-std::string Narrowed(std::wstring_view text) {
+std::string NarrowText(std::wstring_view text) {
   if (text.empty()) return "";
   const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
                                            nullptr, 0, nullptr, nullptr);
@@ -59,70 +61,27 @@ std::string Narrowed(std::wstring_view text) {
   return narrow;
 }
 
-// The scheme of an absolute address in lower case, or "" when `address` does not start
-// with one ("scheme:" with a letter first, then letters, digits, "+", "-" or ".").
-std::wstring SchemeOf(std::wstring_view address) {
-  const size_t colon = address.find(L':');
-  if (colon == 0 || colon == std::wstring_view::npos) return L"";
-  std::wstring scheme;
-  for (size_t i = 0; i < colon; ++i) {
-    wchar_t c = address[i];
-    const bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-    const bool other = (c >= L'0' && c <= L'9') || c == L'+' || c == L'-' || c == L'.';
-    if (!letter && (i == 0 || !other)) return L"";
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    scheme += c;
-  }
-  return scheme;
-}
-
-// ---- addresses --------------------------------------------------------------------------
-
-// One https address taken apart for WinHTTP.
-struct Address {
-  std::wstring host;
-  INTERNET_PORT port = 0;
-  std::wstring object;  // path and query
-};
-
-// Takes an https address apart; nullopt when it is not one WinHTTP can use.
-std::optional<Address> Cracked(const std::wstring& url) {
+// Takes an https address apart with WinHTTP's own parser; nullopt when it is not one
+// WinHTTP can use.
+std::optional<AddressParts> SplitAddress(const std::string& url) {
+  const std::optional<std::wstring> wide = WidenText(url);
+  if (!wide) return std::nullopt;
   URL_COMPONENTS parts = {};
   parts.dwStructSize = sizeof parts;
   parts.dwSchemeLength = static_cast<DWORD>(-1);
   parts.dwHostNameLength = static_cast<DWORD>(-1);
   parts.dwUrlPathLength = static_cast<DWORD>(-1);
   parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+  if (!::WinHttpCrackUrl(wide->c_str(), static_cast<DWORD>(wide->size()), 0, &parts)) {
     return std::nullopt;
   }
   if (parts.nScheme != INTERNET_SCHEME_HTTPS || parts.dwHostNameLength == 0) return std::nullopt;
-  Address address;
-  address.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+  AddressParts address;
+  address.host = NarrowText({parts.lpszHostName, parts.dwHostNameLength});
   address.port = parts.nPort;
-  if (parts.dwUrlPathLength > 0) address.object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-  if (address.object.empty()) address.object = L"/";
-  if (parts.dwExtraInfoLength > 0) {
-    address.object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-  }
-  // A fragment is never sent.
-  if (const size_t hash = address.object.find(L'#'); hash != std::wstring::npos) {
-    address.object.erase(hash);
-  }
+  address.object = MakeRequestObject(NarrowText({parts.lpszUrlPath, parts.dwUrlPathLength}),
+                                     NarrowText({parts.lpszExtraInfo, parts.dwExtraInfoLength}));
   return address;
-}
-
-// The absolute address that a Location header names, seen from `base`.
-std::wstring Resolved(const Address& base, const std::wstring& location) {
-  if (!SchemeOf(location).empty()) return location;
-  if (location.starts_with(L"//")) return L"https:" + location;
-  std::wstring origin = L"https://";
-  origin += base.host.find(L':') != std::wstring::npos ? L"[" + base.host + L"]" : base.host;
-  origin += L":" + std::to_wstring(base.port);
-  if (location.starts_with(L"/")) return origin + location;
-  const std::wstring path = base.object.substr(0, base.object.find(L'?'));
-  if (location.starts_with(L"?")) return origin + path + location;
-  return origin + path.substr(0, path.rfind(L'/') + 1) + location;
 }
 
 // ---- WinHTTP handles and asynchronous steps ---------------------------------------------
@@ -240,30 +199,6 @@ class Request {
   HINTERNET handle_ = nullptr;
 };
 
-// Tells a stalled transfer: less than 1 byte a second has arrived over the last `seconds`.
-class StallMeter {
- public:
-  explicit StallMeter(int seconds) : window_(seconds > 0 ? seconds : 1) {}
-  void Start() {
-    start_ = Clock::now();
-    bytes_ = 0;
-  }
-  void Add(DWORD bytes) { bytes_ += bytes; }
-  bool Stalled() {
-    const Clock::time_point now = Clock::now();
-    if (now - start_ < window_) return false;
-    if (bytes_ < window_.count()) return true;
-    start_ = now;
-    bytes_ = 0;
-    return false;
-  }
-
- private:
-  const std::chrono::seconds window_;
-  Clock::time_point start_ = Clock::now();
-  std::int64_t bytes_ = 0;
-};
-
 enum class Outcome { kDone, kFailed, kCancelled, kTimedOut, kStalled };
 
 bool Cancelled(const ReplyRequest& request) { return request.cancelled && request.cancelled(); }
@@ -279,7 +214,7 @@ Outcome Await(Request& request, const ReplyRequest& fetch,
     }
     if (Cancelled(fetch)) return Outcome::kCancelled;
     if (deadline && Clock::now() >= *deadline) return Outcome::kTimedOut;
-    if (stall != nullptr && stall->Stalled()) return Outcome::kStalled;
+    if (stall != nullptr && stall->HasStalled(Clock::now())) return Outcome::kStalled;
   }
 }
 
@@ -535,15 +470,19 @@ bool Compressed(HINTERNET request) {
 }
 
 // Runs the request, following redirects, and hands the final body to `fetch.take_body`.
-FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::wstring url) {
+FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::string url) {
   StallMeter stall(fetch.stall_seconds);
   for (int redirects = 0;; ++redirects) {
-    const std::optional<Address> address = Cracked(url);
+    const std::optional<AddressParts> address = SplitAddress(url);
     if (!address) return Failed("the logbook service address is not valid");
-    const Place place{Narrowed(address->host), std::to_string(address->port)};
-    InternetHandle connection(::WinHttpConnect(session, address->host.c_str(), address->port, 0));
+    const std::optional<std::wstring> host = WidenText(address->host);
+    const std::optional<std::wstring> object = WidenText(address->object);
+    if (!host || !object) return Failed("the logbook service address is not valid");
+    const Place place{address->host, std::to_string(address->port)};
+    InternetHandle connection(
+        ::WinHttpConnect(session, host->c_str(), static_cast<INTERNET_PORT>(address->port), 0));
     if (!connection) return StepFailure(::GetLastError(), false, place, 0, nullptr);
-    Request request(connection.get(), address->object);
+    Request request(connection.get(), *object);
     if (!request.ok()) return Failed("cannot set up the HTTPS client");
     if (Cancelled(fetch)) return kCancelledResult;
 
@@ -568,7 +507,7 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::wstring 
     }
 
     // The answer's head.
-    stall.Start();
+    stall.Start(Clock::now());
     request.Begin();
     if (!::WinHttpReceiveResponse(request.handle(), nullptr)) {
       return StepFailure(::GetLastError(), true, place, request);
@@ -590,8 +529,8 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::wstring 
         if (redirects == kMaxRedirects) {
           return Failed("the logbook service redirected too many times");
         }
-        url = Resolved(*address, *location);
-        if (SchemeOf(url) != L"https") {
+        url = ResolveLocation(*address, NarrowText(*location));
+        if (ReadScheme(url) != "https") {
           return Failed("the logbook service redirected to an address that is not https");
         }
         continue;
@@ -630,7 +569,7 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::wstring 
       stall.Add(bytes);
       const std::string_view piece(request.progress().buffer.data(), bytes);
       if (std::string error = fetch.take_body(piece); !error.empty()) return Failed(error);
-      if (stall.Stalled()) return kStalledResult;
+      if (stall.HasStalled(Clock::now())) return kStalledResult;
     }
     // WinHTTP ends a body that the server cut short as if it were complete.
     if (expected && received != *expected) {
@@ -643,27 +582,28 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::wstring 
 }  // namespace
 
 FetchResult FetchReply(const ReplyRequest& request) {
-  const std::optional<std::wstring> endpoint = Widened(request.endpoint);
-  if (!endpoint || endpoint->empty()) return Failed("the logbook service address is not valid");
-  const std::wstring scheme = SchemeOf(*endpoint);
-  if (scheme.empty() || endpoint->find(L"://") != scheme.size()) {
-    return Failed("the logbook service address is not valid");
+  if (!WidenText(request.endpoint)) return Failed("the logbook service address is not valid");
+  switch (CheckEndpointShape(request.endpoint)) {
+    case EndpointShape::kHttps:
+      break;
+    case EndpointShape::kOtherScheme:
+      return Failed("the logbook service address must use https");
+    case EndpointShape::kNotAnAddress:
+      return Failed("the logbook service address is not valid");
   }
-  if (scheme != L"https") return Failed("the logbook service address must use https");
-  if (!Cracked(*endpoint)) return Failed("the logbook service address is not valid");
+  if (!SplitAddress(request.endpoint)) return Failed("the logbook service address is not valid");
   // WinHTTP checks certificates against the system's store only; trusting a file of
   // authorities instead would need a check of our own before the key is sent.
   if (!request.ca_file.empty()) {
     return Failed("a file of certificate authorities is not used on Windows (" + request.ca_file +
                   "); the authority must be in the system's store");
   }
-  const std::optional<std::wstring> address =
-      Widened(RequestAddress(request.endpoint, request.api_key) + request.more_query);
-  if (!address) return Failed("the logbook service address is not valid");
+  std::string address = RequestAddress(request.endpoint, request.api_key) + request.more_query;
+  if (!WidenText(address)) return Failed("the logbook service address is not valid");
 
   const InternetHandle session = OpenSession(request.stall_seconds);
   if (!session) return Failed("cannot set up the HTTPS client");
-  return Transfer(session.get(), request, *address);
+  return Transfer(session.get(), request, std::move(address));
 }
 
 }  // namespace logbook
