@@ -24,6 +24,7 @@
 #include "base/ansi_text_windows.h"
 #include "logbook/address.h"
 #include "logbook/download.h"
+#include "logbook/fetch_failure.h"
 #include "logbook/stall_meter.h"
 
 #ifndef STATEKEEPER_VERSION
@@ -220,15 +221,8 @@ Outcome Await(Request& request, const ReplyRequest& fetch,
 
 // ---- reasons ----------------------------------------------------------------------------
 
-// Where the request went, fit to show: the host and port hold no key.
-struct Place {
-  std::string host;
-  std::string port;
-  std::string where() const { return host + ":" + port; }
-};
-
 // Whether the server's certificate signed itself, for the operator's wording.
-bool SelfSigned(HINTERNET request) {
+bool IsSelfSigned(HINTERNET request) {
   PCCERT_CONTEXT certificate = nullptr;
   DWORD size = sizeof certificate;
   if (!::WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) ||
@@ -247,73 +241,55 @@ bool SelfSigned(HINTERNET request) {
   return signed_by_itself;
 }
 
-// The detail of a refused certificate, from the callback's flags or the error itself.
-std::string CertificateProblem(DWORD flags, DWORD error, HINTERNET request) {
+// Why a certificate was refused, from the callback's flags or the error itself; nullopt
+// when neither says.
+std::optional<CertificateProblem> FindCertificateProblem(DWORD flags, DWORD error,
+                                                         HINTERNET request) {
   if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA) ||
       error == ERROR_WINHTTP_SECURE_INVALID_CA) {
-    return SelfSigned(request) ? "self-signed certificate"
-                               : "issued by an authority that is not trusted";
+    return IsSelfSigned(request) ? CertificateProblem::kSelfSigned
+                                 : CertificateProblem::kUntrustedAuthority;
   }
   struct Problem {
     DWORD flag;
     DWORD error;
-    const char* text;
+    CertificateProblem problem;
   };
   static constexpr Problem kProblems[] = {
       {WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID, ERROR_WINHTTP_SECURE_CERT_CN_INVALID,
-       "it is not for this host name"},
+       CertificateProblem::kWrongHost},
       {WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID, ERROR_WINHTTP_SECURE_CERT_DATE_INVALID,
-       "certificate has expired or is not yet valid"},
+       CertificateProblem::kOutOfDate},
       {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED, ERROR_WINHTTP_SECURE_CERT_REVOKED,
-       "certificate revoked"},
+       CertificateProblem::kRevoked},
       {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED, ERROR_WINHTTP_SECURE_CERT_REV_FAILED,
-       "its revocation could not be checked"},
+       CertificateProblem::kRevocationUnchecked},
       {WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE, ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE,
-       "it is not for a server"},
+       CertificateProblem::kNotForServer},
       {WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT, ERROR_WINHTTP_SECURE_INVALID_CERT,
-       "invalid certificate"},
+       CertificateProblem::kInvalid},
   };
   for (const Problem& problem : kProblems) {
-    if ((flags & problem.flag) || error == problem.error) return problem.text;
+    if ((flags & problem.flag) || error == problem.error) return problem.problem;
   }
-  return "";
+  return std::nullopt;
 }
 
-FetchResult Failed(FetchFailure failure, std::string reason) {
-  return {failure, std::move(reason)};
-}
-FetchResult Failed(std::string reason) { return {FetchFailure::kOther, std::move(reason)}; }
-
-// Which of the failures a caller acts on a WinHTTP error is.
-FetchFailure FailureOf(DWORD error) {
-  switch (error) {
-    case ERROR_WINHTTP_TIMEOUT:
-      return FetchFailure::kTimedOut;
-    case ERROR_WINHTTP_CONNECTION_ERROR:
-    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
-    case ERROR_WINHTTP_RESEND_REQUEST:
-      return FetchFailure::kBrokenOff;
-    case ERROR_WINHTTP_OPERATION_CANCELLED:
-      return FetchFailure::kCancelled;
-    default:
-      return FetchFailure::kOther;
-  }
-}
-
-// The operator's wording for a failed WinHTTP step. WinHTTP's own texts are fixed and never
-// hold the request address, so the key cannot leak through them.
-std::string StepFailureText(DWORD error, bool request_sent, const Place& place, DWORD flags,
-                            HINTERNET request) {
+// The result of a WinHTTP step that failed with `error`, worded for the operator. `flags`
+// are the certificate's failure flags the callback reported, `request` the request handle
+// (nullptr before there is one). WinHTTP's own texts are fixed and never hold the request
+// address, so the key cannot leak through them.
+FetchResult FailStep(DWORD error, bool request_sent, const FailureDetail& place, DWORD flags,
+                     HINTERNET request) {
+  FailureDetail detail = place;
   switch (error) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
-      return "cannot find the logbook service (" + place.host + ")";
+      return MakeFailure(FailureCause::kHostNotFound, detail);
     case ERROR_WINHTTP_CANNOT_CONNECT:
-      return "cannot connect to the logbook service (" + place.where() + ")";
+      return MakeFailure(FailureCause::kCannotConnect, detail);
     case ERROR_WINHTTP_TIMEOUT:
-      if (!request_sent) {
-        return "the logbook service did not answer in time (" + place.where() + ")";
-      }
-      return "the download stalled";
+      return MakeFailure(request_sent ? FailureCause::kStalled : FailureCause::kNoAnswerInTime,
+                         detail);
     case ERROR_WINHTTP_SECURE_FAILURE:
     case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
     case ERROR_WINHTTP_SECURE_INVALID_CA:
@@ -323,33 +299,33 @@ std::string StepFailureText(DWORD error, bool request_sent, const Place& place, 
     case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
     case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
     case ERROR_WINHTTP_SECURE_INVALID_CERT: {
-      const std::string problem = CertificateProblem(flags, error, request);
-      if (!problem.empty()) {
-        return "the logbook service's certificate was not trusted (" + problem + ")";
-      }
+      std::optional<CertificateProblem> problem = FindCertificateProblem(flags, error, request);
       // Some WinHTTP versions report an untrusted certificate only as a failed channel.
-      if (SelfSigned(request)) {
-        return "the logbook service's certificate was not trusted (self-signed certificate)";
+      if (!problem && IsSelfSigned(request)) problem = CertificateProblem::kSelfSigned;
+      if (problem) {
+        detail.text = DescribeCertificateProblem(*problem);
+        return MakeFailure(FailureCause::kCertificateRefused, detail);
       }
       if (error == ERROR_WINHTTP_SECURE_FAILURE) {
-        return "the logbook service's certificate was not trusted";
+        return MakeFailure(FailureCause::kCertificateRefused, detail);
       }
-      return "the secure connection to the logbook service failed (" + place.where() + ")";
+      return MakeFailure(FailureCause::kSecureChannelFailed, detail);
     }
     case ERROR_WINHTTP_CONNECTION_ERROR:
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
     case ERROR_WINHTTP_RESEND_REQUEST:
-      return "the download was broken off";
+      return MakeFailure(FailureCause::kBrokenOff, detail);
     case ERROR_WINHTTP_OPERATION_CANCELLED:
-      return "the download was cancelled";
+      return MakeFailure(FailureCause::kCancelled, detail);
     case ERROR_WINHTTP_INVALID_URL:
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
-      return "the logbook service address is not valid";
+      return MakeFailure(FailureCause::kAddressNotValid, detail);
     case ERROR_NOT_ENOUGH_MEMORY:
     case ERROR_OUTOFMEMORY:
-      return "out of memory";
+      return MakeFailure(FailureCause::kOutOfMemory, detail);
     default:
-      return "the download failed (WinHTTP error " + std::to_string(error) + ")";
+      detail.text = "WinHTTP error " + std::to_string(error);
+      return MakeFailure(FailureCause::kClientErrorNumber, detail);
   }
 }
 
@@ -425,35 +401,27 @@ bool IsRedirect(DWORD status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-FetchResult StepFailure(DWORD error, bool request_sent, const Place& place, DWORD flags,
-                        HINTERNET request) {
-  return Failed(FailureOf(error), StepFailureText(error, request_sent, place, flags, request));
+FetchResult FailStep(DWORD error, bool request_sent, const FailureDetail& place, Request& request) {
+  return FailStep(error, request_sent, place, request.progress().secure_failure, request.handle());
 }
 
-FetchResult StepFailure(DWORD error, bool request_sent, const Place& place, Request& request) {
-  return StepFailure(error, request_sent, place, request.progress().secure_failure,
-                     request.handle());
-}
-
-const FetchResult kCancelledResult{FetchFailure::kCancelled, "the download was cancelled"};
-const FetchResult kStalledResult{FetchFailure::kTimedOut, "the download stalled"};
 const FetchResult kDoneResult{FetchFailure::kNone, ""};
 
 // Waits for a step of reading the body.
 FetchResult AwaitBody(Request& request, const ReplyRequest& fetch, StallMeter& stall,
-                      const Place& place) {
+                      const FailureDetail& place) {
   switch (Await(request, fetch, std::nullopt, &stall)) {
     case Outcome::kDone:
       return kDoneResult;
     case Outcome::kFailed:
-      return StepFailure(request.progress().error, true, place, request);
+      return FailStep(request.progress().error, true, place, request);
     case Outcome::kCancelled:
-      return kCancelledResult;
+      return MakeFailure(FailureCause::kCancelled);
     case Outcome::kTimedOut:
     case Outcome::kStalled:
       break;
   }
-  return kStalledResult;
+  return MakeFailure(FailureCause::kStalled);
 }
 
 // Whether the body came compressed: its Content-Length is then that of the compressed
@@ -474,72 +442,71 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::string u
   StallMeter stall(fetch.stall_seconds);
   for (int redirects = 0;; ++redirects) {
     const std::optional<AddressParts> address = SplitAddress(url);
-    if (!address) return Failed("the logbook service address is not valid");
+    if (!address) return MakeFailure(FailureCause::kAddressNotValid);
     const std::optional<std::wstring> host = WidenText(address->host);
     const std::optional<std::wstring> object = WidenText(address->object);
-    if (!host || !object) return Failed("the logbook service address is not valid");
-    const Place place{address->host, std::to_string(address->port)};
+    if (!host || !object) return MakeFailure(FailureCause::kAddressNotValid);
+    const FailureDetail place{address->host, std::to_string(address->port)};
     InternetHandle connection(
         ::WinHttpConnect(session, host->c_str(), static_cast<INTERNET_PORT>(address->port), 0));
-    if (!connection) return StepFailure(::GetLastError(), false, place, 0, nullptr);
+    if (!connection) return FailStep(::GetLastError(), false, place, 0, nullptr);
     Request request(connection.get(), *object);
-    if (!request.ok()) return Failed("cannot set up the HTTPS client");
-    if (Cancelled(fetch)) return kCancelledResult;
+    if (!request.ok()) return MakeFailure(FailureCause::kClientSetupFailed);
+    if (Cancelled(fetch)) return MakeFailure(FailureCause::kCancelled);
 
     // Connecting, the secure handshake and sending the request.
     request.Begin();
     if (!::WinHttpSendRequest(request.handle(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                               WINHTTP_NO_REQUEST_DATA, 0, 0,
                               reinterpret_cast<DWORD_PTR>(&request.progress()))) {
-      return StepFailure(::GetLastError(), false, place, request);
+      return FailStep(::GetLastError(), false, place, request);
     }
     switch (Await(request, fetch, Clock::now() + kConnectTimeout, nullptr)) {
       case Outcome::kDone:
         break;
       case Outcome::kFailed:
-        return StepFailure(request.progress().error, false, place, request);
+        return FailStep(request.progress().error, false, place, request);
       case Outcome::kCancelled:
-        return kCancelledResult;
+        return MakeFailure(FailureCause::kCancelled);
       case Outcome::kTimedOut:
       case Outcome::kStalled:
-        return Failed(FetchFailure::kTimedOut,
-                      "the logbook service did not answer in time (" + place.where() + ")");
+        return MakeFailure(FailureCause::kNoAnswerInTime, place);
     }
 
     // The answer's head.
     stall.Start(Clock::now());
     request.Begin();
     if (!::WinHttpReceiveResponse(request.handle(), nullptr)) {
-      return StepFailure(::GetLastError(), true, place, request);
+      return FailStep(::GetLastError(), true, place, request);
     }
     switch (Await(request, fetch, std::nullopt, &stall)) {
       case Outcome::kDone:
         break;
       case Outcome::kFailed:
-        return StepFailure(request.progress().error, true, place, request);
+        return FailStep(request.progress().error, true, place, request);
       case Outcome::kCancelled:
-        return kCancelledResult;
+        return MakeFailure(FailureCause::kCancelled);
       case Outcome::kTimedOut:
       case Outcome::kStalled:
-        return kStalledResult;
+        return MakeFailure(FailureCause::kStalled);
     }
     const DWORD status = NumberHeader(request.handle(), WINHTTP_QUERY_STATUS_CODE).value_or(0);
     if (IsRedirect(status)) {
       if (std::optional<std::wstring> location = Location(request.handle())) {
         if (redirects == kMaxRedirects) {
-          return Failed("the logbook service redirected too many times");
+          return MakeFailure(FailureCause::kTooManyRedirects, place);
         }
         url = ResolveLocation(*address, NarrowText(*location));
         if (ReadScheme(url) != "https") {
-          return Failed("the logbook service redirected to an address that is not https");
+          return MakeFailure(FailureCause::kRedirectNotHttps, place);
         }
         continue;
       }
     }
     if (status < 200 || status > 299) {
-      return Failed(
-          status >= 500 && status <= 599 ? FetchFailure::kServerError : FetchFailure::kOther,
-          "the logbook service answered HTTP " + std::to_string(status));
+      FailureDetail answered = place;
+      answered.number = static_cast<long>(status);
+      return MakeFailure(FailureCause::kHttpStatus, answered);
     }
 
     // The body, piece by piece to the caller.
@@ -549,10 +516,10 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::string u
     for (;;) {
       // How much has arrived is asked first and only that much is read, so that every wait
       // on the network happens in Await (wine's read would wait to fill the whole buffer).
-      if (Cancelled(fetch)) return kCancelledResult;
+      if (Cancelled(fetch)) return MakeFailure(FailureCause::kCancelled);
       request.Begin();
       if (!::WinHttpQueryDataAvailable(request.handle(), nullptr)) {
-        return StepFailure(::GetLastError(), true, place, request);
+        return FailStep(::GetLastError(), true, place, request);
       }
       if (FetchResult step = AwaitBody(request, fetch, stall, place); !step.ok()) return step;
       const DWORD available = request.progress().bytes;
@@ -560,7 +527,7 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::string u
       request.Begin();
       if (!::WinHttpReadData(request.handle(), request.progress().buffer.data(),
                              available < kReadSize ? available : kReadSize, nullptr)) {
-        return StepFailure(::GetLastError(), true, place, request);
+        return FailStep(::GetLastError(), true, place, request);
       }
       if (FetchResult step = AwaitBody(request, fetch, stall, place); !step.ok()) return step;
       const DWORD bytes = request.progress().bytes;
@@ -568,12 +535,14 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::string u
       received += bytes;
       stall.Add(bytes);
       const std::string_view piece(request.progress().buffer.data(), bytes);
-      if (std::string error = fetch.take_body(piece); !error.empty()) return Failed(error);
-      if (stall.HasStalled(Clock::now())) return kStalledResult;
+      if (std::string error = fetch.take_body(piece); !error.empty()) {
+        return MakeFailure(FailureCause::kBodyRefused, {"", "", std::move(error)});
+      }
+      if (stall.HasStalled(Clock::now())) return MakeFailure(FailureCause::kStalled);
     }
     // WinHTTP ends a body that the server cut short as if it were complete.
     if (expected && received != *expected) {
-      return Failed(FetchFailure::kBrokenOff, "the download was broken off");
+      return MakeFailure(FailureCause::kBrokenOff, place);
     }
     return kDoneResult;
   }
@@ -582,27 +551,26 @@ FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::string u
 }  // namespace
 
 FetchResult FetchReply(const ReplyRequest& request) {
-  if (!WidenText(request.endpoint)) return Failed("the logbook service address is not valid");
+  if (!WidenText(request.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
   switch (CheckEndpointShape(request.endpoint)) {
     case EndpointShape::kHttps:
       break;
     case EndpointShape::kOtherScheme:
-      return Failed("the logbook service address must use https");
+      return MakeFailure(FailureCause::kAddressNotHttps);
     case EndpointShape::kNotAnAddress:
-      return Failed("the logbook service address is not valid");
+      return MakeFailure(FailureCause::kAddressNotValid);
   }
-  if (!SplitAddress(request.endpoint)) return Failed("the logbook service address is not valid");
+  if (!SplitAddress(request.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
   // WinHTTP checks certificates against the system's store only; trusting a file of
   // authorities instead would need a check of our own before the key is sent.
   if (!request.ca_file.empty()) {
-    return Failed("a file of certificate authorities is not used on Windows (" + request.ca_file +
-                  "); the authority must be in the system's store");
+    return MakeFailure(FailureCause::kAuthorityFileNotUsed, {"", "", request.ca_file});
   }
   std::string address = RequestAddress(request.endpoint, request.api_key) + request.more_query;
-  if (!WidenText(address)) return Failed("the logbook service address is not valid");
+  if (!WidenText(address)) return MakeFailure(FailureCause::kAddressNotValid);
 
   const InternetHandle session = OpenSession(request.stall_seconds);
-  if (!session) return Failed("cannot set up the HTTPS client");
+  if (!session) return MakeFailure(FailureCause::kClientSetupFailed);
   return Transfer(session.get(), request, std::move(address));
 }
 
