@@ -97,9 +97,9 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
-int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto& transfer = *static_cast<const Transfer*>(user);
-  return (transfer.request->cancelled && transfer.request->cancelled()) ? 1 : 0;
+  return (transfer.request->should_cancel && transfer.request->should_cancel()) ? 1 : 0;
 }
 
 // The operator's wording for a failed transfer. libcurl's own messages can hold the request
@@ -186,7 +186,7 @@ bool SetOptions(CURL* curl, const ReplyRequest& request, const std::string& addr
             curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Progress) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckCancel) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
   if (ok && !request.ca_file.empty()) {
     ok = curl_easy_setopt(curl, CURLOPT_CAINFO, request.ca_file.c_str()) == CURLE_OK;
@@ -207,7 +207,7 @@ FetchResult FetchReply(const ReplyRequest& request) {
   Transfer transfer;
   transfer.request = &request;
   const std::string address =
-      RequestAddress(request.endpoint, request.api_key) + request.more_query;
+      MakeRequestAddress(request.endpoint, request.api_key) + request.more_query;
   char error_text[CURL_ERROR_SIZE] = {};
   if (!SetOptions(curl.get(), request, address, error_text, transfer)) {
     return MakeFailure(FailureCause::kClientLacksFeature);

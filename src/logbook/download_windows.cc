@@ -165,7 +165,7 @@ FetchResult PassBody(HttpRequest& request, const StepWatch& watch) {
 
 // Runs the request to `url`, following redirects, and hands the final body to
 // `fetch.take_body`.
-FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::string url) {
+FetchResult TransferReply(HINTERNET session, const ReplyRequest& fetch, std::string url) {
   StallMeter stall(fetch.stall_seconds);
   for (int redirects = 0;; ++redirects) {
     const std::optional<AddressParts> address = SplitAddress(url);
@@ -223,12 +223,12 @@ FetchResult FetchReply(const ReplyRequest& request) {
   if (!request.ca_file.empty()) {
     return MakeFailure(FailureCause::kAuthorityFileNotUsed, {"", "", request.ca_file});
   }
-  std::string address = RequestAddress(request.endpoint, request.api_key) + request.more_query;
+  std::string address = MakeRequestAddress(request.endpoint, request.api_key) + request.more_query;
   if (!WidenText(address)) return MakeFailure(FailureCause::kAddressNotValid);
 
   const InternetHandle session = OpenSession(request.stall_seconds);
   if (!session) return MakeFailure(FailureCause::kClientSetupFailed);
-  return Transfer(session.get(), request, std::move(address));
+  return TransferReply(session.get(), request, std::move(address));
 }
 
 }  // namespace logbook

@@ -41,7 +41,7 @@ struct StepWatch {
   FailureDetail place;        // where the request goes, for the wording of a failure
 
   // Returns true when the caller wants the transfer abandoned.
-  bool ShouldCancel() const { return fetch.cancelled && fetch.cancelled(); }
+  bool ShouldCancel() const { return fetch.should_cancel && fetch.should_cancel(); }
 };
 
 // Which part of a request a step belongs to, for what a time-out means.
