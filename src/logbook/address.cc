@@ -34,14 +34,22 @@ std::string MakeRequestObject(std::string_view path, std::string_view query) {
 
 std::string ResolveLocation(const AddressParts& base, std::string_view location) {
   if (!ReadScheme(location).empty()) return std::string(location);
-  if (location.starts_with("//")) return "https:" + std::string(location);
-  std::string origin = "https://";
-  origin += base.host.find(':') != std::string::npos ? "[" + base.host + "]" : base.host;
-  origin += ":" + std::to_string(base.port);
-  if (location.starts_with("/")) return origin + std::string(location);
-  const std::string path = base.object.substr(0, base.object.find('?'));
-  if (location.starts_with("?")) return origin + path + std::string(location);
-  return origin + path.substr(0, path.rfind('/') + 1) + std::string(location);
+  // Appended piece by piece: GCC 12 warns wrongly of overlapping copies in "text" + string
+  // (GCC bug 105329).
+  std::string address = "https:";
+  if (location.starts_with("//")) return address.append(location);
+  address += "//";
+  const bool ipv6 = base.host.find(':') != std::string::npos;
+  if (ipv6) address += '[';
+  address += base.host;
+  if (ipv6) address += ']';
+  address += ':';
+  address += std::to_string(base.port);
+  if (!location.starts_with("/")) {
+    const std::string_view path = std::string_view(base.object).substr(0, base.object.find('?'));
+    address += location.starts_with("?") ? path : path.substr(0, path.rfind('/') + 1);
+  }
+  return address.append(location);
 }
 
 }  // namespace logbook

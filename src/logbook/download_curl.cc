@@ -1,3 +1,7 @@
+// The download on POSIX, over libcurl: one easy handle per request, libcurl following the
+// redirects (https only, at most 5), measuring a stall and decompressing the body; the
+// write and progress callbacks hand the body on and ask about cancellation. libcurl's
+// error codes map to the shared wording of fetch_failure.h.
 #include <curl/curl.h>
 
 #include <memory>
@@ -86,6 +90,7 @@ struct Transfer {
   std::string write_error;
 };
 
+// Hands a piece of the body to the caller; a refusal ends the transfer.
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const size_t bytes = size * count;
@@ -97,6 +102,7 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
+// Asks the caller, about once a second and whenever data arrives, whether to stop.
 int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto& transfer = *static_cast<const Transfer*>(user);
   return (transfer.request->should_cancel && transfer.request->should_cancel()) ? 1 : 0;

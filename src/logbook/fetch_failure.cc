@@ -38,7 +38,8 @@ std::string DescribeFailure(FailureCause cause, const FailureDetail& detail) {
     case FailureCause::kTooManyRedirects:
       return "the logbook service redirected too many times";
     case FailureCause::kHttpStatus:
-      return "the logbook service answered HTTP " + std::to_string(detail.number);
+      return std::string("the logbook service answered HTTP ")
+          .append(std::to_string(detail.number));
     case FailureCause::kBrokenOff:
       return "the download was broken off";
     case FailureCause::kBodyRefused:
