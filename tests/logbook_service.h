@@ -31,6 +31,9 @@ class LogbookService {
   std::string localhost_endpoint() const { return "https://localhost:" + port_ + "/api"; }
   std::string untrusted_endpoint() const { return "https://127.0.0.1:" + untrusted_port_ + "/api"; }
   std::string ca_file() const { return state_dir_ + "/ca.pem"; }
+  // The ports of the trusted and of the self-signed listener.
+  const std::string& port() const { return port_; }
+  const std::string& untrusted_port() const { return untrusted_port_; }
 
   // How the next requests are answered ("ok", "fail500", "cut", "stall 3" ...).
   void SetMode(const std::string& mode) const;

@@ -1,32 +1,28 @@
-// The download on Windows, over WinHTTP. WinHTTP runs asynchronously so that this thread
-// stays free to poll the caller's cancellation and to measure a stalled transfer while a
-// request is under way; each step is started here and its completion waited for.
+// The download on Windows, over WinHTTP: the endpoint checked, the request made step by step
+// (http_request_windows.h), redirects followed and the body handed on.
 //
 // Redirects are followed here rather than by WinHTTP, so that one to an address that is
 // not https is refused before anything is sent to it, and so that their number is bounded.
 
-// <windows.h> comes first: the other two build on it.
+// <windows.h> comes first: <winhttp.h> builds on it.
 // clang-format off
 #include <windows.h>
-#include <wincrypt.h>
 #include <winhttp.h>
 // clang-format on
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "base/ansi_text_windows.h"
+#include "logbook/address.h"
 #include "logbook/download.h"
-
-#ifndef STATEKEEPER_VERSION
-#error "STATEKEEPER_VERSION must be defined by the build"
-#endif
+#include "logbook/fetch_failure.h"
+#include "logbook/http_request_windows.h"
+#include "logbook/stall_meter.h"
 
 namespace logbook {
 namespace {
@@ -34,21 +30,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxRedirects = 5;
-constexpr std::chrono::seconds kConnectTimeout{30};
-constexpr DWORD kConnectTimeoutMs = 30'000;
-constexpr DWORD kReadSize = 64 * 1024;
-constexpr DWORD kPollMs = 50;
-// How long a closed request may take to report that WinHTTP is done with it. Windows
-// aborts a pending step at once; wine lets it run on until the network answers.
-constexpr DWORD kCloseWaitMs = 1'000;
-constexpr wchar_t kUserAgent[] = L"Statekeeper/" STATEKEEPER_VERSION;
 
-// ---- text -------------------------------------------------------------------------------
+// ---- addresses at the WinHTTP boundary --------------------------------------------------
 
-// The endpoint comes from the environment, a byte string in the ANSI code page.
-std::optional<std::wstring> Widened(std::string_view text) { return base::WidenAnsi(text); }
+// The program's strings are bytes in the ANSI code page; WinHTTP takes and gives UTF-16.
+std::optional<std::wstring> WidenText(std::string_view text) { return base::WidenAnsi(text); }
 
-std::string Narrowed(std::wstring_view text) {
+std::string NarrowText(std::wstring_view text) {
   if (text.empty()) return "";
   const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
                                            nullptr, 0, nullptr, nullptr);
@@ -59,395 +47,35 @@ std::string Narrowed(std::wstring_view text) {
   return narrow;
 }
 
-// The scheme of an absolute address in lower case, or "" when `address` does not start
-// with one ("scheme:" with a letter first, then letters, digits, "+", "-" or ".").
-std::wstring SchemeOf(std::wstring_view address) {
-  const size_t colon = address.find(L':');
-  if (colon == 0 || colon == std::wstring_view::npos) return L"";
-  std::wstring scheme;
-  for (size_t i = 0; i < colon; ++i) {
-    wchar_t c = address[i];
-    const bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-    const bool other = (c >= L'0' && c <= L'9') || c == L'+' || c == L'-' || c == L'.';
-    if (!letter && (i == 0 || !other)) return L"";
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    scheme += c;
-  }
-  return scheme;
-}
-
-// ---- addresses --------------------------------------------------------------------------
-
-// One https address taken apart for WinHTTP.
-struct Address {
-  std::wstring host;
-  INTERNET_PORT port = 0;
-  std::wstring object;  // path and query
-};
-
-// Takes an https address apart; nullopt when it is not one WinHTTP can use.
-std::optional<Address> Cracked(const std::wstring& url) {
+// Takes an https address apart with WinHTTP's own parser; nullopt when it is not one
+// WinHTTP can use.
+std::optional<AddressParts> SplitAddress(const std::string& url) {
+  const std::optional<std::wstring> wide = WidenText(url);
+  if (!wide) return std::nullopt;
   URL_COMPONENTS parts = {};
   parts.dwStructSize = sizeof parts;
   parts.dwSchemeLength = static_cast<DWORD>(-1);
   parts.dwHostNameLength = static_cast<DWORD>(-1);
   parts.dwUrlPathLength = static_cast<DWORD>(-1);
   parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+  if (!::WinHttpCrackUrl(wide->c_str(), static_cast<DWORD>(wide->size()), 0, &parts)) {
     return std::nullopt;
   }
   if (parts.nScheme != INTERNET_SCHEME_HTTPS || parts.dwHostNameLength == 0) return std::nullopt;
-  Address address;
-  address.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+  AddressParts address;
+  address.host = NarrowText({parts.lpszHostName, parts.dwHostNameLength});
   address.port = parts.nPort;
-  if (parts.dwUrlPathLength > 0) address.object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-  if (address.object.empty()) address.object = L"/";
-  if (parts.dwExtraInfoLength > 0) {
-    address.object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-  }
-  // A fragment is never sent.
-  if (const size_t hash = address.object.find(L'#'); hash != std::wstring::npos) {
-    address.object.erase(hash);
-  }
+  address.object = MakeRequestObject(NarrowText({parts.lpszUrlPath, parts.dwUrlPathLength}),
+                                     NarrowText({parts.lpszExtraInfo, parts.dwExtraInfoLength}));
   return address;
 }
 
-// The absolute address that a Location header names, seen from `base`.
-std::wstring Resolved(const Address& base, const std::wstring& location) {
-  if (!SchemeOf(location).empty()) return location;
-  if (location.starts_with(L"//")) return L"https:" + location;
-  std::wstring origin = L"https://";
-  origin += base.host.find(L':') != std::wstring::npos ? L"[" + base.host + L"]" : base.host;
-  origin += L":" + std::to_wstring(base.port);
-  if (location.starts_with(L"/")) return origin + location;
-  const std::wstring path = base.object.substr(0, base.object.find(L'?'));
-  if (location.starts_with(L"?")) return origin + path + location;
-  return origin + path.substr(0, path.rfind(L'/') + 1) + location;
-}
+// ---- the answer's head ------------------------------------------------------------------
 
-// ---- WinHTTP handles and asynchronous steps ---------------------------------------------
-
-struct InternetCloser {
-  void operator()(void* handle) const { ::WinHttpCloseHandle(handle); }
-};
-using InternetHandle = std::unique_ptr<void, InternetCloser>;
-
-// What WinHTTP's callback thread reports about one request, and the buffer its reads fill.
-// Written by the callback before it sets `done` or `closed`, read here after waiting.
-struct Progress {
-  Progress()
-      : done(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        closed(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~Progress() {
-    if (done) ::CloseHandle(done);
-    if (closed) ::CloseHandle(closed);
-  }
-  Progress(const Progress&) = delete;
-  Progress& operator=(const Progress&) = delete;
-
-  HANDLE done;
-  HANDLE closed;
-  DWORD status = 0;          // the callback status that ended the step
-  DWORD error = 0;           // with WINHTTP_CALLBACK_STATUS_REQUEST_ERROR
-  DWORD bytes = 0;           // with WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE or _READ_COMPLETE
-  DWORD secure_failure = 0;  // WINHTTP_CALLBACK_STATUS_FLAG_* of a refused certificate
-  std::vector<char> buffer = std::vector<char>(kReadSize);
-};
-
-void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* information,
-                       DWORD length) {
-  if (context == 0) return;  // the session and connection handles carry no context
-  auto& progress = *reinterpret_cast<Progress*>(context);
-  switch (status) {
-    case WINHTTP_CALLBACK_STATUS_SECURE_FAILURE:
-      if (information != nullptr) progress.secure_failure |= *static_cast<DWORD*>(information);
-      return;
-    case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
-      ::SetEvent(progress.closed);
-      return;
-    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
-    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
-      break;
-    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
-      progress.bytes = information != nullptr ? *static_cast<DWORD*>(information) : 0;
-      break;
-    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
-      progress.bytes = length;
-      break;
-    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
-      progress.error = static_cast<WINHTTP_ASYNC_RESULT*>(information)->dwError;
-      if (progress.error == 0) progress.error = ERROR_WINHTTP_INTERNAL_ERROR;
-      break;
-    default:
-      return;
-  }
-  progress.status = status;
-  ::SetEvent(progress.done);
-}
-
-// One request handle and what its callbacks report. Closing waits until WinHTTP has said
-// that it is done with the handle, since its callbacks and reads write into `progress`; if
-// it does not say so in time, `progress` is left allocated rather than freed under a step
-// that is still running.
-class Request {
- public:
-  Request(HINTERNET connection, const std::wstring& object) : progress_(new Progress) {
-    if (!progress_->done || !progress_->closed) return;
-    handle_ = ::WinHttpOpenRequest(
-        connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
-        WINHTTP_DEFAULT_ACCEPT_TYPES,
-        WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY);
-    if (handle_ == nullptr) return;
-    auto context = reinterpret_cast<DWORD_PTR>(progress_.get());
-    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    if (!::WinHttpSetOption(handle_, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) ||
-        !::WinHttpSetOption(handle_, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never)) {
-      Close();
-      return;
-    }
-    // A compressed reply (gzip or deflate), decompressed by WinHTTP. Windows before 8.1
-    // lacks the option and gets the reply as it is.
-    DWORD decompression = WINHTTP_DECOMPRESSION_FLAG_ALL;
-    ::WinHttpSetOption(handle_, WINHTTP_OPTION_DECOMPRESSION, &decompression, sizeof decompression);
-  }
-  ~Request() { Close(); }
-  Request(const Request&) = delete;
-  Request& operator=(const Request&) = delete;
-
-  bool ok() const { return handle_ != nullptr; }
-  HINTERNET handle() const { return handle_; }
-  Progress& progress() { return *progress_; }
-
-  // Makes the next step's completion the one waited for.
-  void Begin() {
-    ::ResetEvent(progress_->done);
-    progress_->status = 0;
-    progress_->error = 0;
-    progress_->bytes = 0;
-  }
-
-  void Close() {
-    if (handle_ == nullptr) return;
-    const bool had_context = progress_->closed != nullptr;
-    ::WinHttpCloseHandle(std::exchange(handle_, nullptr));
-    if (had_context && ::WaitForSingleObject(progress_->closed, kCloseWaitMs) != WAIT_OBJECT_0) {
-      [[maybe_unused]] Progress* abandoned = progress_.release();
-    }
-  }
-
- private:
-  std::unique_ptr<Progress> progress_;
-  HINTERNET handle_ = nullptr;
-};
-
-// Tells a stalled transfer: less than 1 byte a second has arrived over the last `seconds`.
-class StallMeter {
- public:
-  explicit StallMeter(int seconds) : window_(seconds > 0 ? seconds : 1) {}
-  void Start() {
-    start_ = Clock::now();
-    bytes_ = 0;
-  }
-  void Add(DWORD bytes) { bytes_ += bytes; }
-  bool Stalled() {
-    const Clock::time_point now = Clock::now();
-    if (now - start_ < window_) return false;
-    if (bytes_ < window_.count()) return true;
-    start_ = now;
-    bytes_ = 0;
-    return false;
-  }
-
- private:
-  const std::chrono::seconds window_;
-  Clock::time_point start_ = Clock::now();
-  std::int64_t bytes_ = 0;
-};
-
-enum class Outcome { kDone, kFailed, kCancelled, kTimedOut, kStalled };
-
-bool Cancelled(const ReplyRequest& request) { return request.cancelled && request.cancelled(); }
-
-// Waits for the step started on `request`, polling the caller's cancellation and either the
-// deadline (while connecting) or the stall meter (once the request is out).
-Outcome Await(Request& request, const ReplyRequest& fetch,
-              std::optional<Clock::time_point> deadline, StallMeter* stall) {
-  for (;;) {
-    if (::WaitForSingleObject(request.progress().done, kPollMs) == WAIT_OBJECT_0) {
-      return request.progress().status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR ? Outcome::kFailed
-                                                                                : Outcome::kDone;
-    }
-    if (Cancelled(fetch)) return Outcome::kCancelled;
-    if (deadline && Clock::now() >= *deadline) return Outcome::kTimedOut;
-    if (stall != nullptr && stall->Stalled()) return Outcome::kStalled;
-  }
-}
-
-// ---- reasons ----------------------------------------------------------------------------
-
-// Where the request went, fit to show: the host and port hold no key.
-struct Place {
-  std::string host;
-  std::string port;
-  std::string where() const { return host + ":" + port; }
-};
-
-// Whether the server's certificate signed itself, for the operator's wording.
-bool SelfSigned(HINTERNET request) {
-  PCCERT_CONTEXT certificate = nullptr;
-  DWORD size = sizeof certificate;
-  if (!::WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) ||
-      certificate == nullptr) {
-    return false;
-  }
-  const bool same_name =
-      ::CertCompareCertificateName(X509_ASN_ENCODING, &certificate->pCertInfo->Subject,
-                                   &certificate->pCertInfo->Issuer) != 0;
-  const bool signed_by_itself =
-      same_name && ::CryptVerifyCertificateSignatureEx(
-                       0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
-                       const_cast<CERT_CONTEXT*>(certificate), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-                       const_cast<CERT_CONTEXT*>(certificate), 0, nullptr) != 0;
-  ::CertFreeCertificateContext(certificate);
-  return signed_by_itself;
-}
-
-// The detail of a refused certificate, from the callback's flags or the error itself.
-std::string CertificateProblem(DWORD flags, DWORD error, HINTERNET request) {
-  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA) ||
-      error == ERROR_WINHTTP_SECURE_INVALID_CA) {
-    return SelfSigned(request) ? "self-signed certificate"
-                               : "issued by an authority that is not trusted";
-  }
-  struct Problem {
-    DWORD flag;
-    DWORD error;
-    const char* text;
-  };
-  static constexpr Problem kProblems[] = {
-      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID, ERROR_WINHTTP_SECURE_CERT_CN_INVALID,
-       "it is not for this host name"},
-      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID, ERROR_WINHTTP_SECURE_CERT_DATE_INVALID,
-       "certificate has expired or is not yet valid"},
-      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED, ERROR_WINHTTP_SECURE_CERT_REVOKED,
-       "certificate revoked"},
-      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED, ERROR_WINHTTP_SECURE_CERT_REV_FAILED,
-       "its revocation could not be checked"},
-      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE, ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE,
-       "it is not for a server"},
-      {WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT, ERROR_WINHTTP_SECURE_INVALID_CERT,
-       "invalid certificate"},
-  };
-  for (const Problem& problem : kProblems) {
-    if ((flags & problem.flag) || error == problem.error) return problem.text;
-  }
-  return "";
-}
-
-FetchResult Failed(FetchFailure failure, std::string reason) {
-  return {failure, std::move(reason)};
-}
-FetchResult Failed(std::string reason) { return {FetchFailure::kOther, std::move(reason)}; }
-
-// Which of the failures a caller acts on a WinHTTP error is.
-FetchFailure FailureOf(DWORD error) {
-  switch (error) {
-    case ERROR_WINHTTP_TIMEOUT:
-      return FetchFailure::kTimedOut;
-    case ERROR_WINHTTP_CONNECTION_ERROR:
-    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
-    case ERROR_WINHTTP_RESEND_REQUEST:
-      return FetchFailure::kBrokenOff;
-    case ERROR_WINHTTP_OPERATION_CANCELLED:
-      return FetchFailure::kCancelled;
-    default:
-      return FetchFailure::kOther;
-  }
-}
-
-// The operator's wording for a failed WinHTTP step. WinHTTP's own texts are fixed and never
-// hold the request address, so the key cannot leak through them.
-std::string StepFailureText(DWORD error, bool request_sent, const Place& place, DWORD flags,
-                            HINTERNET request) {
-  switch (error) {
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
-      return "cannot find the logbook service (" + place.host + ")";
-    case ERROR_WINHTTP_CANNOT_CONNECT:
-      return "cannot connect to the logbook service (" + place.where() + ")";
-    case ERROR_WINHTTP_TIMEOUT:
-      if (!request_sent) {
-        return "the logbook service did not answer in time (" + place.where() + ")";
-      }
-      return "the download stalled";
-    case ERROR_WINHTTP_SECURE_FAILURE:
-    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-    case ERROR_WINHTTP_SECURE_INVALID_CA:
-    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
-    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
-    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
-    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
-    case ERROR_WINHTTP_SECURE_INVALID_CERT: {
-      const std::string problem = CertificateProblem(flags, error, request);
-      if (!problem.empty()) {
-        return "the logbook service's certificate was not trusted (" + problem + ")";
-      }
-      // Some WinHTTP versions report an untrusted certificate only as a failed channel.
-      if (SelfSigned(request)) {
-        return "the logbook service's certificate was not trusted (self-signed certificate)";
-      }
-      if (error == ERROR_WINHTTP_SECURE_FAILURE) {
-        return "the logbook service's certificate was not trusted";
-      }
-      return "the secure connection to the logbook service failed (" + place.where() + ")";
-    }
-    case ERROR_WINHTTP_CONNECTION_ERROR:
-    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
-    case ERROR_WINHTTP_RESEND_REQUEST:
-      return "the download was broken off";
-    case ERROR_WINHTTP_OPERATION_CANCELLED:
-      return "the download was cancelled";
-    case ERROR_WINHTTP_INVALID_URL:
-    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
-      return "the logbook service address is not valid";
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return "out of memory";
-    default:
-      return "the download failed (WinHTTP error " + std::to_string(error) + ")";
-  }
-}
-
-// ---- the transfer -----------------------------------------------------------------------
-
-// An asynchronous WinHTTP session with the system's proxy settings and the time-outs of
-// one download.
-InternetHandle OpenSession(int stall_seconds) {
-  HINTERNET session =
-      ::WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                    WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-  if (session == nullptr) {
-    // Before Windows 8.1 the automatic proxy is unknown; the default one is the next best.
-    session = ::WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                            WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-  }
-  if (session == nullptr) return nullptr;
-  InternetHandle handle(session);
-  // The stall meter here gives up first; WinHTTP's own receive limit is the backstop.
-  const int receive_ms = ((stall_seconds > 0 ? stall_seconds : 1) + 30) * 1000;
-  if (!::WinHttpSetTimeouts(session, kConnectTimeoutMs, kConnectTimeoutMs, kConnectTimeoutMs,
-                            receive_ms) ||
-      ::WinHttpSetStatusCallback(session, OnStatus, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS, 0) ==
-          WINHTTP_INVALID_STATUS_CALLBACK) {
-    return nullptr;
-  }
-  return handle;
-}
-
-std::optional<DWORD> NumberHeader(HINTERNET request, DWORD which) {
+std::optional<DWORD> QueryStatus(HINTERNET request) {
   DWORD value = 0;
   DWORD size = sizeof value;
-  if (!::WinHttpQueryHeaders(request, which | WINHTTP_QUERY_FLAG_NUMBER,
+  if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &value, &size,
                              WINHTTP_NO_HEADER_INDEX)) {
     return std::nullopt;
@@ -455,7 +83,7 @@ std::optional<DWORD> NumberHeader(HINTERNET request, DWORD which) {
   return value;
 }
 
-std::optional<std::uint64_t> ContentLength(HINTERNET request) {
+std::optional<std::uint64_t> QueryContentLength(HINTERNET request) {
   wchar_t text[32];
   DWORD size = sizeof text;
   if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
@@ -472,7 +100,7 @@ std::optional<std::uint64_t> ContentLength(HINTERNET request) {
   return length;
 }
 
-std::optional<std::wstring> Location(HINTERNET request) {
+std::optional<std::wstring> QueryLocation(HINTERNET request) {
   DWORD size = 0;
   ::WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
                         WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
@@ -490,40 +118,9 @@ bool IsRedirect(DWORD status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-FetchResult StepFailure(DWORD error, bool request_sent, const Place& place, DWORD flags,
-                        HINTERNET request) {
-  return Failed(FailureOf(error), StepFailureText(error, request_sent, place, flags, request));
-}
-
-FetchResult StepFailure(DWORD error, bool request_sent, const Place& place, Request& request) {
-  return StepFailure(error, request_sent, place, request.progress().secure_failure,
-                     request.handle());
-}
-
-const FetchResult kCancelledResult{FetchFailure::kCancelled, "the download was cancelled"};
-const FetchResult kStalledResult{FetchFailure::kTimedOut, "the download stalled"};
-const FetchResult kDoneResult{FetchFailure::kNone, ""};
-
-// Waits for a step of reading the body.
-FetchResult AwaitBody(Request& request, const ReplyRequest& fetch, StallMeter& stall,
-                      const Place& place) {
-  switch (Await(request, fetch, std::nullopt, &stall)) {
-    case Outcome::kDone:
-      return kDoneResult;
-    case Outcome::kFailed:
-      return StepFailure(request.progress().error, true, place, request);
-    case Outcome::kCancelled:
-      return kCancelledResult;
-    case Outcome::kTimedOut:
-    case Outcome::kStalled:
-      break;
-  }
-  return kStalledResult;
-}
-
 // Whether the body came compressed: its Content-Length is then that of the compressed
 // bytes, not of what WinHTTP hands on.
-bool Compressed(HINTERNET request) {
+bool IsCompressed(HINTERNET request) {
   wchar_t text[64];
   DWORD size = sizeof text;
   if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_ENCODING, WINHTTP_HEADER_NAME_BY_INDEX,
@@ -534,136 +131,104 @@ bool Compressed(HINTERNET request) {
   return !encoding.empty() && encoding != L"identity";
 }
 
-// Runs the request, following redirects, and hands the final body to `fetch.take_body`.
-FetchResult Transfer(HINTERNET session, const ReplyRequest& fetch, std::wstring url) {
+// ---- the transfer -----------------------------------------------------------------------
+
+const FetchResult kDone{FetchFailure::kNone, ""};
+
+// Hands the body of an answer whose head has arrived to `watch.fetch.take_body`, piece by
+// piece as it arrives.
+FetchResult PassBody(HttpRequest& request, const StepWatch& watch) {
+  const std::optional<std::uint64_t> expected =
+      IsCompressed(request.handle()) ? std::nullopt : QueryContentLength(request.handle());
+  std::uint64_t received = 0;
+  for (;;) {
+    // How much has arrived is asked first and only that much is read, so that every wait
+    // on the network happens in a step (wine's read would wait to fill the whole buffer).
+    if (watch.ShouldCancel()) return MakeFailure(FailureCause::kCancelled);
+    DWORD available = 0;
+    if (FetchResult step = request.QueryDataAvailable(watch, available); !step.ok()) return step;
+    if (available == 0) break;
+    std::string_view piece;
+    if (FetchResult step = request.ReadData(watch, available, piece); !step.ok()) return step;
+    if (piece.empty()) break;
+    received += piece.size();
+    watch.stall.Add(static_cast<std::int64_t>(piece.size()));
+    if (std::string error = watch.fetch.take_body(piece); !error.empty()) {
+      return MakeFailure(FailureCause::kBodyRefused, {"", "", std::move(error)});
+    }
+    if (watch.stall.HasStalled(Clock::now())) return MakeFailure(FailureCause::kStalled);
+  }
+  // WinHTTP ends a body that the server cut short as if it were complete.
+  if (expected && received != *expected) return MakeFailure(FailureCause::kBrokenOff);
+  return kDone;
+}
+
+// Runs the request to `url`, following redirects, and hands the final body to
+// `fetch.take_body`.
+FetchResult TransferReply(HINTERNET session, const ReplyRequest& fetch, std::string url) {
   StallMeter stall(fetch.stall_seconds);
   for (int redirects = 0;; ++redirects) {
-    const std::optional<Address> address = Cracked(url);
-    if (!address) return Failed("the logbook service address is not valid");
-    const Place place{Narrowed(address->host), std::to_string(address->port)};
-    InternetHandle connection(::WinHttpConnect(session, address->host.c_str(), address->port, 0));
-    if (!connection) return StepFailure(::GetLastError(), false, place, 0, nullptr);
-    Request request(connection.get(), address->object);
-    if (!request.ok()) return Failed("cannot set up the HTTPS client");
-    if (Cancelled(fetch)) return kCancelledResult;
+    const std::optional<AddressParts> address = SplitAddress(url);
+    if (!address) return MakeFailure(FailureCause::kAddressNotValid);
+    const std::optional<std::wstring> host = WidenText(address->host);
+    const std::optional<std::wstring> object = WidenText(address->object);
+    if (!host || !object) return MakeFailure(FailureCause::kAddressNotValid);
+    const StepWatch watch{fetch, stall, {address->host, std::to_string(address->port)}};
+    InternetHandle connection(
+        ::WinHttpConnect(session, host->c_str(), static_cast<INTERNET_PORT>(address->port), 0));
+    if (!connection) {
+      return MakeStepFailure(::GetLastError(), RequestStage::kSending, watch.place);
+    }
+    HttpRequest request(connection.get(), *object);
+    if (!request.ok()) return MakeFailure(FailureCause::kClientSetupFailed);
+    if (watch.ShouldCancel()) return MakeFailure(FailureCause::kCancelled);
 
-    // Connecting, the secure handshake and sending the request.
-    request.Begin();
-    if (!::WinHttpSendRequest(request.handle(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                              WINHTTP_NO_REQUEST_DATA, 0, 0,
-                              reinterpret_cast<DWORD_PTR>(&request.progress()))) {
-      return StepFailure(::GetLastError(), false, place, request);
-    }
-    switch (Await(request, fetch, Clock::now() + kConnectTimeout, nullptr)) {
-      case Outcome::kDone:
-        break;
-      case Outcome::kFailed:
-        return StepFailure(request.progress().error, false, place, request);
-      case Outcome::kCancelled:
-        return kCancelledResult;
-      case Outcome::kTimedOut:
-      case Outcome::kStalled:
-        return Failed(FetchFailure::kTimedOut,
-                      "the logbook service did not answer in time (" + place.where() + ")");
-    }
+    if (FetchResult sent = request.Send(watch); !sent.ok()) return sent;
+    stall.Start(Clock::now());
+    if (FetchResult head = request.ReceiveHead(watch); !head.ok()) return head;
 
-    // The answer's head.
-    stall.Start();
-    request.Begin();
-    if (!::WinHttpReceiveResponse(request.handle(), nullptr)) {
-      return StepFailure(::GetLastError(), true, place, request);
-    }
-    switch (Await(request, fetch, std::nullopt, &stall)) {
-      case Outcome::kDone:
-        break;
-      case Outcome::kFailed:
-        return StepFailure(request.progress().error, true, place, request);
-      case Outcome::kCancelled:
-        return kCancelledResult;
-      case Outcome::kTimedOut:
-      case Outcome::kStalled:
-        return kStalledResult;
-    }
-    const DWORD status = NumberHeader(request.handle(), WINHTTP_QUERY_STATUS_CODE).value_or(0);
+    const DWORD status = QueryStatus(request.handle()).value_or(0);
     if (IsRedirect(status)) {
-      if (std::optional<std::wstring> location = Location(request.handle())) {
-        if (redirects == kMaxRedirects) {
-          return Failed("the logbook service redirected too many times");
-        }
-        url = Resolved(*address, *location);
-        if (SchemeOf(url) != L"https") {
-          return Failed("the logbook service redirected to an address that is not https");
-        }
+      if (std::optional<std::wstring> location = QueryLocation(request.handle())) {
+        if (redirects == kMaxRedirects) return MakeFailure(FailureCause::kTooManyRedirects);
+        url = ResolveLocation(*address, NarrowText(*location));
+        if (ReadScheme(url) != "https") return MakeFailure(FailureCause::kRedirectNotHttps);
         continue;
       }
     }
     if (status < 200 || status > 299) {
-      return Failed(
-          status >= 500 && status <= 599 ? FetchFailure::kServerError : FetchFailure::kOther,
-          "the logbook service answered HTTP " + std::to_string(status));
+      FailureDetail answered = watch.place;
+      answered.number = static_cast<long>(status);
+      return MakeFailure(FailureCause::kHttpStatus, answered);
     }
-
-    // The body, piece by piece to the caller.
-    const std::optional<std::uint64_t> expected =
-        Compressed(request.handle()) ? std::nullopt : ContentLength(request.handle());
-    std::uint64_t received = 0;
-    for (;;) {
-      // How much has arrived is asked first and only that much is read, so that every wait
-      // on the network happens in Await (wine's read would wait to fill the whole buffer).
-      if (Cancelled(fetch)) return kCancelledResult;
-      request.Begin();
-      if (!::WinHttpQueryDataAvailable(request.handle(), nullptr)) {
-        return StepFailure(::GetLastError(), true, place, request);
-      }
-      if (FetchResult step = AwaitBody(request, fetch, stall, place); !step.ok()) return step;
-      const DWORD available = request.progress().bytes;
-      if (available == 0) break;
-      request.Begin();
-      if (!::WinHttpReadData(request.handle(), request.progress().buffer.data(),
-                             available < kReadSize ? available : kReadSize, nullptr)) {
-        return StepFailure(::GetLastError(), true, place, request);
-      }
-      if (FetchResult step = AwaitBody(request, fetch, stall, place); !step.ok()) return step;
-      const DWORD bytes = request.progress().bytes;
-      if (bytes == 0) break;
-      received += bytes;
-      stall.Add(bytes);
-      const std::string_view piece(request.progress().buffer.data(), bytes);
-      if (std::string error = fetch.take_body(piece); !error.empty()) return Failed(error);
-      if (stall.Stalled()) return kStalledResult;
-    }
-    // WinHTTP ends a body that the server cut short as if it were complete.
-    if (expected && received != *expected) {
-      return Failed(FetchFailure::kBrokenOff, "the download was broken off");
-    }
-    return kDoneResult;
+    return PassBody(request, watch);
   }
 }
 
 }  // namespace
 
 FetchResult FetchReply(const ReplyRequest& request) {
-  const std::optional<std::wstring> endpoint = Widened(request.endpoint);
-  if (!endpoint || endpoint->empty()) return Failed("the logbook service address is not valid");
-  const std::wstring scheme = SchemeOf(*endpoint);
-  if (scheme.empty() || endpoint->find(L"://") != scheme.size()) {
-    return Failed("the logbook service address is not valid");
+  if (!WidenText(request.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
+  switch (CheckEndpointShape(request.endpoint)) {
+    case EndpointShape::kHttps:
+      break;
+    case EndpointShape::kOtherScheme:
+      return MakeFailure(FailureCause::kAddressNotHttps);
+    case EndpointShape::kNotAnAddress:
+      return MakeFailure(FailureCause::kAddressNotValid);
   }
-  if (scheme != L"https") return Failed("the logbook service address must use https");
-  if (!Cracked(*endpoint)) return Failed("the logbook service address is not valid");
+  if (!SplitAddress(request.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
   // WinHTTP checks certificates against the system's store only; trusting a file of
   // authorities instead would need a check of our own before the key is sent.
   if (!request.ca_file.empty()) {
-    return Failed("a file of certificate authorities is not used on Windows (" + request.ca_file +
-                  "); the authority must be in the system's store");
+    return MakeFailure(FailureCause::kAuthorityFileNotUsed, {"", "", request.ca_file});
   }
-  const std::optional<std::wstring> address =
-      Widened(RequestAddress(request.endpoint, request.api_key) + request.more_query);
-  if (!address) return Failed("the logbook service address is not valid");
+  std::string address = MakeRequestAddress(request.endpoint, request.api_key) + request.more_query;
+  if (!WidenText(address)) return MakeFailure(FailureCause::kAddressNotValid);
 
   const InternetHandle session = OpenSession(request.stall_seconds);
-  if (!session) return Failed("cannot set up the HTTPS client");
-  return Transfer(session.get(), request, *address);
+  if (!session) return MakeFailure(FailureCause::kClientSetupFailed);
+  return TransferReply(session.get(), request, std::move(address));
 }
 
 }  // namespace logbook

@@ -12,18 +12,18 @@ namespace {
 // A page holds 2,000 records; one far larger than that is no page of a logbook.
 constexpr size_t kMaxPageBytes = size_t{64} << 20;
 
-FetchResult Failure(std::string reason, FetchFailure failure = FetchFailure::kOther) {
+FetchResult FailWith(std::string reason, FetchFailure failure = FetchFailure::kOther) {
   return {failure, std::move(reason)};
 }
 
 // Failures that a second try by pages may get past: the whole logbook in one reply took too
 // long for the service, a proxy or the network.
-bool WorthPaging(FetchFailure failure) {
+bool IsWorthPaging(FetchFailure failure) {
   return failure == FetchFailure::kTimedOut || failure == FetchFailure::kServerError ||
          failure == FetchFailure::kBrokenOff;
 }
 
-ReplyRequest BaseRequest(const FetchRequest& request) {
+ReplyRequest MakeReplyRequest(const FetchRequest& request) {
   ReplyRequest reply;
   reply.endpoint = request.endpoint;
   reply.ca_file = request.ca_file;
@@ -33,24 +33,24 @@ ReplyRequest BaseRequest(const FetchRequest& request) {
 }
 
 // True when the caller cancels on hearing `progress`.
-bool Cancelled(const FetchRequest& request, const DownloadProgress& progress) {
+bool ShouldCancel(const FetchRequest& request, const DownloadProgress& progress) {
   return request.progress && !request.progress(progress);
 }
 
 // The logbook as one reply, straight into the file.
 FetchResult FetchWhole(const FetchRequest& request, TempFile& file) {
   ReplyScanner scanner;
-  ReplyRequest reply = BaseRequest(request);
+  ReplyRequest reply = MakeReplyRequest(request);
   reply.take_body = [&](std::string_view piece) {
     scanner.Feed(piece);
     return file.Write(piece);
   };
-  reply.cancelled = [&] {
-    return Cancelled(request, {scanner.records(), scanner.announced(), scanner.bytes()});
+  reply.should_cancel = [&] {
+    return ShouldCancel(request, {scanner.records(), scanner.announced(), scanner.bytes()});
   };
   FetchResult result = FetchReply(reply);
   if (result.ok() && file.bytes_written() == 0) {
-    return Failure("the logbook service sent an empty reply");
+    return FailWith("the logbook service sent an empty reply");
   }
   return result;
 }
@@ -62,39 +62,39 @@ FetchResult FetchPages(const FetchRequest& request, TempFile& file) {
   for (;;) {
     std::string raw;
     ReplyScanner scanner;
-    ReplyRequest reply = BaseRequest(request);
-    reply.more_query = PageQuery(joiner.next_log_id());
+    ReplyRequest reply = MakeReplyRequest(request);
+    reply.more_query = MakePageQuery(joiner.next_log_id());
     reply.take_body = [&](std::string_view piece) -> std::string {
       if (raw.size() + piece.size() > kMaxPageBytes) return "a page of the logbook was too large";
       scanner.Feed(piece);
       raw.append(piece);
       return "";
     };
-    reply.cancelled = [&] {
+    reply.should_cancel = [&] {
       DownloadProgress now = done;
       now.records += scanner.records();
       now.bytes += scanner.bytes();
       if (joiner.pages() == 0) now.announced = scanner.announced();
-      return Cancelled(request, now);
+      return ShouldCancel(request, now);
     };
     if (FetchResult fetched = FetchReply(reply); !fetched.ok()) return fetched;
-    if (raw.empty()) return Failure("the logbook service sent an empty reply");
+    if (raw.empty()) return FailWith("the logbook service sent an empty reply");
 
     const Page page = ReadPage(raw);
-    if (joiner.pages() == 0) done.announced = NumberValue(page.front(), "COUNT");
+    if (joiner.pages() == 0) done.announced = ReadNumberValue(page.front(), "COUNT");
     done.records += page.records;
     done.bytes += static_cast<std::int64_t>(raw.size());
     const PageJoiner::Result joined = joiner.Add(page);
     switch (joined.step) {
       case PageJoiner::Step::kFailed:
-        return Failure(joined.reason);
+        return FailWith(joined.reason);
       case PageJoiner::Step::kKeyRefused:
-        return Failure(joined.reason, FetchFailure::kKeyRefused);
+        return FailWith(joined.reason, FetchFailure::kKeyRefused);
       case PageJoiner::Step::kNextPage:
       case PageJoiner::Step::kDone:
         break;
     }
-    if (std::string error = file.Write(joined.output); !error.empty()) return Failure(error);
+    if (std::string error = file.Write(joined.output); !error.empty()) return FailWith(error);
     if (joined.step == PageJoiner::Step::kDone) return {FetchFailure::kNone, ""};
   }
 }
@@ -102,7 +102,7 @@ FetchResult FetchPages(const FetchRequest& request, TempFile& file) {
 }  // namespace
 
 void ScrubKey(std::string& text, std::string_view api_key) {
-  for (const std::string& secret : {std::string(api_key), PercentEncoded(api_key)}) {
+  for (const std::string& secret : {std::string(api_key), PercentEncode(api_key)}) {
     if (secret.empty()) continue;
     for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3)) {
       text.replace(at, secret.size(), "***");
@@ -112,18 +112,18 @@ void ScrubKey(std::string& text, std::string_view api_key) {
 
 FetchResult FetchLogbook(const FetchRequest& request) {
   TempFile file;
-  if (std::string error = file.Open(request.temp_path); !error.empty()) return Failure(error);
+  if (std::string error = file.Open(request.temp_path); !error.empty()) return FailWith(error);
   FetchResult result = FetchWhole(request, file);
-  if (!result.ok() && WorthPaging(result.failure)) {
+  if (!result.ok() && IsWorthPaging(result.failure)) {
     // The second try starts from an empty file.
     file.Discard();
-    if (std::string error = file.Open(request.temp_path); !error.empty()) return Failure(error);
+    if (std::string error = file.Open(request.temp_path); !error.empty()) return FailWith(error);
     result = FetchPages(request, file);
   }
   if (result.ok()) {
     std::string error = file.Close();
     if (error.empty()) return result;
-    result = Failure(std::move(error));
+    result = FailWith(std::move(error));
   }
   file.Discard();
   ScrubKey(result.reason, request.api_key);

@@ -1,8 +1,9 @@
 // One synchronisation's data work: the logbook is fetched into the Temporary download
 // file, normalised into the Local log file, and both extractions run on it, writing the
 // nine Band files and the Country file and extending the Confirmed-country list. Either
-// all of these files are replaced and the list extended, or nothing changes at all. The
-// caller owns the list and lends it for one call.
+// all of these files are replaced and the list extended, or (short of a file system that
+// refuses a rename it allowed a moment ago) nothing changes at all. The caller owns the
+// list and lends it for one call.
 #ifndef STATEKEEPER_LOGBOOK_LOCAL_LOG_H_
 #define STATEKEEPER_LOGBOOK_LOCAL_LOG_H_
 
@@ -19,7 +20,7 @@ struct SyncSettings {
   std::string program_folder;  // ends with the path separator
   std::string temp_folder;     // folder of the Temporary download file, ends with it too
   std::string endpoint;        // the Logbook service's API address, without a query
-  std::string ca_file;         // certificate authorities to trust instead of the system's
+  std::string ca_file;         // certificate authorities to trust instead of the system's, or ""
   std::string api_key;
   // Called often during the download with what has arrived; returning false cancels it
   // (the result is then kCancelled). May be empty.
@@ -29,15 +30,16 @@ struct SyncSettings {
 
 // How a synchronisation ended.
 enum class SyncOutcome {
-  kDone,
-  kFailed,
+  kDone,        // every file was replaced and the list extended
+  kFailed,      // anything else went wrong; the reason says what
   kKeyRefused,  // the service refused the API key (its RESULT=AUTH or STATUS=AUTH answer)
   kCancelled,   // the caller cancelled the download
 };
 
+// The outcome of a synchronisation and, when it did not succeed, why.
 struct SyncResult {
   SyncOutcome outcome = SyncOutcome::kFailed;
-  // Why it failed, fit to show the operator; never holds the API key.
+  // Why it failed, fit to show the operator; "" after kDone.
   std::string reason;
 
   bool ok() const { return outcome == SyncOutcome::kDone; }
@@ -47,19 +49,30 @@ struct SyncResult {
 // judged (the service's failure answers RESULT=FAIL, RESULT=AUTH and their STATUS=
 // spellings in front of the data; a reply with no record that never says RESULT=OK is no
 // logbook), normalised into the Local log file at `log_path`, and both extractions run on
-// it into the Band files and the Country file of `program_folder`. All of these files are
-// replaced together, and `countries` extended, only when the reply is a logbook and every
-// one of them could be written; otherwise nothing has changed.
+// it into the Band files and the Country file of `program_folder` (which ends with the path
+// separator). Every new file is written and flushed beside its old one first; only when the
+// reply is a logbook and all of them could be written are they put in place, one rename
+// each, and `countries` extended. Until then nothing has changed; a rename that fails after
+// the others succeeded (which takes a file system that refuses renames it allowed a moment
+// ago) leaves the files before it replaced and `countries` as it was. Returns kDone,
+// kKeyRefused for the service's AUTH answer, or kFailed with the reason, which may quote the
+// service's REASON text (DownloadLogbook scrubs the key from it). `countries` is borrowed
+// for the call. Never reads the network.
 [[nodiscard]] SyncResult ProcessReply(const std::string& program_folder,
                                       const std::string& reply_path, const std::string& log_path,
                                       award::ConfirmedCountryList& countries);
 
-// One synchronisation's data work: fetches the logbook into the Temporary download file
-// (FetchLogbook: one reply, or page by page when that takes too long) and runs
-// ProcessReply on it. On failure, for whatever reason (the transfer, the service's answer,
-// no logbook, a file that could not be written, the caller's cancellation) no file of the
-// Program folder and nothing of `countries` has changed. The Temporary download file stays
-// after a success; the next download rewrites it.
+// One synchronisation's data work: removes the new files that an update killed midway left
+// in the Program folder (base::RemoveLeftovers), fetches the logbook into the Temporary
+// download file of `settings.temp_folder` (FetchLogbook: one reply, or page by page when
+// that takes too long) and runs ProcessReply on it with the Local log file at `log_path`.
+// Returns kDone; kCancelled when the caller cancelled; kKeyRefused when the service refused
+// the key; or kFailed for any other reason (the transfer, the service's answer, no logbook,
+// a file that could not be written). On failure no file of the Program folder but those
+// leftovers and nothing of `countries` has changed, as ProcessReply says. The reason never
+// holds the API key. The Temporary download file stays when the download succeeded (the
+// next download rewrites it) and is removed when it failed. `settings` and `countries` are
+// borrowed for the call.
 [[nodiscard]] SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_path,
                                          award::ConfirmedCountryList& countries);
 

@@ -38,7 +38,7 @@ std::optional<std::uint64_t> LogIdAt(std::string_view text, size_t at) {
 
 }  // namespace
 
-std::string PageQuery(std::uint64_t after_log_id) {
+std::string MakePageQuery(std::uint64_t after_log_id) {
   return "&OPTION=MAX:" + std::to_string(kPageSize) + ",AFTERLOGID:" + std::to_string(after_log_id);
 }
 
@@ -112,7 +112,7 @@ PageJoiner::Result PageJoiner::Add(const Page& page) {
   if (answer.kind != ReplyKind::kLogbook) {
     // Past the last record the service answers that there is nothing more.
     const bool nothing_more = answer.kind == ReplyKind::kFailed &&
-                              (NumberValue(page.front(), "COUNT") == 0 ||
+                              (ReadNumberValue(page.front(), "COUNT") == 0 ||
                                page.front().find("no log entries found") != std::string::npos);
     if (!first && nothing_more) return {Step::kDone, trailer_, ""};
     return {answer.kind == ReplyKind::kKeyRefused ? Step::kKeyRefused : Step::kFailed, "",

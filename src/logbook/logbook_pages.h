@@ -15,8 +15,9 @@ namespace logbook {
 inline constexpr int kPageSize = 2000;
 inline constexpr int kMaxPages = 5000;
 
-// The query that asks for the page of records from log id `after_log_id` on.
-std::string PageQuery(std::uint64_t after_log_id);
+// Returns the query that asks for the page of records from log id `after_log_id` on
+// ("&OPTION=MAX:2000,AFTERLOGID:n"), to be appended to the request address.
+std::string MakePageQuery(std::uint64_t after_log_id);
 
 // The reply's text with every LF deleted, then every "&lt;" replaced by "<" and every
 // "&gt;" by ">". The program's normalisation does these steps too and then finds nothing

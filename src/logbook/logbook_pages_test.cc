@@ -156,9 +156,9 @@ TEST(PageJoiner, StopsAfterTheLastAllowedPage) {
   EXPECT_EQ(short_one.Add(page).step, PageJoiner::Step::kDone);
 }
 
-TEST(PageQuery, AsTheServiceDocumentsIt) {
-  EXPECT_EQ(PageQuery(0), "&OPTION=MAX:2000,AFTERLOGID:0");
-  EXPECT_EQ(PageQuery(123456790), "&OPTION=MAX:2000,AFTERLOGID:123456790");
+TEST(MakePageQuery, AsTheServiceDocumentsIt) {
+  EXPECT_EQ(MakePageQuery(0), "&OPTION=MAX:2000,AFTERLOGID:0");
+  EXPECT_EQ(MakePageQuery(123456790), "&OPTION=MAX:2000,AFTERLOGID:123456790");
 }
 
 }  // namespace

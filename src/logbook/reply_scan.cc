@@ -75,7 +75,7 @@ ReplyVerdict JudgeReply(std::string_view front, std::int64_t records, bool says_
   return verdict;
 }
 
-std::optional<std::int64_t> NumberValue(std::string_view front, std::string_view name) {
+std::optional<std::int64_t> ReadNumberValue(std::string_view front, std::string_view name) {
   const std::optional<std::string_view> value = Value(front, name);
   if (!value || value->empty() || value->size() > 18) return std::nullopt;
   std::int64_t number = 0;
@@ -91,7 +91,7 @@ void ReplyScanner::Feed(std::string_view raw) {
   text_.clear();
   normaliser_.Feed(raw, text_);
   if (!finder_.found() && finder_.Look(text_)) {
-    announced_ = NumberValue(finder_.front(), "COUNT");
+    announced_ = ReadNumberValue(finder_.front(), "COUNT");
   }
   LookForOk();
 }

@@ -50,9 +50,9 @@ ReplyVerdict ReadServiceAnswer(std::string_view front);
 // proxy's page).
 ReplyVerdict JudgeReply(std::string_view front, std::int64_t records, bool says_ok);
 
-// The value of the key `name` ("COUNT") in the service's "&"-separated front text, when it
-// is a number.
-std::optional<std::int64_t> NumberValue(std::string_view front, std::string_view name);
+// Returns the value of the key `name` ("COUNT") in the service's "&"-separated front text,
+// or nullopt when the key is missing or its value is not a number that fits.
+std::optional<std::int64_t> ReadNumberValue(std::string_view front, std::string_view name);
 
 // Follows a reply as its bytes arrive, in pieces of any size.
 class ReplyScanner {

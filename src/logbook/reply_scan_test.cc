@@ -55,14 +55,14 @@ TEST(JudgeReply, NoRecordIsALogbookOnlyWhenTheServiceSaysOk) {
   EXPECT_EQ(JudgeReply("RESULT=AUTH", 5, true).kind, ReplyKind::kKeyRefused);
 }
 
-TEST(NumberValue, OnlyAWholeKeyWithDigits) {
-  EXPECT_EQ(NumberValue("RESULT=OK&COUNT=7001&ADIF", "COUNT"), 7001);
-  EXPECT_EQ(NumberValue("COUNT=12", "COUNT"), 12);
-  EXPECT_EQ(NumberValue("LOGCOUNT=5&COUNT=6", "COUNT"), 6);
-  EXPECT_EQ(NumberValue("COUNT=&X=1", "COUNT"), std::nullopt);
-  EXPECT_EQ(NumberValue("COUNT=12a", "COUNT"), std::nullopt);
-  EXPECT_EQ(NumberValue("COUNT=99999999999999999999", "COUNT"), std::nullopt);
-  EXPECT_EQ(NumberValue("RESULT=OK", "COUNT"), std::nullopt);
+TEST(ReadNumberValue, OnlyAWholeKeyWithDigits) {
+  EXPECT_EQ(ReadNumberValue("RESULT=OK&COUNT=7001&ADIF", "COUNT"), 7001);
+  EXPECT_EQ(ReadNumberValue("COUNT=12", "COUNT"), 12);
+  EXPECT_EQ(ReadNumberValue("LOGCOUNT=5&COUNT=6", "COUNT"), 6);
+  EXPECT_EQ(ReadNumberValue("COUNT=&X=1", "COUNT"), std::nullopt);
+  EXPECT_EQ(ReadNumberValue("COUNT=12a", "COUNT"), std::nullopt);
+  EXPECT_EQ(ReadNumberValue("COUNT=99999999999999999999", "COUNT"), std::nullopt);
+  EXPECT_EQ(ReadNumberValue("RESULT=OK", "COUNT"), std::nullopt);
 }
 
 // The scanner's facts in random pieces against the whole reply read literally.
@@ -102,7 +102,7 @@ void ExpectScanMatchesWhole(const std::string& reply, std::mt19937& random) {
   EXPECT_EQ(verdict.kind, expected.kind) << reply;
   EXPECT_EQ(verdict.reason, expected.reason) << reply;
   if (data != std::string::npos) {
-    EXPECT_EQ(scanner.announced(), NumberValue(front, "COUNT")) << reply;
+    EXPECT_EQ(scanner.announced(), ReadNumberValue(front, "COUNT")) << reply;
   }
 }
 

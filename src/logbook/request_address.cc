@@ -6,7 +6,7 @@
 
 namespace logbook {
 
-std::string PercentEncoded(std::string_view text) {
+std::string PercentEncode(std::string_view text) {
   constexpr char kHex[] = "0123456789ABCDEF";
   std::string encoded;
   encoded.reserve(3 * text.size());
@@ -26,8 +26,8 @@ std::string PercentEncoded(std::string_view text) {
   return encoded;
 }
 
-std::string RequestAddress(std::string_view endpoint, std::string_view api_key) {
-  return std::string(endpoint) + "?KEY=" + PercentEncoded(api_key) + "&ACTION=FETCH";
+std::string MakeRequestAddress(std::string_view endpoint, std::string_view api_key) {
+  return std::string(endpoint) + "?KEY=" + PercentEncode(api_key) + "&ACTION=FETCH";
 }
 
 }  // namespace logbook

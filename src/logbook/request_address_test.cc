@@ -24,12 +24,12 @@ TEST(RequestAddressTest, PercentEncodesTheKeyAndIsNeverCut) {
       {"", "?KEY=&ACTION=FETCH"},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(RequestAddress("https://logbook.qrz.com/api", row.key),
+    EXPECT_EQ(MakeRequestAddress("https://logbook.qrz.com/api", row.key),
               "https://logbook.qrz.com/api" + row.query)
         << row.key;
   }
   const std::string long_key(300, 'K');
-  const std::string address = RequestAddress(kDefaultEndpoint, long_key);
+  const std::string address = MakeRequestAddress(kDefaultEndpoint, long_key);
   EXPECT_EQ(address, std::string(kDefaultEndpoint) + "?KEY=" + long_key + "&ACTION=FETCH");
 }
 

@@ -1,10 +1,14 @@
-#include "logbook/download.h"
-
+// The download on POSIX, over libcurl: one easy handle per request, libcurl following the
+// redirects (https only, at most 5), measuring a stall and decompressing the body; the
+// write and progress callbacks hand the body on and ask about cancellation. libcurl's
+// error codes map to the shared wording of fetch_failure.h.
 #include <curl/curl.h>
 
 #include <memory>
 #include <string>
 
+#include "logbook/download.h"
+#include "logbook/fetch_failure.h"
 #include "logbook/fetch_logbook.h"
 
 #ifndef STATEKEEPER_VERSION
@@ -86,6 +90,7 @@ struct Transfer {
   std::string write_error;
 };
 
+// Hands a piece of the body to the caller; a refusal ends the transfer.
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const size_t bytes = size * count;
@@ -97,76 +102,80 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
-int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+// Asks the caller, about once a second and whenever data arrives, whether to stop.
+int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto& transfer = *static_cast<const Transfer*>(user);
-  return (transfer.request->cancelled && transfer.request->cancelled()) ? 1 : 0;
+  return (transfer.request->should_cancel && transfer.request->should_cancel()) ? 1 : 0;
 }
 
 // The operator's wording for a failed transfer. libcurl's own messages can hold the request
 // address, and with it the key, so they are used only where they add a detail that the
 // wording lacks, and then scrubbed.
-std::string TransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
-                            const ReplyRequest& request, const char* detail,
-                            const Transfer& transfer) {
-  const std::string where = endpoint.host + ":" + endpoint.port;
+FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
+                                    const ReplyRequest& request, const char* error_text,
+                                    const Transfer& transfer) {
+  FailureDetail detail{endpoint.host, endpoint.port};
   switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
-      return "cannot find the logbook service (" + endpoint.host + ")";
+      return MakeFailure(FailureCause::kHostNotFound, detail);
     case CURLE_COULDNT_RESOLVE_PROXY:
-      return "cannot find the proxy server";
+      return MakeFailure(FailureCause::kProxyNotFound, detail);
     case CURLE_COULDNT_CONNECT:
-      return "cannot connect to the logbook service (" + where + ")";
+      return MakeFailure(FailureCause::kCannotConnect, detail);
     case CURLE_OPERATION_TIMEDOUT: {
       curl_off_t secure_since = 0;
       curl_easy_getinfo(curl, CURLINFO_APPCONNECT_TIME_T, &secure_since);
-      if (secure_since == 0) return "the logbook service did not answer in time (" + where + ")";
-      return "the download stalled";
+      return MakeFailure(secure_since == 0 ? FailureCause::kNoAnswerInTime : FailureCause::kStalled,
+                         detail);
     }
     case CURLE_PEER_FAILED_VERIFICATION: {
-      std::string reason = "the logbook service's certificate was not trusted";
-      std::string text = detail;
+      detail.text = error_text;
       constexpr std::string_view kPrefix = "SSL certificate problem: ";
-      if (text.starts_with(kPrefix)) text.erase(0, kPrefix.size());
-      ScrubKey(text, request.api_key);
-      if (!text.empty()) reason += " (" + text + ")";
-      return reason;
+      if (detail.text.starts_with(kPrefix)) detail.text.erase(0, kPrefix.size());
+      ScrubKey(detail.text, request.api_key);
+      return MakeFailure(FailureCause::kCertificateRefused, detail);
     }
     case CURLE_SSL_CACERT_BADFILE:
-      return "cannot read the certificate authorities in " + request.ca_file;
+      detail.text = request.ca_file;
+      return MakeFailure(FailureCause::kAuthorityFileUnreadable, detail);
     case CURLE_SSL_CONNECT_ERROR:
-      return "the secure connection to the logbook service failed (" + where + ")";
+      return MakeFailure(FailureCause::kSecureChannelFailed, detail);
     case CURLE_ABORTED_BY_CALLBACK:
-      return "the download was cancelled";
+      return MakeFailure(FailureCause::kCancelled, detail);
     case CURLE_PARTIAL_FILE:
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
     case CURLE_GOT_NOTHING:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
-      return "the download was broken off";
+      return MakeFailure(FailureCause::kBrokenOff, detail);
+    case CURLE_BAD_CONTENT_ENCODING:
+      // curl_easy_strerror's texts are fixed and never hold the address.
+      detail.text = curl_easy_strerror(code);
+      return MakeFailure(FailureCause::kBodyUndecodable, detail);
     case CURLE_UNSUPPORTED_PROTOCOL:
       // The endpoint itself was checked to be https, so this was a redirect.
-      return "the logbook service redirected to an address that is not https";
+      return MakeFailure(FailureCause::kRedirectNotHttps, detail);
     case CURLE_TOO_MANY_REDIRECTS:
-      return "the logbook service redirected too many times";
+      return MakeFailure(FailureCause::kTooManyRedirects, detail);
     case CURLE_WRITE_ERROR:
-      return transfer.write_error.empty() ? "cannot write the temporary file"
-                                          : transfer.write_error;
+      detail.text = transfer.write_error;
+      return MakeFailure(FailureCause::kBodyRefused, detail);
     case CURLE_URL_MALFORMAT:
-      return "the logbook service address is not valid";
+      return MakeFailure(FailureCause::kAddressNotValid, detail);
     case CURLE_OUT_OF_MEMORY:
-      return "out of memory";
+      return MakeFailure(FailureCause::kOutOfMemory, detail);
     default:
-      // curl_easy_strerror's texts are fixed and never hold the address.
-      return std::string("the download failed: ") + curl_easy_strerror(code);
+      detail.text = curl_easy_strerror(code);
+      return MakeFailure(FailureCause::kClientError, detail);
   }
 }
 
 // Sets every option of the one request. Returns false when libcurl refuses one of them.
 bool SetOptions(CURL* curl, const ReplyRequest& request, const std::string& address,
-                char* error_buffer, Transfer& transfer) {
+                char* error_text, Transfer& transfer) {
   const long stall = request.stall_seconds > 0 ? request.stall_seconds : 1;
-  bool ok = curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_buffer) == CURLE_OK &&
+  bool ok = curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_text) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_URL, address.c_str()) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https") == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https") == CURLE_OK &&
@@ -183,7 +192,7 @@ bool SetOptions(CURL* curl, const ReplyRequest& request, const std::string& addr
             curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Progress) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckCancel) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
   if (ok && !request.ca_file.empty()) {
     ok = curl_easy_setopt(curl, CURLOPT_CAINFO, request.ca_file.c_str()) == CURLE_OK;
@@ -191,56 +200,33 @@ bool SetOptions(CURL* curl, const ReplyRequest& request, const std::string& addr
   return ok;
 }
 
-// Which of the failures a caller acts on `code` is.
-FetchFailure FailureOf(CURLcode code) {
-  switch (code) {
-    case CURLE_ABORTED_BY_CALLBACK:
-      return FetchFailure::kCancelled;
-    case CURLE_OPERATION_TIMEDOUT:
-      return FetchFailure::kTimedOut;
-    case CURLE_PARTIAL_FILE:
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-    case CURLE_GOT_NOTHING:
-    case CURLE_HTTP2:
-    case CURLE_HTTP2_STREAM:
-    case CURLE_BAD_CONTENT_ENCODING:
-      return FetchFailure::kBrokenOff;
-    default:
-      return FetchFailure::kOther;
-  }
-}
-
 }  // namespace
 
 FetchResult FetchReply(const ReplyRequest& request) {
   const Endpoint endpoint = ParseEndpoint(request.endpoint);
-  if (!endpoint.ok) return {FetchFailure::kOther, "the logbook service address is not valid"};
-  if (endpoint.scheme != "https")
-    return {FetchFailure::kOther, "the logbook service address must use https"};
-  if (!InitialiseCurl()) return {FetchFailure::kOther, "cannot set up the HTTPS client"};
+  if (!endpoint.ok) return MakeFailure(FailureCause::kAddressNotValid);
+  if (endpoint.scheme != "https") return MakeFailure(FailureCause::kAddressNotHttps);
+  if (!InitialiseCurl()) return MakeFailure(FailureCause::kClientSetupFailed);
   EasyHandle curl(curl_easy_init());
-  if (!curl) return {FetchFailure::kOther, "cannot set up the HTTPS client"};
+  if (!curl) return MakeFailure(FailureCause::kClientSetupFailed);
 
   Transfer transfer;
   transfer.request = &request;
   const std::string address =
-      RequestAddress(request.endpoint, request.api_key) + request.more_query;
-  char error_buffer[CURL_ERROR_SIZE] = {};
-  if (!SetOptions(curl.get(), request, address, error_buffer, transfer)) {
-    return {FetchFailure::kOther, "the HTTPS client lacks a feature the download needs"};
+      MakeRequestAddress(request.endpoint, request.api_key) + request.more_query;
+  char error_text[CURL_ERROR_SIZE] = {};
+  if (!SetOptions(curl.get(), request, address, error_text, transfer)) {
+    return MakeFailure(FailureCause::kClientLacksFeature);
   }
 
   const CURLcode code = curl_easy_perform(curl.get());
   if (code != CURLE_OK) {
-    return {FailureOf(code),
-            TransferFailure(code, curl.get(), endpoint, request, error_buffer, transfer)};
+    return DescribeTransferFailure(code, curl.get(), endpoint, request, error_text, transfer);
   }
-  long status = 0;
-  if (curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status < 200 ||
-      status > 299) {
-    return {status >= 500 && status <= 599 ? FetchFailure::kServerError : FetchFailure::kOther,
-            "the logbook service answered HTTP " + std::to_string(status)};
+  FailureDetail detail{endpoint.host, endpoint.port};
+  if (curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &detail.number) != CURLE_OK ||
+      detail.number < 200 || detail.number > 299) {
+    return MakeFailure(FailureCause::kHttpStatus, detail);
   }
   return {FetchFailure::kNone, ""};
 }
