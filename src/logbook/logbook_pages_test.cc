@@ -78,7 +78,7 @@ TEST(ReadPage, FindsTheDataTheRecordsAndTheHighestLogId) {
   EXPECT_EQ(page.text.substr(page.data_end), "tail");
   EXPECT_EQ(page.records, 5);
   EXPECT_EQ(page.highest_log_id, 130u);  // capitals, a non-number and a short value do not count
-  EXPECT_FALSE(page.says_ok);  // looked for only where there is no record
+  EXPECT_FALSE(page.says_ok);            // looked for only where there is no record
   EXPECT_TRUE(ReadPage("RESULT=OK&COUNT=0").says_ok);
   EXPECT_TRUE(ReadPage("COUNT=0&STATUS=O\nK").says_ok);
 }
