@@ -247,12 +247,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         option = parse_option(options[0]) if len(options) == 1 else None
         page_number = self.server.count_page(state_dir) if option is not None else 0
 
+        self.whole_logbook_stalls = False  # set by reply() for whole_stall
         status, body, extra = self.reply(mode, argument, key_matched, sent_keys, actions,
                                          option, parsed.path, query)
         # How the body is sent: whole, cut off half-way, stalled, or slowly.
         delivery = mode if mode in ("cut", "stall", "slow") else "whole"
-        if ("X-Stall", "whole") in extra:
-            extra.remove(("X-Stall", "whole"))
+        if self.whole_logbook_stalls:
             delivery = "stall"
         if mode == "page_cut" and page_number == int(argument or 1):
             delivery = "cut"
@@ -334,8 +334,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             minimum = int(argument) if mode in ("whole_stall", "whole_504") and argument else 0
             if mode in ("whole_504", "page_repeat", "page_cut") and len(records) > minimum:
                 return 504, b"<html><body>504 Gateway Time-out</body></html>\n", []
-            if mode == "whole_stall" and len(records) > minimum:
-                return 200, logbook_reply(records), [("X-Stall", "whole")]  # marks the delivery
+            self.whole_logbook_stalls = mode == "whole_stall" and len(records) > minimum
             return 200, logbook_reply(records), []
         if mode == "page_repeat":
             option = (option[0], 0)
