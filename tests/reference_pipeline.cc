@@ -98,7 +98,10 @@ std::array<std::string, award::kBandCount> BandFiles(const std::string& log_text
       }
     }
     for (int b = 1; b <= award::kBandCount; ++b) {
-      if (Contains(line, band_texts[b - 1])) band = b;
+      // A band value matches in either case: "<band:3>20M" is 20m.
+      std::string capital = band_texts[b - 1];
+      capital.back() = 'M';
+      if (Contains(line, band_texts[b - 1]) || Contains(line, capital)) band = b;
     }
     if (band == 0) continue;
     for (int row = 1; row <= award::kStateCount; ++row) {

@@ -30,6 +30,17 @@ StateIndex MakeStateIndex() {
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// True when `text` starts with `band_text` in either case ("3>20m" or "3>20M"): band values
+// are case-insensitive in ADIF, and real logbooks write both. Only the letter of a band
+// text has a case; its length and ">" stay exact all the same.
+bool StartsWithBandText(std::string_view text, std::string_view band_text) {
+  if (text.size() < band_text.size()) return false;
+  for (size_t i = 0; i < band_text.size(); ++i) {
+    if (UpperAscii(text[i]) != UpperAscii(band_text[i])) return false;
+  }
+  return true;
+}
+
 // The State table row of a state value's first two characters after upper-casing, or 0.
 // Only a to z change case among the bytes that can make a match, so the accented
 // letters of the upper-casing rule need no look here.
@@ -68,7 +79,7 @@ bool CountConfirmedState(std::string_view line, award::BandTallies& tallies) {
         if (rest.starts_with("band:")) {
           const std::string_view text = rest.substr(5);
           for (int b = award::kBandCount; b > band; --b) {
-            if (text.starts_with(kBandTexts[b - 1])) {
+            if (StartsWithBandText(text, kBandTexts[b - 1])) {
               band = b;
               break;
             }
