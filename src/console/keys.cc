@@ -186,6 +186,12 @@ std::optional<InputEvent> MakeMouseEvent(int code, ReleaseMark release, int row,
 
 void KeyDecoder::Feed(std::string_view bytes, std::int64_t now_ms) {
   Drain(now_ms);
+  // A CR LF pasted from a clipboard is one Enter, also when a read ends between the two.
+  if (last_feed_ended_in_cr_ && now_ms - last_feed_ms_ < kEscapeTimeoutMs &&
+      bytes.starts_with('\n')) {
+    bytes.remove_prefix(1);
+  }
+  last_feed_ended_in_cr_ = bytes.ends_with('\r');
   pending_.append(bytes);
   last_feed_ms_ = now_ms;
   Drain(now_ms);
@@ -258,7 +264,8 @@ std::optional<KeyDecoder::Parsed> KeyDecoder::ParseOne(std::string_view bytes) c
   switch (c) {
     case kEsc:
       return ParseEscape(bytes);
-    case '\r':
+    case '\r':  // a CR directly followed by an LF is one Enter
+      return Parsed{bytes.starts_with("\r\n") ? 2U : 1U, KeyEvent("\r")};
     case '\n':
       return Parsed{1, KeyEvent("\r")};
     case 8:

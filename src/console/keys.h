@@ -30,6 +30,8 @@ class KeyDecoder {
 
   // Takes bytes that arrived at `now_ms`. Anything still pending from earlier that has
   // timed out by then is resolved first, so "ESC" then "x" 50 ms later is Esc and x.
+  // CR, LF and CR directly followed by LF are one Enter each; the LF of a CR LF may also
+  // come in the next bytes, if they arrive within the Esc time-out.
   void Feed(std::string_view bytes, std::int64_t now_ms);
 
   // The next decoded event, in arrival order; nothing when none is complete at `now_ms`.
@@ -65,6 +67,8 @@ class KeyDecoder {
   InputEncoding encoding_;
   std::string pending_;
   std::int64_t last_feed_ms_ = 0;
+  // The last bytes fed ended in a CR: an LF at the start of the next ones goes with it.
+  bool last_feed_ended_in_cr_ = false;
   std::deque<InputEvent> ready_;
   // The button of the last X10 press, for X10 releases that do not name one.
   int x10_pressed_button_ = 0;
