@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   award::LoadCountryFile(folder, countries);
   (void)award::FormatCountryFile(countries);
 
-  base::LineReader lines(folder + std::string(award::kCountryFileName));
+  base::LineReader lines(folder + std::string(award::kCountryFileName),
+                         base::TextRule::kHandEdited);
   size_t total = 0;
   for (std::string line; lines.Next(line);) total += line.size() + 1;
   if (total > size + 1) std::abort();

@@ -14,7 +14,7 @@ bool SettingsFileReadable(const std::string& path) {
 
 Settings ReadSettings(const std::string& path) {
   Settings settings;
-  base::LineReader reader(path);
+  base::LineReader reader(path, base::TextRule::kHandEdited);
   if (reader.Next(settings.account_name)) reader.Next(settings.api_key);
   return settings;
 }

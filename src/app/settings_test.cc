@@ -41,9 +41,12 @@ TEST(ReadSettings, TakesTheFirstTwoLinesAsTheyStand) {
       {"K1ABC\r\n", "K1ABC", ""},
       {"K1ABC", "K1ABC", ""},
       {"", "", ""},
-      {"K1ABC\rKEY\r", "K1ABC", "KEY"},    // CR alone ends a line
-      {"K1ABC\x1AKEY\r\n", "K1ABC", ""},   // Ctrl-Z ends the data
-      {"A\nB\r\nKEY\r\n", "A\nB", "KEY"},  // a lone LF belongs to the line
+      {"K1ABC\rKEY\r", "K1ABC", "KEY"},   // CR alone ends a line
+      {"K1ABC\x1AKEY\r\n", "K1ABC", ""},  // Ctrl-Z ends the data
+      {"K1ABC\nKEY\n", "K1ABC", "KEY"},   // a file saved by a POSIX editor
+      {"K1ABC\nKEY", "K1ABC", "KEY"},
+      {"K1ABC\r\nKEY", "K1ABC", "KEY"},
+      {"\xEF\xBB\xBFK1ABC\r\nKEY\r\n", "K1ABC", "KEY"},  // a byte order mark is skipped
       {long_line + "\r\n" + long_line, long_line, long_line},
   };
   for (const Case& c : cases) {

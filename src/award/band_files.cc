@@ -29,6 +29,14 @@ void LoadBandFiles(const std::string& program_folder, UnconfirmedStateLists& lis
     BandList& list = lists[band - 1];
     int count = 0;
     base::FieldReader reader(program_folder + BandFileName(band));
+    if (reader.AtEnd()) {
+      // No Band file yet (or an empty one): the band has never been synchronised, and
+      // showing it as complete would congratulate a new operator on every band. Every
+      // state is listed as unconfirmed, as a file of fifty empty counts would list it.
+      StateTable states;
+      FillStateTable(states);
+      for (const StateRow& state : states) list[++count] = state.abbreviation;
+    }
     while (!reader.AtEnd()) {
       std::string abbreviation = reader.ReadField();
       const std::string confirmed = reader.ReadField();

@@ -19,8 +19,10 @@ using BandTallies = std::array<std::array<int, kStateCount>, kBandCount>;
 // The content of one Band file for `counts`, CR LF after every line.
 std::string FormatBandFile(const std::array<int, kStateCount>& counts);
 
-// Replaces every band's list with the records of its Band file whose count field is empty.
-// A missing or unreadable file gives that band the count 0; at most 50 records are kept.
+// Replaces every band's list with the records of its Band file whose count field is empty;
+// at most 50 records are kept. A band whose file is missing, cannot be opened or holds no
+// data at all (0 bytes) has never been synchronised: its list holds all fifty states in
+// State table order, so that it is never shown as complete.
 void LoadBandFiles(const std::string& program_folder, UnconfirmedStateLists& lists);
 
 // Confirmed contacts per State table row (index i - 1) over the nine Band files. The sums

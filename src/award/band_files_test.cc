@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "test_util.h"
 
 namespace award {
@@ -52,7 +56,44 @@ TEST_F(LoadBandFilesTest, KeepsTheStatesWithoutACountInFileOrder) {
   EXPECT_EQ(lists_[1][1], "AL");
   EXPECT_EQ(lists_[1][50], "WY");
   EXPECT_EQ(lists_[2][0], "0");
-  for (int band = 4; band <= kBandCount; ++band) EXPECT_EQ(lists_[band - 1][0], "0") << band;
+}
+
+// Files saved by other editors read like the program's own, and a band without a Band
+// file (or with an empty one) has never been synchronised, so nothing is confirmed on it.
+TEST_F(LoadBandFilesTest, ReadsEveryLineEndAndListsAllStatesWithoutAFile) {
+  struct Case {
+    std::optional<std::string> content;  // nullopt: no file
+    std::vector<std::string> unconfirmed;
+  };
+  StateTable states;
+  FillStateTable(states);
+  std::vector<std::string> all;
+  for (const StateRow& state : states) all.push_back(state.abbreviation);
+  const Case cases[] = {
+      {std::nullopt, all},
+      {"", all},
+      {"AL,\r\nAK, 3\r\nAZ,\r\n", {"AL", "AZ"}},
+      {"AL,\nAK, 3\nAZ,\n", {"AL", "AZ"}},
+      {"AL,\rAK, 3\nAZ,", {"AL", "AZ"}},  // no line end after the last record
+      {"\xEF\xBB\xBF"
+       "AL,\r\nAK, 3\r\nAZ,\r\n",
+       {"AL", "AZ"}},
+      {"\xEF\xBB\xBF"
+       "AL,\nAK, 3\nAZ,",
+       {"AL", "AZ"}},
+  };
+  for (const Case& c : cases) {
+    test::ScopedTempDir dir;
+    const std::string folder = dir.path() + "/";
+    if (c.content) test::WriteFile(folder + BandFileName(4), *c.content);
+    LoadBandFiles(folder, lists_);
+    const BandList& list = lists_[3];
+    const int count = std::stoi(list[0]);
+    EXPECT_EQ(std::vector<std::string>(list.begin() + 1, list.begin() + 1 + count), c.unconfirmed)
+        << c.content.value_or("(no file)");
+    const bool any = c.content && !c.content->empty();
+    EXPECT_EQ(SumBandFiles(folder, states)[1], any ? 3 : 0) << c.content.value_or("(no file)");
+  }
 }
 
 TEST_F(LoadBandFilesTest, ReadsHandMadeFilesAsFieldsAndKeepsAtMostFifty) {

@@ -17,7 +17,8 @@ std::string FormatCountryFile(const ConfirmedCountryList& list) {
 }
 
 void LoadCountryFile(const std::string& program_folder, ConfirmedCountryList& list) {
-  base::LineReader reader(program_folder + std::string(kCountryFileName));
+  base::LineReader reader(program_folder + std::string(kCountryFileName),
+                          base::TextRule::kHandEdited);
   std::string line;
   list[0] = reader.Next(line) ? line : "";
   int count = base::ParseCount(list[0]);

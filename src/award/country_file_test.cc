@@ -43,6 +43,27 @@ TEST_F(LoadCountryFileTest, TheFirstLineStaysAsReadAndMissingLinesAreEmpty) {
   EXPECT_EQ(list_[0], "many");
 }
 
+TEST_F(LoadCountryFileTest, ReadsFilesSavedByOtherEditorsLikeItsOwn) {
+  const std::string cases[] = {
+      "2\r\nCANADA\r\nJAPAN\r\n",
+      "2\nCANADA\nJAPAN\n",
+      "2\rCANADA\nJAPAN",  // no line end after the last name
+      "\xEF\xBB\xBF"
+      "2\r\nCANADA\r\nJAPAN\r\n",
+      "\xEF\xBB\xBF"
+      "2\nCANADA\nJAPAN",
+  };
+  for (const std::string& content : cases) {
+    list_ = {};
+    Load(content);
+    EXPECT_EQ(list_[0], "2") << content;
+    EXPECT_EQ(list_[1], "CANADA") << content;
+    EXPECT_EQ(list_[2], "JAPAN") << content;
+  }
+  Load("");
+  EXPECT_EQ(list_[0], "");
+}
+
 TEST_F(LoadCountryFileTest, AMissingFileGivesAnEmptyList) {
   list_[0] = "1";
   LoadCountryFile(dir_.path() + "/", list_);

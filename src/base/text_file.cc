@@ -8,6 +8,13 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 16;
 constexpr int kCarriageReturn = '\r';
+constexpr int kLineFeed = '\n';
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr size_t kByteOrderMarkSize = 3;
+
+bool StartsWithByteOrderMark(const char* data, size_t size) {
+  return size >= kByteOrderMarkSize && std::memcmp(data, kByteOrderMark, kByteOrderMarkSize) == 0;
+}
 
 }  // namespace
 
@@ -29,8 +36,8 @@ int ParseCount(std::string_view text) {
   return static_cast<int>(value);
 }
 
-LineReader::LineReader(const std::string& path)
-    : file_(std::fopen(path.c_str(), "rb")), buffer_(kBufferSize) {
+LineReader::LineReader(const std::string& path, TextRule rule)
+    : file_(std::fopen(path.c_str(), "rb")), rule_(rule), buffer_(kBufferSize) {
   at_end_ = !file_.valid();
 }
 
@@ -42,7 +49,24 @@ bool LineReader::Fill() {
     at_end_ = true;
     return false;
   }
+  if (at_start_) {
+    at_start_ = false;
+    if (rule_ == TextRule::kHandEdited && StartsWithByteOrderMark(buffer_.data(), end_)) {
+      begin_ = kByteOrderMarkSize;
+    }
+  }
   return true;
+}
+
+// The offset of the first line end in the `available` bytes at `start`, or `available`.
+size_t LineReader::FindLineEnd(const char* start, size_t available) const {
+  if (rule_ == TextRule::kCarriageReturn) {
+    const auto* cr = static_cast<const char*>(std::memchr(start, kCarriageReturn, available));
+    return cr == nullptr ? available : static_cast<size_t>(cr - start);
+  }
+  size_t i = 0;
+  while (i < available && start[i] != kCarriageReturn && start[i] != kLineFeed) ++i;
+  return i;
 }
 
 bool LineReader::Next(std::string_view& line) {
@@ -62,9 +86,8 @@ bool LineReader::Next(std::string_view& line) {
     }
     const char* start = buffer_.data() + begin_;
     const size_t available = end_ - begin_;
-    // The line ends at the first CR or end-of-data byte, whichever comes first.
-    const auto* cr = static_cast<const char*>(std::memchr(start, kCarriageReturn, available));
-    size_t length = cr == nullptr ? available : static_cast<size_t>(cr - start);
+    // The line ends at the first line end or end-of-data byte, whichever comes first.
+    size_t length = FindLineEnd(start, available);
     if (const auto* stop = static_cast<const char*>(std::memchr(start, kEndOfData, length))) {
       length = static_cast<size_t>(stop - start);
     }
@@ -74,7 +97,8 @@ bool LineReader::Next(std::string_view& line) {
       begin_ = end_;
       continue;
     }
-    const bool end_of_data = start[length] == kEndOfData;
+    const char end = start[length];
+    const bool end_of_data = end == kEndOfData;
     if (spans) {
       carry_.append(start, length);
       line = carry_;
@@ -87,7 +111,7 @@ bool LineReader::Next(std::string_view& line) {
       begin_ = end_;
       return spans || length > 0;
     }
-    skip_lf_ = true;
+    skip_lf_ = end == kCarriageReturn;
     return true;
   }
 }
@@ -101,6 +125,10 @@ bool LineReader::Next(std::string& line) {
 
 FieldReader::FieldReader(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
   at_end_ = !file_.valid();
+  if (at_end_) return;
+  char start[kByteOrderMarkSize];
+  const size_t read = std::fread(start, 1, sizeof start, file_.get());
+  if (!StartsWithByteOrderMark(start, read)) std::rewind(file_.get());
 }
 
 int FieldReader::Peek() {
@@ -122,13 +150,13 @@ int FieldReader::Get() {
 
 bool FieldReader::AtEnd() { return Peek() == EOF; }
 
-// Consumes the rest of a field up to and including its delimiter: a comma, or a CR with an
-// LF right after it.
+// Consumes the rest of a field up to and including its delimiter: a comma, a lone LF, or a
+// CR with an LF right after it.
 void FieldReader::SkipToDelimiter() {
   for (int c = Get(); c != EOF; c = Get()) {
-    if (c == ',') return;
+    if (c == ',' || c == kLineFeed) return;
     if (c == kCarriageReturn) {
-      if (Peek() == '\n') Get();
+      if (Peek() == kLineFeed) Get();
       return;
     }
   }
@@ -140,18 +168,18 @@ std::string FieldReader::ReadField() {
   if (Peek() == '"') {
     Get();
     for (int c = Get(); c != EOF && c != '"'; c = Get()) {
-      if (c != '\n' && c != '\t') field += static_cast<char>(c);
+      if (c != kLineFeed && c != '\t') field += static_cast<char>(c);
     }
     SkipToDelimiter();
     return field;
   }
   for (int c = Get(); c != EOF; c = Get()) {
-    if (c == ',') break;
+    if (c == ',' || c == kLineFeed) break;
     if (c == kCarriageReturn) {
-      if (Peek() == '\n') Get();
+      if (Peek() == kLineFeed) Get();
       break;
     }
-    if (c != '\n' && c != '\t') field += static_cast<char>(c);
+    if (c != '\t') field += static_cast<char>(c);
   }
   return field;
 }
@@ -159,9 +187,10 @@ std::string FieldReader::ReadField() {
 int FieldReader::ReadNumber() {
   std::string digits;
   while (Peek() == ' ') Get();
-  for (int c = Peek(); c != EOF && c != ',' && c != ' ' && c != kCarriageReturn; c = Peek()) {
+  for (int c = Peek(); c != EOF && c != ',' && c != ' ' && c != kCarriageReturn && c != kLineFeed;
+       c = Peek()) {
     Get();
-    if (c != '\n' && c != '\t') digits += static_cast<char>(c);
+    if (c != '\t') digits += static_cast<char>(c);
   }
   SkipToDelimiter();
   return ParseCount(digits);

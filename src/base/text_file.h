@@ -1,8 +1,9 @@
 // Reading and writing the program's text files. Files are read in two ways: a line reader
 // (a line ends at CR, an LF right after it belongs to that line end) and a field reader
-// (comma-separated fields: leading blanks skipped, double quotes around a field allowed, LF
-// and TAB dropped). In both, byte 26 ends the data. Both stream a file of any size in
-// bounded memory. Files are written with CR LF after every line.
+// (comma-separated fields: leading blanks skipped, double quotes around a field allowed,
+// TAB dropped). In both, byte 26 ends the data. Both stream a file of any size in bounded
+// memory. Files that people may edit by hand are read more leniently (see TextRule). Files
+// are written with CR LF after every line and no byte order mark.
 #ifndef STATEKEEPER_BASE_TEXT_FILE_H_
 #define STATEKEEPER_BASE_TEXT_FILE_H_
 
@@ -20,11 +21,23 @@ namespace base {
 // or one without digits, gives 0. Values beyond the range of int are clamped.
 int ParseCount(std::string_view text);
 
+// How lines end in a file that is read.
+enum class TextRule {
+  // A line ends at CR, an LF right after it belonging to that line end; a lone LF is an
+  // ordinary character. The rule of the Local log file, which the program alone writes.
+  kCarriageReturn,
+  // A line also ends at a lone LF, and a UTF-8 byte order mark at the start of the file is
+  // skipped: the rule of the files a person may edit by hand (the Settings file, the Band
+  // files, the Country file), so that one saved by a POSIX editor or by Notepad reads
+  // like the program's own.
+  kHandEdited,
+};
+
 // Reads a file line by line. A file that cannot be opened reads as empty. The reader owns
 // the open file until it is destroyed.
 class LineReader {
  public:
-  explicit LineReader(const std::string& path);
+  explicit LineReader(const std::string& path, TextRule rule = TextRule::kCarriageReturn);
 
   // Puts the next line, without its line end, into `line` and returns true; returns false
   // at the end of the data. The last line may end at the end of the data; an empty file,
@@ -38,16 +51,21 @@ class LineReader {
 
  private:
   bool Fill();
+  size_t FindLineEnd(const char* start, size_t available) const;
   UniqueFile file_;
+  TextRule rule_;
   std::vector<char> buffer_;
   std::string carry_;  // a line that runs across two fills of the buffer
   size_t begin_ = 0;
   size_t end_ = 0;
   bool at_end_ = false;   // the file is exhausted, or Ctrl-Z was met
   bool skip_lf_ = false;  // the last line ended at a CR: an LF right after it goes with it
+  bool at_start_ = true;  // nothing has been read yet: a byte order mark may come
 };
 
-// Reads comma-separated fields from a file. A file that cannot be opened reads as empty.
+// Reads comma-separated fields from a Band file, by the hand-edited rule: a record ends
+// at CR, CR LF or a lone LF, and a UTF-8 byte order mark at the start is skipped. A file
+// that cannot be opened reads as empty.
 class FieldReader {
  public:
   explicit FieldReader(const std::string& path);
@@ -55,11 +73,12 @@ class FieldReader {
   // True when no data is left: the end of the file or a Ctrl-Z comes next.
   bool AtEnd();
   // Reads one text field: leading blanks skipped; a field that begins with a double quote
-  // runs to the closing quote; otherwise it ends at a comma or a CR (an LF after the CR is
-  // consumed with it). LF and TAB inside are dropped. At the end of the data it gives "".
+  // runs to the closing quote (LF inside it dropped); otherwise it ends at a comma or a
+  // line end (an LF after a CR is consumed with it). TAB inside is dropped. At the end of
+  // the data it gives "".
   std::string ReadField();
   // Reads one numeric field: leading blanks skipped; ends at a comma, a blank or a line
-  // end; LF and TAB dropped; an empty or non-numeric field gives 0.
+  // end; TAB dropped; an empty or non-numeric field gives 0.
   int ReadNumber();
 
  private:

@@ -65,6 +65,13 @@ TEST(KeyDecoderTest, CharactersAndControlKeys) {
   RunCases({
       {"CR is Enter", {{0, "\r"}}, {"0d"}},
       {"LF is Enter", {{0, "\n"}}, {"0d"}},
+      {"pasted CR LF is one Enter",
+       {{0, "w1aw\r\nKEY\r\n"}},
+       {"77", "31", "61", "77", "0d", "4b", "45", "59", "0d"}},
+      {"CR LF split between reads", {{0, "a\r"}, {1, "\nb"}}, {"61", "0d", "62"}},
+      {"LF long after a CR", {{0, "\r"}, {100, "\n"}}, {"0d", "0d"}},
+      {"LF CR is two", {{0, "\n\r"}}, {"0d", "0d"}},
+      {"CR CR LF LF", {{0, "\r\r\n\n"}}, {"0d", "0d", "0d"}},
       {"BS is Backspace", {{0, "\x08"}}, {"08"}},
       {"DEL is Backspace", {{0, "\x7f"}}, {"08"}},
       {"Ctrl+C", {{0, "\x03"}}, {"03"}},
