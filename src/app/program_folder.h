@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/error.h"
 
@@ -33,6 +34,15 @@ std::optional<Places> PlacesFromEnvironment(base::Error& error);
 // level otherwise. A folder that is already there is left as it is. Failures are ignored:
 // the files that cannot be written then are left as they were.
 void CreateProgramFolder(const Places& places);
+
+// The name of the Local log file for `account_name`: the account followed by ".adi",
+// made into a name that every system can hold, so that the files also move between them.
+// Each character a file name cannot hold on POSIX or Windows ("/", "\\", ":", "*", "?",
+// double quote, "<", ">", "|", control characters) becomes "_"; the name is cut so that it
+// is at most 200 bytes long, never inside a UTF-8 character; and a name that Windows keeps
+// for a device (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in any case, before its
+// first ".") gets a "_" after the device name ("CON_.adi").
+std::string LocalLogFileName(std::string_view account_name);
 
 // The value of the environment variable `name` when it is set and not empty.
 std::optional<std::string> NonEmptyEnv(const char* name);

@@ -140,5 +140,31 @@ TEST(CreateProgramFolder, AFileInTheWayIsLeftAlone) {
   EXPECT_EQ(test::ReadFile(dir.Join("Varnhold")), "not a folder");
 }
 
+TEST(LocalLogFileName, EveryAccountGivesANameEverySystemCanHold) {
+  const std::string long_name(300, 'K');
+  // "é" is two bytes in UTF-8: 195 "K"s and one "é" put the 196th byte inside it.
+  const std::string accented = std::string(195, 'K') + "\xC3\xA9" + "X";
+  const std::pair<std::string, std::string> cases[] = {
+      {"K1ABC", "K1ABC.adi"},
+      {"K1ABC/P", "K1ABC_P.adi"},
+      {"a\\b:c*d?e\"f<g>h|i\tj\x7f", "a_b_c_d_e_f_g_h_i_j_.adi"},
+      {"CON", "CON_.adi"},
+      {"con", "con_.adi"},
+      {"NUL", "NUL_.adi"},
+      {"COM1", "COM1_.adi"},
+      {"lpt9", "lpt9_.adi"},
+      {"AUX.X", "AUX_.X.adi"},
+      {"COM0", "COM0.adi"},
+      {"CONSOLE", "CONSOLE.adi"},
+      {long_name, std::string(196, 'K') + ".adi"},
+      {accented, std::string(195, 'K') + ".adi"},
+      {std::string(194, 'K') + "\xC3\xA9" + "X", std::string(194, 'K') + "\xC3\xA9.adi"},
+  };
+  for (const auto& [account, name] : cases) {
+    EXPECT_EQ(LocalLogFileName(account), name) << account;
+    EXPECT_LE(LocalLogFileName(account).size(), 200u) << account;
+  }
+}
+
 }  // namespace
 }  // namespace app

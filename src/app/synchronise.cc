@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/program_folder.h"
 #include "app/settings.h"
 #include "award/band_files.h"
 
@@ -132,7 +133,7 @@ void ClearWorkArea(console::Console& console) {
 
 logbook::SyncResult Synchronise(console::Console& console, const ProgramValues& values,
                                 AwardData& data) {
-  const std::string log_path = values.places.program_folder + values.account_name + ".adi";
+  const std::string log_path = values.places.program_folder + LocalLogFileName(values.account_name);
   ClearWorkArea(console);
   const std::string blanks(38, ' ');
   console.MoveCursor(21, 9);

@@ -14,10 +14,10 @@ namespace app {
 // Blanks rows 3 to 42, columns 2 to 56, in the colours in force.
 void ClearWorkArea(console::Console& console);
 
-// Shows the waiting notice, downloads the logbook into the Local log file (Program folder,
-// account name, ".adi") and rewrites the Band files and the Country file, extending
-// `data.countries`, then reloads `data.unconfirmed` from the Band files. While the logbook
-// arrives, row 23 shows how much has (ProgressText) and row 24 that Esc cancels; Esc stops
+// Shows the waiting notice, downloads the logbook into the Local log file (in the Program
+// folder, named by LocalLogFileName after the account) and rewrites the Band files and the Country
+// file, extending `data.countries`, then reloads `data.unconfirmed` from the Band files. While the
+// logbook arrives, row 23 shows how much has (ProgressText) and row 24 that Esc cancels; Esc stops
 // the download, and every other key typed meanwhile is kept for the next WaitKey. Both rows
 // are blank again on return. On failure or cancellation nothing of the last good
 // synchronisation has changed, on disk or in `data`.

@@ -84,6 +84,8 @@ struct ConsoleState {
   DWORD input_mode = 0;
   bool mouse_on = false;
   std::uint32_t held_buttons = 0;
+  // The last key read was a CR, and more input has come since without a pause.
+  bool after_cr = false;
   std::deque<InputEvent> queued;
 
   // The model's screen, painted at the window's top left.
@@ -351,6 +353,7 @@ std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
       continue;
     }
     if (available == 0) {
+      s.after_cr = false;  // the input ran dry: an LF from now on is a key of its own
       DWORD slice = kWaitSliceMs;
       if (deadline_ms)
         slice = static_cast<DWORD>(std::min<std::int64_t>(*deadline_ms - now, kWaitSliceMs));
@@ -370,7 +373,7 @@ std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
                                  static_cast<char16_t>(key.uChar.UnicodeChar),
                                  key.dwControlKeyState};
         const std::optional<WinKey> translated = TranslateKey(plain);
-        if (!translated) continue;
+        if (!translated || IsLineFeedOfCrLf(*translated, s.after_cr)) continue;
         InputEvent event;
         event.type = InputEvent::Type::kKey;
         if (translated->kind == WinKey::Kind::kExtended) {

@@ -126,6 +126,13 @@ std::optional<WinKey> TranslateKey(const WinKeyRecord& record) {
   return WinKey{WinKey::Kind::kExtended, 0, static_cast<unsigned char>(scan_code)};
 }
 
+bool IsLineFeedOfCrLf(const WinKey& key, bool& after_cr) {
+  const bool character = key.kind == WinKey::Kind::kCharacter;
+  const bool drop = after_cr && character && key.character == u'\n';
+  after_cr = character && key.character == u'\r';
+  return drop;
+}
+
 std::vector<InputEvent> TranslateMouse(const WinMouseRecord& record, std::uint32_t& held_buttons,
                                        int origin_x, int origin_y) {
   const std::uint32_t buttons = record.button_state & kKnownButtons;

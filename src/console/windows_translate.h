@@ -65,6 +65,13 @@ struct WinKey {
 // nothing: the grey arrows and the keypad's arrows with Num Lock off share scan codes.
 [[nodiscard]] std::optional<WinKey> TranslateKey(const WinKeyRecord& record);
 
+// Whether `key` is the LF of a CR LF that came in together, as a line pasted from a
+// clipboard does where the console passes the pair on as two keys: the CR has already
+// given the Enter, so the LF is to be dropped. `after_cr` tells whether the key before
+// `key` in the same input was a CR, and is updated for the next key; the caller sets it
+// to false when the input runs dry. A lone LF or CR is kept.
+[[nodiscard]] bool IsLineFeedOfCrLf(const WinKey& key, bool& after_cr);
+
 // The fields of a console mouse event record; x and y are the cell in the screen buffer,
 // from 0.
 struct WinMouseRecord {

@@ -124,6 +124,32 @@ TEST(WindowsTranslateKeyTest, CharactersOutsideBasicPlaneBecomeOneQuestionMark) 
   EXPECT_EQ(TranslateKey(Down(0, 0, 0xDE00)), Character(u'?'));
 }
 
+TEST(WindowsTranslateKeyTest, TheLfOfAPastedCrLfIsDropped) {
+  struct Case {
+    const char* name;
+    std::u16string keys;
+    std::u16string kept;
+  };
+  const Case cases[] = {
+      {"pasted line", u"w1aw\r\nKEY\r\n", u"w1aw\rKEY\r"},
+      {"lone CR", u"a\rb", u"a\rb"},
+      {"lone LF", u"a\nb", u"a\nb"},
+      {"LF CR", u"\n\r", u"\n\r"},
+      {"CR CR LF LF", u"\r\r\n\n", u"\r\r\n"},
+  };
+  for (const Case& c : cases) {
+    bool after_cr = false;
+    std::u16string kept;
+    for (const char16_t key : c.keys) {
+      if (!IsLineFeedOfCrLf(Character(key), after_cr)) kept += key;
+    }
+    EXPECT_EQ(kept, c.kept) << c.name;
+  }
+  bool after_cr = true;  // an Extended key between a CR and an LF parts them
+  EXPECT_FALSE(IsLineFeedOfCrLf(MakeExtendedKey(72), after_cr));
+  EXPECT_FALSE(IsLineFeedOfCrLf(Character(u'\n'), after_cr));
+}
+
 TEST(WindowsTranslateMouseTest, LeftPressAndReleaseFromOne) {
   std::uint32_t held = 0;
   EXPECT_EQ(Describe(TranslateMouse({4, 2, kWinLeftButton, 0}, held, 0, 0)),

@@ -41,6 +41,78 @@ TEST_F(ProgramTest, AFirstRunSynchronisesAndWritesEveryFileExactly) {
   EndWithEscape();
 }
 
+// A first run as many operators make it: the account and the key pasted with the CR LF of
+// a clipboard, a portable call sign that no file name can hold as it stands, and a
+// logbook that writes its bands in either case.
+TEST_F(ProgramTest, APastedFirstRunOfAPortableCallCountsBandsInEitherCase) {
+  std::string logbook = test::ReadFile(service_.state_dir() + "/logbook.adi").value_or("");
+  int capitals = 0;
+  for (const std::string band : {"10m", "12m", "15m", "17m", "20m", "30m", "40m", "80m", "160m"}) {
+    const std::string field = "<band:" + std::to_string(band.size()) + ">" + band;
+    std::string capital = field;
+    capital.back() = 'M';
+    for (size_t at = logbook.find(field); at != std::string::npos;
+         at = logbook.find(field, at + 1)) {
+      if (++capitals % 2 == 0) logbook.replace(at, field.size(), capital);
+    }
+  }
+  ASSERT_GT(capitals, 100);
+  service_.SetLogbook(logbook);
+
+  Start();
+  ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
+  Type(*terminal_, "y");
+  ASSERT_TRUE(terminal_->WaitForText(1, "Please enter your QRZ Account Name:"));
+  terminal_->SendBytes("k1abc/p\r\n");
+  ASSERT_TRUE(terminal_->WaitForText(2, "Please enter you QRZ API Key:"));
+  Settle(*terminal_, 200);  // the LF of the pasted line must not answer the key prompt
+  EXPECT_FALSE(test::ReadFile(Folder() + "Keeper.ini").has_value());
+  terminal_->SendBytes(std::string(kKey) + "\r\n");
+  ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+
+  Files expected = ExpectedFiles("K1ABC_P", {});
+  expected["Keeper.ini"] = std::string("K1ABC/P\r\n") + kKey + "\r\n";
+  const Files files = ProgramFiles();
+  EXPECT_EQ(files.size(), expected.size());
+  for (const auto& [name, content] : expected) {
+    ASSERT_TRUE(files.contains(name)) << name;
+    EXPECT_TRUE(files.at(name) == content) << name << " differs";
+  }
+  Escape();
+  EndWithEscape();
+}
+
+// A first run whose key the service refuses leaves no Band file: every band then lists
+// all fifty states, and none congratulates the operator.
+TEST_F(ProgramTest, AFailedFirstRunShowsEveryStateMissingOnEveryBand) {
+  service_.SetKey("ANOTHER-KEY");
+  Start();
+  ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
+  Type(*terminal_, "y");
+  ASSERT_TRUE(terminal_->WaitForText(1, "Please enter your QRZ Account Name:"));
+  Type(*terminal_, "k1abc");
+  Enter();
+  ASSERT_TRUE(terminal_->WaitForText(2, "Please enter you QRZ API Key:"));
+  Type(*terminal_, kKey);
+  Enter();
+  ASSERT_TRUE(terminal_->WaitForScreenText("nothing was changed"));
+  Type(*terminal_, "x");
+  ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+  PassTheUpdateWait();
+  Right();
+  for (int band = 1; band <= award::kBandCount; ++band) {
+    ASSERT_TRUE(WaitForItem(band));
+    ASSERT_TRUE(terminal_->WaitForText(42, "Unconfirmed States: 50   Confirmed States: 0 "))
+        << "band " << band;
+    EXPECT_EQ(terminal_->Screen().find("Congratulation!"), std::string::npos) << band;
+    EXPECT_NE(terminal_->Row(3).find("ALABAMA"), std::string::npos) << band;
+    EXPECT_NE(terminal_->Row(14).find("WYOMING"), std::string::npos) << band;
+    Right();
+  }
+  ASSERT_TRUE(WaitForItem(10));
+  EndWithEscape();
+}
+
 TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicks) {
   FirstRun();
   const Files files = ProgramFiles();
