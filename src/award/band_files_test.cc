@@ -69,18 +69,15 @@ TEST_F(LoadBandFilesTest, ReadsEveryLineEndAndListsAllStatesWithoutAFile) {
   FillStateTable(states);
   std::vector<std::string> all;
   for (const StateRow& state : states) all.push_back(state.abbreviation);
+  const std::string mark = "\xEF\xBB\xBF";  // the UTF-8 byte order mark
   const Case cases[] = {
       {std::nullopt, all},
       {"", all},
       {"AL,\r\nAK, 3\r\nAZ,\r\n", {"AL", "AZ"}},
       {"AL,\nAK, 3\nAZ,\n", {"AL", "AZ"}},
       {"AL,\rAK, 3\nAZ,", {"AL", "AZ"}},  // no line end after the last record
-      {"\xEF\xBB\xBF"
-       "AL,\r\nAK, 3\r\nAZ,\r\n",
-       {"AL", "AZ"}},
-      {"\xEF\xBB\xBF"
-       "AL,\nAK, 3\nAZ,",
-       {"AL", "AZ"}},
+      {mark + "AL,\r\nAK, 3\r\nAZ,\r\n", {"AL", "AZ"}},
+      {mark + "AL,\nAK, 3\nAZ,", {"AL", "AZ"}},
   };
   for (const Case& c : cases) {
     test::ScopedTempDir dir;

@@ -44,14 +44,13 @@ TEST_F(LoadCountryFileTest, TheFirstLineStaysAsReadAndMissingLinesAreEmpty) {
 }
 
 TEST_F(LoadCountryFileTest, ReadsFilesSavedByOtherEditorsLikeItsOwn) {
+  const std::string mark = "\xEF\xBB\xBF";  // the UTF-8 byte order mark
   const std::string cases[] = {
       "2\r\nCANADA\r\nJAPAN\r\n",
       "2\nCANADA\nJAPAN\n",
       "2\rCANADA\nJAPAN",  // no line end after the last name
-      "\xEF\xBB\xBF"
-      "2\r\nCANADA\r\nJAPAN\r\n",
-      "\xEF\xBB\xBF"
-      "2\nCANADA\nJAPAN",
+      mark + "2\r\nCANADA\r\nJAPAN\r\n",
+      mark + "2\nCANADA\nJAPAN",
   };
   for (const std::string& content : cases) {
     list_ = {};
