@@ -180,6 +180,8 @@ SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_
     }
   }
   SyncResult result = ProcessReply(settings.program_folder, request.temp_path, log_path, countries);
+  // The reply has served, whether it was a logbook or not: nothing of it stays on disk.
+  std::remove(request.temp_path.c_str());
   // The service's own REASON text could repeat the key.
   ScrubKey(result.reason, settings.api_key);
   return result;

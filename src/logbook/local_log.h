@@ -70,9 +70,9 @@ struct SyncResult {
 // the key; or kFailed for any other reason (the transfer, the service's answer, no logbook,
 // a file that could not be written). On failure no file of the Program folder but those
 // leftovers and nothing of `countries` has changed, as ProcessReply says. The reason never
-// holds the API key. The Temporary download file stays when the download succeeded (the
-// next download rewrites it) and is removed when it failed. `settings` and `countries` are
-// borrowed for the call.
+// holds the API key. The Temporary download file holds the reply only while the call
+// runs: it is removed at the end whatever the outcome (a refused key's reply included).
+// `settings` and `countries` are borrowed for the call.
 [[nodiscard]] SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_path,
                                          award::ConfirmedCountryList& countries);
 
