@@ -7,7 +7,8 @@ namespace base {
 namespace {
 
 constexpr std::string_view kTemporaryPrefix = ".statekeeper-";
-constexpr std::string_view kTemporarySuffix = ".partial";
+constexpr std::string_view kNewFileSuffix = ".partial";
+constexpr std::string_view kOldFileSuffix = ".old";
 constexpr size_t kUniqueDigits = 8;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -16,21 +17,27 @@ bool IsLowerHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f'); }
 }  // namespace
 
 std::string TemporaryName(std::string_view target_name, std::uint32_t process_id,
-                          std::uint32_t unique) {
+                          std::uint32_t unique, Scratch kind) {
   char middle[32];
   std::snprintf(middle, sizeof middle, "%lu-%08lx-", static_cast<unsigned long>(process_id),
                 static_cast<unsigned long>(unique));
   std::string name(kTemporaryPrefix);
   name += middle;
   name += target_name;
-  name += kTemporarySuffix;
+  name += kind == Scratch::kNewFile ? kNewFileSuffix : kOldFileSuffix;
   return name;
 }
 
 std::optional<std::uint32_t> TemporaryNameOwner(std::string_view name) {
-  if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return {};
+  if (!name.starts_with(kTemporaryPrefix)) return {};
+  if (name.ends_with(kNewFileSuffix)) {
+    name.remove_suffix(kNewFileSuffix.size());
+  } else if (name.ends_with(kOldFileSuffix)) {
+    name.remove_suffix(kOldFileSuffix.size());
+  } else {
+    return {};
+  }
   name.remove_prefix(kTemporaryPrefix.size());
-  name.remove_suffix(kTemporarySuffix.size());
   // The process id: 1 to 10 digits, no leading zero, at most 2^32 - 1.
   size_t digits = 0;
   std::uint64_t process_id = 0;

@@ -65,26 +65,43 @@ class AtomicFile {
 // this (some file systems) is no reason to fail: the renames themselves have happened.
 void SyncFolder(const std::string& folder);
 
+// What a temporary name holds: the new content of a file, or (while several files are put
+// in place together, see base/file_commit.h) the old content kept aside until they all are.
+enum class Scratch { kNewFile, kOldFile };
+
 // The name of the new file that process `process_id` writes for the file `target_name`:
 // ".statekeeper-<process id>-<`unique` as 8 hex digits>-<target_name>.partial", for example
-// ".statekeeper-4711-09a3f1c2-CALL.adi.partial". No person names a file like that, and no
-// other program either, so a name of this form is always one of the program's own.
+// ".statekeeper-4711-09a3f1c2-CALL.adi.partial"; for an old file kept aside the name ends in
+// ".old" instead. No person names a file like that, and no other program either, so a name
+// of this form is always one of the program's own.
 std::string TemporaryName(std::string_view target_name, std::uint32_t process_id,
-                          std::uint32_t unique);
+                          std::uint32_t unique, Scratch kind = Scratch::kNewFile);
 
-// The process id within `name` when TemporaryName could have made it (the decimal id without
-// leading zeros, exactly 8 lower-case hex digits, a target name that is not empty); nothing
-// for any other name.
+// The process id within `name` when TemporaryName could have made it, of either kind (the
+// decimal id without leading zeros, exactly 8 lower-case hex digits, a target name that is
+// not empty); nothing for any other name.
 std::optional<std::uint32_t> TemporaryNameOwner(std::string_view name);
 
+// This process's id, as TemporaryName takes it.
+std::uint32_t CurrentProcessId();
+
+// Whether process `process_id` can no longer be using its temporary files: it has ended, or
+// it is this process, which tidies up only between its rewrites (so a name with this
+// process's id is taken for one of an earlier process that had the same id).
+bool OwnerHasEnded(std::uint32_t process_id);
+
 // Removes from `folder` (not from its subfolders) what rewrites that never finished left
-// there: each regular file of this user whose name TemporaryName makes and whose process has
-// ended. A process killed in the middle of a rewrite leaves such a file, as large as the new
-// content. The new files of another running copy of the program stay. A file that names this
-// process counts as a leftover of an earlier process that had the same id, so call this only
-// while no rewrite of this process in `folder` is under way. Nothing else is touched: no
-// other name, no folder, and no symbolic link or what it points to. Reports nothing: a folder
-// that cannot be read, or a file that cannot be removed, is left as it is.
+// there. First an update's commit that a killed process left halfway is undone
+// (FinishInterruptedCommit of base/file_commit.h); while that cannot be done, nothing is
+// removed, since the commit still needs its files. Then each regular file of this user
+// whose name TemporaryName makes (of either kind) and whose process has ended goes. A
+// process killed in the middle of a rewrite leaves such a file, as large as the new
+// content. The new files of another running copy of the program stay. A file that names
+// this process counts as a leftover of an earlier process that had the same id, so call
+// this only while no rewrite of this process in `folder` is under way. Apart from the undo,
+// nothing else is touched: no other name, no folder, and no symbolic link or what it points
+// to. Reports nothing: a folder that cannot be read, or a file that cannot be removed, is
+// left as it is.
 void RemoveLeftovers(const std::string& folder);
 
 // Writes `content` to `path` through an AtomicFile.

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "base/atomic_file.h"
+#include "base/file_commit.h"
 
 namespace base {
 namespace {
@@ -42,16 +43,6 @@ std::uint32_t NextUnique() {
   return (counter.fetch_add(1) * 0x9E3779B9u) ^ static_cast<std::uint32_t>(now.tv_nsec);
 }
 
-// Whether process `process_id` can no longer be writing its new file: it has ended, or it is
-// this process, which removes leftovers only between its rewrites.
-bool OwnerIsDone(std::uint32_t process_id) {
-  if (process_id > static_cast<std::uint32_t>(INT_MAX)) return true;  // no such process id
-  const pid_t pid = static_cast<pid_t>(process_id);
-  if (pid == ::getpid()) return true;
-  // Signal 0 only asks whether the process exists; EPERM means it does, as another user's.
-  return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
 struct FolderCloser {
   void operator()(DIR* folder) const { ::closedir(folder); }
 };
@@ -65,12 +56,24 @@ mode_t SharedMode() {
 
 }  // namespace
 
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(::getpid()); }
+
+bool OwnerHasEnded(std::uint32_t process_id) {
+  if (process_id > static_cast<std::uint32_t>(INT_MAX)) return true;  // no such process id
+  const pid_t pid = static_cast<pid_t>(process_id);
+  if (pid == ::getpid()) return true;
+  // Signal 0 only asks whether the process exists; EPERM means it does, as another user's.
+  return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
 void SyncFolder(const std::string& folder) {
   const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.valid()) ::fsync(fd.get());
 }
 
 void RemoveLeftovers(const std::string& folder) {
+  if (folder.empty()) return;
+  if (!FinishInterruptedCommit(folder.back() == '/' ? folder : folder + '/')) return;
   UniqueFd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!opened.valid()) return;
   // The listing takes the descriptor over once it exists.
@@ -83,7 +86,7 @@ void RemoveLeftovers(const std::string& folder) {
     struct stat status;
     if (::fstatat(folder_fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) continue;
-    if (!OwnerIsDone(*owner)) continue;
+    if (!OwnerHasEnded(*owner)) continue;
     // Without AT_REMOVEDIR a name that became a folder meanwhile is refused, and a symbolic
     // link is removed itself, never what it points to.
     ::unlinkat(folder_fd, entry->d_name, 0);

@@ -20,6 +20,7 @@
 
 #include "base/ansi_text_windows.h"
 #include "base/atomic_file.h"
+#include "base/file_commit.h"
 #include "base/unique_handle_windows.h"
 
 namespace base {
@@ -60,16 +61,6 @@ struct SearchCloser {
 };
 using SearchHandle = std::unique_ptr<void, SearchCloser>;
 
-// Whether process `process_id` can no longer be writing its new file: it has ended, or it is
-// this process, which removes leftovers only between its rewrites.
-bool OwnerIsDone(std::uint32_t process_id) {
-  if (process_id == ::GetCurrentProcessId()) return true;
-  const ProcessHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
-  // No process has that id; any other refusal (another user's process) means it runs.
-  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
-  return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
-}
-
 // A found name in the ANSI code page, as TemporaryName makes it. A character that the code
 // page lacks turns into "?", which cannot make a name look like one of the program's:
 // their fixed parts are ASCII, and the target name may hold any character.
@@ -88,7 +79,19 @@ std::string Narrow(const wchar_t* name) {
 // folder cannot be flushed on its own on Windows.
 void SyncFolder(const std::string&) {}
 
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(::GetCurrentProcessId()); }
+
+bool OwnerHasEnded(std::uint32_t process_id) {
+  if (process_id == ::GetCurrentProcessId()) return true;
+  const ProcessHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
+  // No process has that id; any other refusal (another user's process) means it runs.
+  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
+  return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+}
+
 void RemoveLeftovers(const std::string& folder) {
+  if (folder.empty()) return;
+  if (!FinishInterruptedCommit(IsSeparator(folder.back()) ? folder : folder + '\\')) return;
   std::wstring prefix = Wide(folder);
   if (prefix.empty()) return;
   if (prefix.back() != L'\\' && prefix.back() != L'/') prefix += L'\\';
@@ -103,7 +106,7 @@ void RemoveLeftovers(const std::string& folder) {
       continue;
     }
     const std::optional<std::uint32_t> owner = TemporaryNameOwner(Narrow(found.cFileName));
-    if (!owner || !OwnerIsDone(*owner)) continue;
+    if (!owner || !OwnerHasEnded(*owner)) continue;
     ::DeleteFileW((prefix + found.cFileName).c_str());
   } while (::FindNextFileW(search.get(), &found));
 }

@@ -1,9 +1,10 @@
 // A whole synchronisation's data work against the test logbook service: replies that are no
-// logbook change nothing, a logbook too large for one reply comes page by page into the
-// very same files, and a compressed transfer makes no difference.
+// logbook change nothing, no reply stays on disk after an update, a logbook too large for one reply
+// comes page by page into the very same files, and a compressed transfer makes no difference.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -60,8 +61,10 @@ class DownloadLogbookTest : public ::testing::Test {
     service_.SetKey(kKey);
   }
 
-  // One synchronisation into `folder` (made when missing), with the lists of that folder.
-  SyncResult Synchronise(const std::string& folder) {
+  // One synchronisation into `folder` (made when missing), with the lists of that folder;
+  // `adjust` may change its settings first.
+  SyncResult Synchronise(const std::string& folder,
+                         const std::function<void(SyncSettings&)>& adjust = {}) {
     ::mkdir(folder.c_str(), 0700);
     SyncSettings settings;
     settings.program_folder = folder + "/";
@@ -70,6 +73,7 @@ class DownloadLogbookTest : public ::testing::Test {
     settings.ca_file = service_.ca_file();
     settings.api_key = kKey;
     settings.stall_seconds = 1;
+    if (adjust) adjust(settings);
     return DownloadLogbook(settings, folder + "/K1ABC.adi", countries_[folder]);
   }
 
@@ -116,6 +120,35 @@ TEST_F(DownloadLogbookTest, RepliesThatAreNoLogbookChangeNothing) {
     EXPECT_EQ(result.reason, row.reason) << row.mode;
     EXPECT_EQ(ReadAll(folder), before) << row.mode;
     EXPECT_EQ(countries_[folder], countries_before) << row.mode;
+  }
+}
+
+TEST_F(DownloadLogbookTest, NoReplyStaysBehindWhateverTheOutcome) {
+  ASSERT_TRUE(service_.GenerateLogbook(20, 4));
+  const std::string folder = dir_.Join("program");
+  const std::string reply = dir_.Join(std::string(kTemporaryFileName));
+  struct Row {
+    std::string mode;
+    SyncOutcome outcome;
+    std::function<void(SyncSettings&)> adjust;
+  };
+  const std::vector<Row> rows = {
+      {"ok", SyncOutcome::kDone, {}},
+      {"status RESULT=AUTH&REASON=invalid api key", SyncOutcome::kKeyRefused, {}},
+      {"fail500", SyncOutcome::kFailed, {}},
+      {"ok", SyncOutcome::kFailed,
+       [](SyncSettings& settings) { settings.endpoint = "https://127.0.0.1:1/api"; }},
+      {"stall 30", SyncOutcome::kCancelled,
+       [](SyncSettings& settings) {
+         settings.progress = [](const DownloadProgress&) { return false; };
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mode);
+    service_.SetMode(row.mode);
+    test::WriteFile(reply, "the reply of an earlier update");
+    EXPECT_EQ(Synchronise(folder, row.adjust).outcome, row.outcome);
+    EXPECT_FALSE(test::FileExists(reply));
   }
 }
 

@@ -9,6 +9,7 @@
 #include "award/band_files.h"
 #include "award/country_file.h"
 #include "base/atomic_file.h"
+#include "base/file_commit.h"
 #include "base/text_file.h"
 #include "logbook/confirmed_countries.h"
 #include "logbook/confirmed_states.h"
@@ -147,13 +148,12 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
     }
   }
 
-  // Every new file is ready: put them all in place, then flush the folder once.
-  base::Error failed = log.Publish(base::FolderSync::kByCaller);
-  for (const auto& file : files) {
-    if (!failed) failed = file->Publish(base::FolderSync::kByCaller);
+  // Every new file is ready: put them all in place as one change.
+  std::vector<const base::AtomicFile*> set = {&log};
+  for (const auto& file : files) set.push_back(file.get());
+  if (const base::Error failed = base::CommitFiles(program_folder, set); failed) {
+    return Failure(failed.message);
   }
-  base::SyncFolder(program_folder);
-  if (failed) return Failure(failed.message);
   countries = *updated;
   return {SyncOutcome::kDone, ""};
 }
@@ -180,6 +180,8 @@ SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_
     }
   }
   SyncResult result = ProcessReply(settings.program_folder, request.temp_path, log_path, countries);
+  // The reply has served, whether it was a logbook or not: nothing of it stays on disk.
+  std::remove(request.temp_path.c_str());
   // The service's own REASON text could repeat the key.
   ScrubKey(result.reason, settings.api_key);
   return result;

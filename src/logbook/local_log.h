@@ -1,9 +1,9 @@
 // One synchronisation's data work: the logbook is fetched into the Temporary download
 // file, normalised into the Local log file, and both extractions run on it, writing the
 // nine Band files and the Country file and extending the Confirmed-country list. Either
-// all of these files are replaced and the list extended, or (short of a file system that
-// refuses a rename it allowed a moment ago) nothing changes at all. The caller owns the
-// list and lends it for one call.
+// all of these files are replaced and the list extended, or nothing changes at all, even
+// when the process is killed meanwhile (base/file_commit.h). The caller owns the list and
+// lends it for one call.
 #ifndef STATEKEEPER_LOGBOOK_LOCAL_LOG_H_
 #define STATEKEEPER_LOGBOOK_LOCAL_LOG_H_
 
@@ -51,10 +51,10 @@ struct SyncResult {
 // logbook), normalised into the Local log file at `log_path`, and both extractions run on
 // it into the Band files and the Country file of `program_folder` (which ends with the path
 // separator). Every new file is written and flushed beside its old one first; only when the
-// reply is a logbook and all of them could be written are they put in place, one rename
-// each, and `countries` extended. Until then nothing has changed; a rename that fails after
-// the others succeeded (which takes a file system that refuses renames it allowed a moment
-// ago) leaves the files before it replaced and `countries` as it was. Returns kDone,
+// reply is a logbook and all of them could be written are they put in place together
+// (base::CommitFiles), and `countries` extended. When putting one in place fails, the ones
+// before it get their old content back, so that on every failure no file and nothing of
+// `countries` has changed. Returns kDone,
 // kKeyRefused for the service's AUTH answer, or kFailed with the reason, which may quote the
 // service's REASON text (DownloadLogbook scrubs the key from it). `countries` is borrowed
 // for the call. Never reads the network.
@@ -62,17 +62,17 @@ struct SyncResult {
                                       const std::string& reply_path, const std::string& log_path,
                                       award::ConfirmedCountryList& countries);
 
-// One synchronisation's data work: removes the new files that an update killed midway left
-// in the Program folder (base::RemoveLeftovers), fetches the logbook into the Temporary
-// download file of `settings.temp_folder` (FetchLogbook: one reply, or page by page when
+// One synchronisation's data work: undoes what an update killed midway left in the Program
+// folder and removes its leftover files (base::RemoveLeftovers), fetches the logbook into the
+// Temporary download file of `settings.temp_folder` (FetchLogbook: one reply, or page by page when
 // that takes too long) and runs ProcessReply on it with the Local log file at `log_path`.
 // Returns kDone; kCancelled when the caller cancelled; kKeyRefused when the service refused
 // the key; or kFailed for any other reason (the transfer, the service's answer, no logbook,
 // a file that could not be written). On failure no file of the Program folder but those
 // leftovers and nothing of `countries` has changed, as ProcessReply says. The reason never
-// holds the API key. The Temporary download file stays when the download succeeded (the
-// next download rewrites it) and is removed when it failed. `settings` and `countries` are
-// borrowed for the call.
+// holds the API key. The Temporary download file holds the reply only while the call
+// runs: it is removed at the end whatever the outcome (a refused key's reply included).
+// `settings` and `countries` are borrowed for the call.
 [[nodiscard]] SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_path,
                                          award::ConfirmedCountryList& countries);
 

@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #endif
 
+#include <filesystem>
 #include <string>
 
 #include "award/lists.h"
@@ -124,6 +125,32 @@ TEST(ProcessReply, RegularFileAsProgramFolderFails) {
   EXPECT_NE(result.reason.find("Not a directory"), std::string::npos) << result.reason;
 #endif
   EXPECT_EQ(countries[0], "");
+}
+
+TEST(ProcessReply, AFileThatCannotBeReplacedLeavesEveryFileAsItWas) {
+  const std::string second_record =
+      "&lt;call:4&gt;JA1A&lt;country:5&gt;Japan&lt;band:3&gt;20m"
+      "&lt;app_qrzlog_status:1&gt;C&lt;eor&gt;\n";
+  // The Local log file is put in place first, the Band files next, the Country file last.
+  for (const std::string name : {"W1AW.adi", "20m.txt", "dx.txt"}) {
+    SCOPED_TRACE(name);
+    Folder folder;
+    award::ConfirmedCountryList countries{};
+    test::WriteFile(folder.reply, std::string("RESULT=OK&ADIF=") + kRecord);
+    ASSERT_TRUE(ProcessReply(folder.program, folder.reply, folder.log, countries).ok());
+    // A folder stands at the name instead of the file.
+    std::filesystem::remove(folder.dir.Join(name));
+    std::filesystem::create_directory(folder.dir.Join(name));
+    test::WriteFile(folder.reply, std::string("RESULT=OK&ADIF=") + kRecord + second_record);
+    const std::string before = Snapshot(folder);
+    const award::ConfirmedCountryList countries_before = countries;
+
+    const SyncResult result = ProcessReply(folder.program, folder.reply, folder.log, countries);
+    EXPECT_EQ(result.outcome, SyncOutcome::kFailed);
+    EXPECT_NE(result.reason.find(name), std::string::npos) << result.reason;
+    EXPECT_EQ(Snapshot(folder), before);  // the same names, no temporary, the same bytes
+    EXPECT_EQ(countries, countries_before);
+  }
 }
 
 TEST(ProcessReply, MissingReplyFails) {
