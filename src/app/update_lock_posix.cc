@@ -22,11 +22,13 @@ UpdateLock::~UpdateLock() = default;
 
 UpdateLock UpdateLock::Take(const std::string& program_folder) {
   const std::string path = program_folder + kUpdateLockFileName;
-  // Never through a symbolic link planted at the name; the file is opened for reading
-  // only, as flock needs no more, and nothing is ever written to it.
+  // Never through a symbolic link planted at the name, and without blocking on a FIFO
+  // planted there; the file is opened for reading only, as flock needs no more, and
+  // nothing is ever written to it.
   base::UniqueFd fd;
   do {
-    fd.Reset(::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600));
+    fd.Reset(::open(path.c_str(),
+                    O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
   } while (!fd.valid() && errno == EINTR);
   if (!fd.valid()) {
     return {Status::kFailed, base::MakeOsError("cannot open " + path, errno).message, nullptr};
