@@ -30,11 +30,12 @@ struct SyncSettings {
 
 // How a synchronisation ended.
 enum class SyncOutcome {
-  kDone,            // every file was replaced and the list extended
-  kFailed,          // anything else went wrong; the reason says what
-  kKeyRefused,      // the service refused the API key (its RESULT=AUTH or STATUS=AUTH answer)
-  kCancelled,       // the caller cancelled the download
-  kAnotherRunning,  // another process was updating the same files; nothing was asked
+  kDone,        // every file was replaced and the list extended
+  kFailed,      // anything else went wrong; the reason says what
+  kKeyRefused,  // the service refused the API key (its RESULT=AUTH or STATUS=AUTH answer)
+  kCancelled,   // the caller cancelled the download
+  // Another process was updating the same files: nothing was asked or changed.
+  kAnotherRunning,
 };
 
 // The outcome of a synchronisation and, when it did not succeed, why.
