@@ -3,8 +3,8 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run build install package test lint test-windows bench demo fuzz deps deps-fuzz \
-        deps-package deps-test clean
+.PHONY: run build install package package-windows test lint test-windows bench demo fuzz deps \
+        deps-fuzz deps-package deps-test clean
 
 run: build
 	./build/statekeeper
@@ -13,17 +13,27 @@ build: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target statekeeper
 
-# The optimised program, its manual page and README under $(DESTDIR)$(PREFIX):
+# The optimised program, its manual page, README and LICENSE under $(DESTDIR)$(PREFIX):
 # make install [PREFIX=/usr/local] [DESTDIR=/staging]
 PREFIX ?= /usr/local
 install: build
 	cmake --build build -j $(JOBS) --target statekeeper manual
 	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
-# A Debian package of the same, build/statekeeper_VERSION_ARCH.deb, to install with dpkg -i.
+# A Debian package of the same, build/statekeeper_VERSION-1_ARCH.deb, to install with
+# dpkg -i; it carries the licence as Debian's copyright file, with a Debian changelog.
 package: build deps-package
-	cmake --build build -j $(JOBS) --target statekeeper manual
+	cmake --build build -j $(JOBS) --target statekeeper manual debian_docs
 	cd build && cpack -G DEB
+
+# The Windows program cross-built with mingw-w64, in build-win/statekeeper-VERSION-win64.zip
+# with README.md and LICENSE.
+package-windows:
+	@./tools/install_deps.sh --with-windows
+	cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build build-win -j $(JOBS) --target statekeeper
+	cd build-win && cpack -G ZIP
 
 # The habits (format, whitespace, clang-tidy) first, then a debug build under
 # AddressSanitizer and UndefinedBehaviorSanitizer with every test, a short run of every fuzz
@@ -49,7 +59,8 @@ lint: deps-test
 	  -DSTATEKEEPER_DEV_WARNINGS=ON $(CMAKE_FLAGS)
 	JOBS=$(JOBS) ./tools/lint.sh build-test
 
-# The Windows program cross-built with mingw-w64, its tests run under wine.
+# The Windows program cross-built with mingw-w64, its tests run under wine, and its zip
+# unpacked and run in a fresh wine prefix.
 test-windows:
 	JOBS=$(JOBS) ./tools/test_windows.sh build-win
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the two ways to install the program as a person would use them:
-#   1. make package, then dpkg -i of the .deb: its name, version and dependencies, the exact
+#   1. make package, then lintian (no error, no warning), then dpkg -i of the .deb: its
+#      name, version and dependencies, the exact
 #      files dpkg lists, statekeeper --version, man -w statekeeper, the installed program run
 #      in tmux to its first screen (by its full path, and by name from another folder), and
 #      dpkg --purge leaving nothing behind;
@@ -27,8 +28,10 @@ fi
 # The one place the version is written.
 version=$(sed -n 's/^project(statekeeper VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "cannot read the project version from CMakeLists.txt"
+# The package's own release of that version (CPACK_DEBIAN_PACKAGE_RELEASE).
+package_version="$version-1"
 arch=$(dpkg --print-architecture)
-deb="build/statekeeper_${version}_${arch}.deb"
+deb="build/statekeeper_${package_version}_${arch}.deb"
 
 # What the package installs, as dpkg -L lists it, and the paths that are the package's own
 # (the folders above them belong to every package).
@@ -39,11 +42,18 @@ package_list="/usr
 /usr/share/doc
 /usr/share/doc/statekeeper
 /usr/share/doc/statekeeper/README.md
+/usr/share/doc/statekeeper/changelog.Debian.gz
+/usr/share/doc/statekeeper/copyright
+/usr/share/lintian
+/usr/share/lintian/overrides
+/usr/share/lintian/overrides/statekeeper
 /usr/share/man
 /usr/share/man/man1
 /usr/share/man/man1/statekeeper.1.gz"
 own_paths=(/usr/bin/statekeeper /usr/share/man/man1/statekeeper.1.gz
-           /usr/share/doc/statekeeper/README.md /usr/share/doc/statekeeper)
+           /usr/share/doc/statekeeper/README.md /usr/share/doc/statekeeper/copyright
+           /usr/share/doc/statekeeper/changelog.Debian.gz
+           /usr/share/lintian/overrides/statekeeper /usr/share/doc/statekeeper)
 
 # Everything named after the program in the system's folders, to compare before and after.
 system_names() {
@@ -110,7 +120,7 @@ make --no-print-directory package >"$tmp/package.log" 2>&1 || {
 }
 [ -f "$deb" ] || fail "make package did not make $deb: $(ls build/*.deb 2>/dev/null)"
 expect_equal "package name" statekeeper "$(dpkg-deb -f "$deb" Package)"
-expect_equal "package version" "$version" "$(dpkg-deb -f "$deb" Version)"
+expect_equal "package version" "$package_version" "$(dpkg-deb -f "$deb" Version)"
 expect_equal "package architecture" "$arch" "$(dpkg-deb -f "$deb" Architecture)"
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libcurl4 libncursesw6; do
@@ -118,6 +128,14 @@ for library in libc6 libcurl4 libncursesw6; do
     fail "the package does not depend on $library: $depends"
 done
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "the package has no maintainer"
+
+# Debian's own judgement of the package: any error or warning fails the check (an
+# override in tools/lintian-overrides says why it is there). Its full report is shown.
+say "lintian $deb"
+lintian_status=0
+lintian_report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) || lintian_status=$?
+echo "${lintian_report:-(no tag)}" | sed 's/^/    /'
+[ "$lintian_status" -eq 0 ] || fail "lintian reports errors or warnings on $deb"
 
 # Container images often tell dpkg to leave out manual pages and documentation
 # (path-exclude in /etc/dpkg/dpkg.cfg.d). A person's Debian system installs them, so the
@@ -137,11 +155,16 @@ dpkg --path-include=/usr/share/man/man1/statekeeper.1.gz \
 
 expect_equal "dpkg -L statekeeper" "$package_list" "$(dpkg -L statekeeper | sort)"
 for file in /usr/bin/statekeeper /usr/share/man/man1/statekeeper.1.gz \
-            /usr/share/doc/statekeeper/README.md; do
+            /usr/share/doc/statekeeper/README.md /usr/share/doc/statekeeper/copyright \
+            /usr/share/doc/statekeeper/changelog.Debian.gz; do
   [ -f "$file" ] || fail "$file is listed but not on disk"
 done
 [ -x /usr/bin/statekeeper ] || fail "/usr/bin/statekeeper is not executable"
 cmp -s README.md /usr/share/doc/statekeeper/README.md || fail "the installed README differs"
+grep -qF "$(sed -n 3p LICENSE | sed 's/^Copyright (c) /Copyright: /')" \
+  /usr/share/doc/statekeeper/copyright || fail "the copyright file does not name the holder"
+[[ "$(zcat /usr/share/doc/statekeeper/changelog.Debian.gz)" == "statekeeper ($package_version)"* ]] ||
+  fail "the changelog does not begin with this version"
 
 # The checks see the system as a new shell would: /usr/bin on the path, man's own settings.
 system_path=/usr/bin:/bin
@@ -224,6 +247,7 @@ $prefix/bin/statekeeper
 $prefix/share
 $prefix/share/doc
 $prefix/share/doc/statekeeper
+$prefix/share/doc/statekeeper/LICENSE
 $prefix/share/doc/statekeeper/README.md
 $prefix/share/man
 $prefix/share/man/man1
@@ -236,6 +260,7 @@ $prefix/share/man/man1/statekeeper.1.gz"
     "$(MANPATH="$stage$prefix/share/man" man -w statekeeper)"
   cmp -s README.md "$stage$prefix/share/doc/statekeeper/README.md" ||
     fail "the staged README differs"
+  cmp -s LICENSE "$stage$prefix/share/doc/statekeeper/LICENSE" || fail "the staged LICENSE differs"
 }
 check_make_install /usr/local
 check_make_install /usr PREFIX=/usr

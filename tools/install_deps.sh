@@ -16,9 +16,9 @@ for option in "$@"; do
     # mouse and screenshot tools for its console window (tools/test_windows.sh).
     --with-windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest
                                xvfb xdotool x11-apps) ;;
-    # The manual's two linters, the Debian package (dpkg-shlibdeps finds its dependencies)
-    # and man, to find the installed manual (tools/check_package.sh).
-    --with-package) packages+=(groff-base mandoc dpkg-dev man-db) ;;
+    # The manual's two linters, the Debian package (dpkg-shlibdeps finds its dependencies),
+    # lintian to judge it, and man, to find the installed manual (tools/check_package.sh).
+    --with-package) packages+=(groff-base mandoc dpkg-dev lintian man-db) ;;
     *) echo "usage: $0 [--with-fuzz] [--with-lint] [--with-windows] [--with-package]" >&2; exit 2 ;;
   esac
 done

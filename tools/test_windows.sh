@@ -2,7 +2,8 @@
 # Cross-builds the Windows program and its tests with mingw-w64 and runs the tests under
 # wine, in a throwaway wine prefix: the unit tests and the download against the test
 # logbook service with no display, then the console backend's tests and statekeeper.exe
-# itself in console windows on a virtual display (tools/windows_e2e.py). Last it checks
+# itself in console windows on a virtual display, then the zip of make package-windows
+# unpacked and run without a console (tools/windows_e2e.py). Last it checks
 # that statekeeper.exe needs only DLLs that come with Windows. Every wine step is bounded
 # in time, so that a stuck wine helper process fails the run instead of hanging it.
 #
@@ -50,6 +51,7 @@ echo "wine prefix ready in $(( $(date +%s) - start )) s"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DSTATEKEEPER_DEV_WARNINGS=ON
 cmake --build "$build" -j "$jobs"
+(cd "$build" && cpack -G ZIP >/dev/null)
 echo "built in $(( $(date +%s) - start )) s"
 
 # The download tests reach the service through its state folder, named as wine sees it.

@@ -7,6 +7,9 @@ wineconsole on a virtual X display (Xvfb), against the test logbook service.
 The caller sets WINEPREFIX to a wine prefix that is ready, may be changed (the test
 authority goes into its root store and the program's files into its user folder) and
 holds no files of the program yet.
+Then the zip of `make package-windows` (BUILD_FOLDER/statekeeper-VERSION-win64.zip) is
+unpacked, and its statekeeper.exe answers --version and makes updates with --update, run as
+a script runs it: the exit statuses, the lines, and the lock between two processes.
 Keys and mouse clicks go to the window through xdotool. What the console holds, its
 characters and their colours, is read from inside wine by windows_test_aid.exe; what
 the window shows is read from a screenshot (xwd). Prints one line per check and exits 0
@@ -19,7 +22,9 @@ import struct
 import subprocess
 import sys
 import tempfile
+import glob
 import time
+import zipfile
 from xml.etree import ElementTree
 
 ROWS, COLUMNS = 43, 66
@@ -256,6 +261,7 @@ def run(session, check):
         session.start_program(f"https://localhost:{port}/api")
         session.find_window()
         drive(session, check)
+        unattended(session, check, service, f"https://localhost:{port}/api")
     finally:
         subprocess.run([sys.executable, os.path.join(TOOLS, "fake_logbook.py"), "--state-dir",
                         service, "--stop"])
@@ -345,6 +351,92 @@ def drive(session, check):
         check(status == 0, "the program ends with status 0", str(status))
     except subprocess.TimeoutExpired:
         check(False, "the program ends after the goodbye")
+
+
+def unattended(session, check, service, endpoint):
+    """The program of the zip, unpacked, run without a console as a scheduled task runs it,
+    on the files that the first run above left."""
+    zips = glob.glob(os.path.join(session.build, "statekeeper-*-win64.zip"))
+    if not check(len(zips) == 1, "the zip of make package-windows is there", str(zips)):
+        return
+    unpacked = os.path.join(session.work, "unpacked")
+    with zipfile.ZipFile(zips[0]) as archive:
+        names = sorted(archive.namelist())
+        archive.extractall(unpacked)
+    folder = os.path.basename(zips[0])[:-len(".zip")]
+    check(names == [f"{folder}/{name}" for name in ("LICENSE", "README.md", "statekeeper.exe")],
+          "the zip holds statekeeper.exe, README.md and LICENSE in one folder", str(names))
+    program = windows_path(os.path.join(unpacked, folder, "statekeeper.exe"))
+    env = dict(os.environ, STATEKEEPER_LOGBOOK_URL=endpoint)
+
+    def start(*arguments):
+        return subprocess.Popen(["wine", program, *arguments], env=env, cwd=session.work,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+
+    def run(*arguments):
+        process = start(*arguments)
+        output, error = process.communicate(timeout=120)
+        # Debian's wine script may add its own note about wine32 on standard error.
+        error = "".join(line for line in error.decode(errors="replace").splitlines(True)
+                        if line.startswith("statekeeper"))
+        return process.returncode, output.decode(errors="replace"), error
+
+    def set_mode(mode):
+        with open(os.path.join(service, "mode"), "w") as f:
+            f.write(mode)
+
+    version = folder.split("-")[1]
+    status, output, error = run("--version")
+    check(status == 0 and output.strip() == f"statekeeper {version}",
+          "the unpacked statekeeper.exe --version", f"{status} {output!r} {error!r}")
+
+    status, output, error = run("--update")
+    check(status == 0 and output.startswith("Syncronized: 3000 contacts, Process Time: ") and
+          output.count("\n") == 1 and error == "",
+          "--update synchronises and says so in one line (status 0)",
+          f"{status} {output!r} {error!r}")
+    status, output, _ = run("--needed", "20M")
+    check(status == 0 and output.startswith("20m:") and output.count("\n") == 1,
+          "--needed 20M prints the states missing on 20m", f"{status} {output!r}")
+    status, output, _ = run("--countries")
+    check(status == 0 and output.count("\n") > 10, "--countries prints the countries",
+          f"{status} {output[:200]!r}")
+
+    set_mode("fail500")
+    status, _, error = run("--update")
+    check(status == 1 and error.startswith("statekeeper: Update failed: nothing was changed"),
+          "a failed --update says why (status 1)", f"{status} {error!r}")
+    set_mode("ok")
+    with open(os.path.join(service, "key"), "w") as f:
+        f.write("ANOTHER-KEY")
+    status, _, error = run("--update")
+    check(status == 3 and KEY not in error, "a refused key (status 3)", f"{status} {error!r}")
+    os.remove(os.path.join(service, "key"))
+    settings = os.path.join(program_folder(), "Keeper.ini")
+    os.rename(settings, settings + ".aside")
+    requests = os.path.join(service, "requests.log")
+    asked = os.path.getsize(requests)
+    status, _, error = run("--update")
+    os.rename(settings + ".aside", settings)
+    check(status == 2 and os.path.getsize(requests) == asked,
+          "without a Settings file nothing is asked (status 2)", f"{status} {error!r}")
+
+    # The lock between two processes: a second update while one downloads fails at once.
+    set_mode("stall 60")
+    asked = os.path.getsize(requests)
+    holder = start("--update")
+    deadline = time.monotonic() + 60
+    while os.path.getsize(requests) == asked and time.monotonic() < deadline:
+        time.sleep(0.1)
+    status, _, error = run("--update")
+    check(status == 4 and "another update is running" in error,
+          "a second --update while one runs (status 4)", f"{status} {error!r}")
+    holder.kill()
+    holder.communicate(timeout=60)
+    set_mode("ok")
+    status, output, error = run("--update")
+    check(status == 0, "a killed holder of the lock blocks no one", f"{status} {error!r}")
 
 
 def main():

@@ -1,12 +1,17 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "award/lists.h"
 
 namespace app {
 namespace {
 
-constexpr std::string_view kUsage = "Usage: statekeeper [-h | --help | --version]\n";
+constexpr std::string_view kUsage =
+    "Usage: statekeeper [-h | --help | --version]\n"
+    "       statekeeper --update | --needed [BAND] | --countries\n";
 
 constexpr std::string_view kDescription =
     "Statekeeper tracks the Worked All States award from a QRZ Logbook. It downloads\n"
@@ -18,14 +23,27 @@ constexpr std::string_view kDescription =
 
 constexpr std::string_view kOptions =
     "Options:\n"
-    "  -h, --help     show this text and exit\n"
-    "  --version      show the version and exit\n";
+    "  --update         synchronise with the QRZ Logbook as the Update page does,\n"
+    "                   without the screen, and print one line: the contacts and the\n"
+    "                   process time, or on standard error why nothing was changed\n"
+    "  --needed [BAND]  print the states still missing on each band, or on BAND\n"
+    "                   (10m 12m 15m 17m 20m 30m 40m 80m 160m): \"20m: AK DE HI\"\n"
+    "  --countries      print the confirmed countries, one a line\n"
+    "  -h, --help       show this text and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "Exit status of --update: 0 synchronised; 1 the update failed or was cancelled,\n"
+    "nothing was changed; 2 a wrong argument, or no Keeper.ini yet (run the program\n"
+    "once to enter the account); 3 the service refused the API key; 4 another update\n"
+    "is running. --needed and --countries exit 0, or 1 when there is no file yet;\n"
+    "--needed exits 2 for a band that is not one of the nine.\n";
 
 constexpr std::string_view kFileList =
     "  Keeper.ini            the account name and the API key\n"
     "  CALL.adi              the last downloaded logbook (CALL: the account name)\n"
     "  10m.txt ... 160m.txt  the confirmed contacts per state on each band\n"
-    "  dx.txt                the confirmed countries\n";
+    "  dx.txt                the confirmed countries\n"
+    "  Update.lock           held by the update that is running\n";
 
 constexpr std::string_view kPosixFiles =
     "Files, in $LOCALAPPDATA/Varnhold/ when LOCALAPPDATA is set, else in\n"
@@ -41,6 +59,9 @@ constexpr std::string_view kPosixEnvironment =
     "  STATEKEEPER_CA_FILE                certificate authorities (PEM) to trust\n"
     "                                     instead of the system's\n"
     "  https_proxy, no_proxy              the proxy, and the hosts that bypass it\n";
+constexpr std::string_view kPosixExample =
+    "A crontab line that updates every night at 03:17:\n"
+    "  17 3 * * * statekeeper --update >/dev/null\n";
 constexpr std::string_view kPosixManual = "The manual: man statekeeper\n";
 
 constexpr std::string_view kWindowsFiles = "Files, in %LOCALAPPDATA%\\Varnhold\\:\n";
@@ -52,6 +73,10 @@ constexpr std::string_view kWindowsEnvironment =
     "  TEMP                     where the download goes\n"
     "  STATEKEEPER_LOGBOOK_URL  another logbook service address\n"
     "The proxy and the certificate authorities are those Windows is set to use.\n";
+constexpr std::string_view kWindowsExample =
+    "A task of the Task Scheduler that updates every night at 03:17:\n"
+    "  schtasks /create /tn Statekeeper /sc daily /st 03:17\n"
+    "           /tr \"C:\\Tools\\statekeeper.exe --update\"\n";
 constexpr std::string_view kWindowsManual =
     "The manual: README.md of the sources, or statekeeper(1) on Linux.\n";
 
@@ -75,6 +100,56 @@ std::string Printable(std::string_view argument) {
 
 bool IsHelp(std::string_view argument) { return argument == "-h" || argument == "--help"; }
 
+CommandLineAnswer Refusal(std::string message) {
+  CommandLineAnswer answer;
+  answer.next = CommandLineAnswer::Next::kExit;
+  answer.exit_status = kUsageExitStatus;
+  answer.standard_error = std::move(message);
+  return answer;
+}
+
+CommandLineAnswer UnknownArgument(std::string_view argument) {
+  return Refusal("statekeeper: unknown argument '" + Printable(argument) +
+                 "'; 'statekeeper --help' lists the arguments\n");
+}
+
+// The number of the band named `name` in either case (1 to 9), or 0. The names' only
+// letter is the "m".
+int BandNumber(std::string_view name) {
+  for (int band = 1; band <= award::kBandCount; ++band) {
+    const std::string_view known = award::kBandNames[band - 1];
+    if (name.size() == known.size() &&
+        std::equal(name.begin(), name.end(), known.begin(),
+                   [](char a, char b) { return (a == 'M' ? 'm' : a) == b; })) {
+      return band;
+    }
+  }
+  return 0;
+}
+
+// The answer to a command that runs without the screen: `arguments` begins with it.
+CommandLineAnswer AnswerCommand(const std::vector<std::string>& arguments) {
+  CommandLineAnswer answer;
+  const std::string& command = arguments.front();
+  const size_t most = command == "--needed" ? 2 : 1;
+  if (arguments.size() > most) return UnknownArgument(arguments[most]);
+  if (command == "--update") {
+    answer.next = CommandLineAnswer::Next::kUpdate;
+  } else if (command == "--countries") {
+    answer.next = CommandLineAnswer::Next::kCountries;
+  } else {
+    answer.next = CommandLineAnswer::Next::kNeeded;
+    if (arguments.size() == 2) {
+      answer.band = BandNumber(arguments[1]);
+      if (answer.band == 0) {
+        return Refusal("statekeeper: unknown band '" + Printable(arguments[1]) +
+                       "'; the bands are 10m 12m 15m 17m 20m 30m 40m 80m 160m\n");
+      }
+    }
+  }
+  return answer;
+}
+
 }  // namespace
 
 std::string HelpText(HelpPlatform platform) {
@@ -92,6 +167,8 @@ std::string HelpText(HelpPlatform platform) {
   text += '\n';
   text += posix ? kPosixEnvironment : kWindowsEnvironment;
   text += '\n';
+  text += posix ? kPosixExample : kWindowsExample;
+  text += '\n';
   text += posix ? kPosixManual : kWindowsManual;
   return text;
 }
@@ -100,14 +177,13 @@ CommandLineAnswer AnswerCommandLine(const std::vector<std::string>& arguments,
                                     std::string_view version, HelpPlatform platform) {
   CommandLineAnswer answer;
   if (arguments.empty()) return answer;
+  const std::string& first = arguments.front();
+  if (first == "--update" || first == "--needed" || first == "--countries") {
+    return AnswerCommand(arguments);
+  }
   answer.next = CommandLineAnswer::Next::kExit;
   for (const std::string& argument : arguments) {
-    if (!IsHelp(argument) && argument != "--version") {
-      answer.exit_status = kUsageExitStatus;
-      answer.standard_error = "statekeeper: unknown argument '" + Printable(argument) +
-                              "'; 'statekeeper --help' lists the arguments\n";
-      return answer;
-    }
+    if (!IsHelp(argument) && argument != "--version") return UnknownArgument(argument);
   }
   if (IsHelp(arguments.front())) {
     answer.standard_output = HelpText(platform);

@@ -84,6 +84,43 @@ TEST(AnswerCommandLine, AmongKnownArgumentsTheFirstDecides) {
   EXPECT_EQ(Answer({"--help", "--help"}).exit_status, 0);
 }
 
+TEST(AnswerCommandLine, TheRunsWithoutTheScreenTakeTheirArgumentsOrRefuseThem) {
+  struct Case {
+    std::vector<std::string> arguments;
+    Next next;
+    int band;
+    std::string error;  // a part of the refusal
+  };
+  const Case cases[] = {
+      {{"--update"}, Next::kUpdate, 0, ""},
+      {{"--countries"}, Next::kCountries, 0, ""},
+      {{"--needed"}, Next::kNeeded, 0, ""},
+      {{"--needed", "10m"}, Next::kNeeded, 1, ""},
+      {{"--needed", "20M"}, Next::kNeeded, 5, ""},
+      {{"--needed", "160m"}, Next::kNeeded, 9, ""},
+      {{"--needed", "21m"}, Next::kExit, 0, "unknown band '21m'; the bands are 10m 12m"},
+      {{"--needed", "m20"}, Next::kExit, 0, "unknown band 'm20'"},
+      {{"--needed", ""}, Next::kExit, 0, "unknown band ''"},
+      {{"--needed", "20m", "40m"}, Next::kExit, 0, "unknown argument '40m'"},
+      {{"--update", "--help"}, Next::kExit, 0, "unknown argument '--help'"},
+      {{"--countries", "x"}, Next::kExit, 0, "unknown argument 'x'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.back());
+    const CommandLineAnswer answer = Answer(c.arguments);
+    EXPECT_EQ(answer.next, c.next);
+    EXPECT_EQ(answer.band, c.band);
+    EXPECT_EQ(answer.standard_output, "");
+    if (c.error.empty()) {
+      EXPECT_EQ(answer.standard_error, "");
+    } else {
+      EXPECT_EQ(answer.exit_status, 2);
+      EXPECT_TRUE(Contains(answer.standard_error, c.error)) << answer.standard_error;
+      EXPECT_EQ(std::count(answer.standard_error.begin(), answer.standard_error.end(), '\n'), 1);
+    }
+  }
+}
+
 TEST(AnswerCommandLine, ControlCharactersOfARefusedArgumentAreShownAsHex) {
   const CommandLineAnswer answer = Answer({"a\x1b[2J\n\x7f\xc3\xa4"});
   EXPECT_TRUE(Contains(answer.standard_error, "'a\\x1B[2J\\x0A\\x7F\xc3\xa4'"))
@@ -114,15 +151,34 @@ TEST(HelpText, NamesWhatTheProgramDoesItsFilesVariablesAndManual) {
   const std::string windows = HelpText(HelpPlatform::kWindows);
   for (const std::string& text : {posix, windows}) {
     EXPECT_EQ(text.rfind("Usage: statekeeper ", 0), 0u) << text;
-    for (const char* part :
-         {"--help", "--version", "Worked All States", "QRZ Logbook", "Keeper.ini", "10m.txt",
-          "160m.txt", "dx.txt", ".adi", "QRZ_LogBook.tmp", "LOCALAPPDATA", "TEMP",
-          "STATEKEEPER_LOGBOOK_URL", "The manual: "}) {
+    for (const char* part : {"--help",
+                             "--version",
+                             "Worked All States",
+                             "QRZ Logbook",
+                             "Keeper.ini",
+                             "10m.txt",
+                             "160m.txt",
+                             "dx.txt",
+                             ".adi",
+                             "QRZ_LogBook.tmp",
+                             "LOCALAPPDATA",
+                             "TEMP",
+                             "STATEKEEPER_LOGBOOK_URL",
+                             "The manual: ",
+                             "--update",
+                             "--needed [BAND]",
+                             "--countries",
+                             "Update.lock",
+                             "0 synchronised",
+                             "3 the service refused the API key",
+                             "4 another update\nis running"}) {
       EXPECT_TRUE(Contains(text, part)) << part;
     }
   }
+  EXPECT_TRUE(Contains(windows, "schtasks /create"));
   for (const char* part : {"$XDG_DATA_HOME/Varnhold/", "~/.local/share/Varnhold/", "TMPDIR",
-                           "STATEKEEPER_CA_FILE", "https_proxy", "no_proxy", "man statekeeper"}) {
+                           "17 3 * * * statekeeper --update", "STATEKEEPER_CA_FILE", "https_proxy",
+                           "no_proxy", "man statekeeper"}) {
     EXPECT_TRUE(Contains(posix, part)) << part;
   }
   EXPECT_TRUE(Contains(windows, "%LOCALAPPDATA%\\Varnhold\\"));

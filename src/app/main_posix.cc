@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/program_folder.h"
 #include "app/startup.h"
+#include "app/unattended.h"
 #include "console/backend_ncurses.h"
 #include "console/console.h"
 
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
   if (!places) {
     std::fprintf(stderr, "%s\n", error.message.c_str());
     return 1;
+  }
+  // A run without the screen touches no terminal.
+  if (answer.next != app::CommandLineAnswer::Next::kRun) {
+    return app::RunUnattended(answer, *places, stdout, stderr);
   }
   std::unique_ptr<console::TerminalBackend> backend = console::TerminalBackend::Create(error);
   if (!backend) {

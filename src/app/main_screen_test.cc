@@ -230,7 +230,7 @@ TEST_F(MainScreenTest, AFailedUpdateSaysWhyKeepsEveryFileAndDropsAKeyTypedMeanwh
   // The download's rows 23 and 24 (progress, Esc) are blank again under the process time.
   EXPECT_EQ(RowText(result, 24), PadRight(""));
 
-  EXPECT_EQ(test::ListFolder(dir_.path()), std::vector<std::string>{"10m.txt"});
+  EXPECT_EQ(test::ListFolder(dir_.path()), (std::vector<std::string>{"10m.txt", "Update.lock"}));
   EXPECT_EQ(test::ReadFile(dir_.Join("10m.txt")), band_file);
   EXPECT_EQ(data_->unconfirmed, lists_before);
   EXPECT_EQ(data_->countries, countries_before);
@@ -247,7 +247,9 @@ TEST_F(MainScreenTest, AnUpdateFirstRemovesWhatAnEarlierUpdateKilledMidwayLeft) 
   backend_.AddKey("x");     // dropped by the wait after it
   Escape();
   Run();
-  EXPECT_EQ(test::ListFolder(dir_.path()), std::vector<std::string>{"K1ABC.adi.tmp"});
+  // The lock file of the update stays too: it is no leftover.
+  EXPECT_EQ(test::ListFolder(dir_.path()),
+            (std::vector<std::string>{"K1ABC.adi.tmp", "Update.lock"}));
 }
 
 TEST_F(MainScreenTest, AfterTheThreeSecondWaitTheUpdatePageWaitsForTheLoopsKey) {

@@ -178,8 +178,9 @@ TEST_F(StartupTest, AFailedFirstSynchronisationSaysSoWaitsForAKeyAndChangesNothi
   EXPECT_EQ(RowText(*notice, 22).find("KEY"), std::string::npos);
   EXPECT_EQ(notice->at(20, 20).attribute, 0x07);
 
-  // Only the Settings file was written.
-  EXPECT_EQ(test::ListFolder(dir_.Join("Varnhold")), std::vector<std::string>{"Keeper.ini"});
+  // Only the Settings file was written, beside the update's lock.
+  EXPECT_EQ(test::ListFolder(dir_.Join("Varnhold")),
+            (std::vector<std::string>{"Keeper.ini", "Update.lock"}));
 }
 
 TEST_F(StartupTest, EmptyEntriesWriteEmptyLines) {

@@ -9,6 +9,7 @@
 
 #include "app/program_folder.h"
 #include "app/settings.h"
+#include "app/update_lock.h"
 #include "award/band_files.h"
 
 namespace app {
@@ -23,6 +24,9 @@ constexpr int kCancelRow = 24;
 constexpr std::int64_t kRedrawMs = 250;
 constexpr std::int64_t kKeyLookMs = 50;
 constexpr char kCancelHint[] = "Press [Esc] to cancel the download";
+constexpr char kFailedText[] = "Update failed: nothing was changed";
+constexpr char kCancelledText[] = "Update cancelled: nothing was changed";
+constexpr char kKeyHintText[] = "To enter your API key again, delete the file";
 
 // The byte lengths of the characters of a UTF-8 text.
 std::vector<size_t> CharacterLengths(const std::string& text) {
@@ -131,9 +135,37 @@ void ClearWorkArea(console::Console& console) {
   }
 }
 
+std::string LocalLogPath(const ProgramValues& values) {
+  return values.places.program_folder + LocalLogFileName(values.account_name);
+}
+
+logbook::SyncResult UpdateLogbook(
+    const ProgramValues& values, AwardData& data,
+    const std::function<bool(const logbook::DownloadProgress&)>& progress) {
+  // Taken before the Temporary download file is opened or any file of the Program folder
+  // touched: two updates would write the same files.
+  const UpdateLock lock = UpdateLock::Take(values.places.program_folder);
+  if (lock.status() == UpdateLock::Status::kHeld) {
+    return {logbook::SyncOutcome::kAnotherRunning, lock.reason()};
+  }
+  if (lock.status() == UpdateLock::Status::kFailed) {
+    return {logbook::SyncOutcome::kFailed, lock.reason()};
+  }
+  logbook::SyncSettings settings;
+  settings.program_folder = values.places.program_folder;
+  settings.temp_folder = values.places.temp_folder;
+  settings.endpoint = values.places.endpoint;
+  settings.ca_file = values.places.ca_file;
+  settings.api_key = values.api_key;
+  settings.progress = progress;
+  logbook::SyncResult result =
+      logbook::DownloadLogbook(settings, LocalLogPath(values), data.countries);
+  if (result.ok()) award::LoadBandFiles(values.places.program_folder, data.unconfirmed);
+  return result;
+}
+
 logbook::SyncResult Synchronise(console::Console& console, const ProgramValues& values,
                                 AwardData& data) {
-  const std::string log_path = values.places.program_folder + LocalLogFileName(values.account_name);
   ClearWorkArea(console);
   const std::string blanks(38, ' ');
   console.MoveCursor(21, 9);
@@ -148,23 +180,15 @@ logbook::SyncResult Synchronise(console::Console& console, const ProgramValues& 
   console.Flush();
 
   DownloadMonitor monitor(console, values.termination_requested);
-  logbook::SyncSettings settings;
-  settings.program_folder = values.places.program_folder;
-  settings.temp_folder = values.places.temp_folder;
-  settings.endpoint = values.places.endpoint;
-  settings.ca_file = values.places.ca_file;
-  settings.api_key = values.api_key;
-  settings.progress = [&monitor](const logbook::DownloadProgress& progress) {
-    return monitor.Look(progress);
-  };
-  logbook::SyncResult result = logbook::DownloadLogbook(settings, log_path, data.countries);
+  logbook::SyncResult result = UpdateLogbook(
+      values, data,
+      [&monitor](const logbook::DownloadProgress& progress) { return monitor.Look(progress); });
   const std::string blanks_of_notice(kNoticeWidth, ' ');
   for (const int row : {kProgressRow, kCancelRow}) {
     if (row > console.rows()) break;
     console.MoveCursor(row, kNoticeColumn);
     console.WriteText(blanks_of_notice);
   }
-  if (result.ok()) award::LoadBandFiles(values.places.program_folder, data.unconfirmed);
   return result;
 }
 
@@ -179,17 +203,29 @@ std::string ProgressText(const logbook::DownloadProgress& progress) {
   return megabytes;
 }
 
+std::string SyncFailureLine(const ProgramValues& values, const logbook::SyncResult& result) {
+  if (result.outcome == logbook::SyncOutcome::kCancelled) {
+    return std::string(kCancelledText) + ": the download was interrupted";
+  }
+  std::string line = std::string(kFailedText) + ": " + result.reason;
+  if (result.outcome == logbook::SyncOutcome::kKeyRefused) {
+    line +=
+        "; " + std::string(kKeyHintText) + " " + values.places.program_folder + kSettingsFileName;
+  }
+  return line;
+}
+
 void ShowSyncFailure(console::Console& console, const ProgramValues& values,
                      const logbook::SyncResult& result) {
   if (result.outcome == logbook::SyncOutcome::kCancelled) {
-    WriteNoticeRow(console, 21, "Update cancelled: nothing was changed");
+    WriteNoticeRow(console, 21, kCancelledText);
     WriteNoticeRow(console, 22, "Esc was pressed during the download");
     return;
   }
-  WriteNoticeRow(console, 21, "Update failed: nothing was changed");
+  WriteNoticeRow(console, 21, kFailedText);
   WriteNoticeRow(console, 22, result.reason);
   if (result.outcome != logbook::SyncOutcome::kKeyRefused) return;
-  WriteNoticeRow(console, 24, "To enter your API key again, delete the file");
+  WriteNoticeRow(console, 24, kKeyHintText);
   const std::string path = values.places.program_folder + kSettingsFileName;
   WriteNoticeRow(console, 25, path);
 }

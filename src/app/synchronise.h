@@ -3,6 +3,7 @@
 #ifndef STATEKEEPER_APP_SYNCHRONISE_H_
 #define STATEKEEPER_APP_SYNCHRONISE_H_
 
+#include <functional>
 #include <string>
 
 #include "app/program.h"
@@ -14,10 +15,25 @@ namespace app {
 // Blanks rows 3 to 42, columns 2 to 56, in the colours in force.
 void ClearWorkArea(console::Console& console);
 
-// Shows the waiting notice, downloads the logbook into the Local log file (in the Program
-// folder, named by LocalLogFileName after the account) and rewrites the Band files and the Country
-// file, extending `data.countries`, then reloads `data.unconfirmed` from the Band files. While the
-// logbook arrives, row 23 shows how much has (ProgressText) and row 24 that Esc cancels; Esc stops
+// The Local log file's path: the Program folder and the file name LocalLogFileName makes
+// of the account name.
+std::string LocalLogPath(const ProgramValues& values);
+
+// One synchronisation without the screen, the one both the Update page and "--update"
+// make: takes the update lock of the Program folder (UpdateLock), downloads the logbook
+// into the Local log file and rewrites the Band files and the Country file, extending
+// `data.countries`, then reloads `data.unconfirmed` from the Band files. `progress` is
+// called often during the download; returning false cancels it. Returns kAnotherRunning
+// ("another update is running") at once, before anything is opened or asked, when another
+// process holds the lock, and kFailed when the lock cannot be taken at all. On failure or
+// cancellation nothing of the last good synchronisation has changed, on disk or in `data`.
+// The lock is dropped on return.
+[[nodiscard]] logbook::SyncResult UpdateLogbook(
+    const ProgramValues& values, AwardData& data,
+    const std::function<bool(const logbook::DownloadProgress&)>& progress);
+
+// Shows the waiting notice and runs UpdateLogbook. While the logbook
+// arrives, row 23 shows how much has (ProgressText) and row 24 that Esc cancels; Esc stops
 // the download, and every other key typed meanwhile is kept for the next WaitKey. Both rows
 // are blank again on return. On failure or cancellation nothing of the last good
 // synchronisation has changed, on disk or in `data`.
@@ -27,6 +43,11 @@ void ClearWorkArea(console::Console& console);
 // What row 23 says during a download: "1,234 of 5,678 contacts received" once the reply
 // has announced its count, else the megabytes received ("12.3 MB received").
 std::string ProgressText(const logbook::DownloadProgress& progress);
+
+// The failure of `result` in one line, in the words of the Update page's notice ("Update
+// failed: nothing was changed: " and the reason, with how to enter a refused key again),
+// for a run without the screen. A cancellation is said to have come from outside.
+std::string SyncFailureLine(const ProgramValues& values, const logbook::SyncResult& result);
 
 // Puts the notice of a failed or cancelled synchronisation in place of the success notice: rows 21
 // and 22 (what failed and why) and, when the key was refused, rows 24 and 25 (how to enter

@@ -34,6 +34,8 @@ enum class SyncOutcome {
   kFailed,      // anything else went wrong; the reason says what
   kKeyRefused,  // the service refused the API key (its RESULT=AUTH or STATUS=AUTH answer)
   kCancelled,   // the caller cancelled the download
+  // Another process was updating the same files: nothing was asked or changed.
+  kAnotherRunning,
 };
 
 // The outcome of a synchronisation and, when it did not succeed, why.

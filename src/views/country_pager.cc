@@ -115,10 +115,14 @@ Command CommandOf(std::string_view key) {
 
 }  // namespace
 
-PagerDirection ShowCountryPager(console::Console& console, award::ConfirmedCountryList& countries) {
-  const int count = base::ParseCount(countries[0]);
-  const int stored = std::clamp(count, 0, award::kMaxCountries);
+void SortCountryList(award::ConfirmedCountryList& countries) {
+  const int stored = std::clamp(base::ParseCount(countries[0]), 0, award::kMaxCountries);
   std::sort(countries.begin() + 1, countries.begin() + 1 + stored, ByteLess);
+}
+
+PagerDirection ShowCountryPager(console::Console& console, award::ConfirmedCountryList& countries) {
+  SortCountryList(countries);
+  const int count = base::ParseCount(countries[0]);
 
   DrawTitle(console);
   ClearCountryPanels(console);

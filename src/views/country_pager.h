@@ -12,7 +12,11 @@ namespace views {
 // How the pager was left: towards the previous Selector item (0) or the next one (1).
 enum class PagerDirection { kPrevious = 0, kNext = 1 };
 
-// Sorts entries 1 to the count of `countries` by byte value; the order stays.
+// Sorts entries 1 to the count of `countries` (at most 400) by byte value: the order in
+// which the pager shows them.
+void SortCountryList(award::ConfirmedCountryList& countries);
+
+// Sorts `countries` with SortCountryList; the order stays.
 [[nodiscard]] PagerDirection ShowCountryPager(console::Console& console,
                                               award::ConfirmedCountryList& countries);
 

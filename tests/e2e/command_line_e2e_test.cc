@@ -6,12 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "award/band_files.h"
+#include "award/region_tables.h"
 #include "test_util.h"
 #include "vterm_harness.h"
 
@@ -149,6 +152,59 @@ TEST_F(CommandLineTest, AnyOtherArgumentIsNamedOnStandardErrorWithStatusTwo) {
               "arguments\n");
   }
   ExpectNothingCreated();
+}
+
+TEST_F(CommandLineTest, NeededAndCountriesPrintWhatTheLastUpdateLeftAndWriteNothing) {
+  for (const char* command : {"--needed", "--countries"}) {
+    SCOPED_TRACE(command);
+    const Outcome run = RunWith({command});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.error.rfind("statekeeper: no ", 0), 0u) << run.error;
+  }
+  ExpectNothingCreated();
+
+  const std::string folder = homes_.Join("local/Varnhold/");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  award::StateTable states;
+  award::FillStateTable(states);
+  std::array<int, award::kStateCount> all{};
+  all.fill(2);
+  std::array<int, award::kStateCount> some = all;
+  for (const int row : {1, 7, 10}) some[row] = 0;  // AK, DE, HI
+  for (int band = 1; band <= award::kBandCount; ++band) {
+    test::WriteFile(folder + award::BandFileName(band),
+                    award::FormatBandFile(band == 5 ? some : all));
+  }
+  // A hand-edited file: the band view shows the abbreviation upper-cased.
+  test::WriteFile(folder + "160m.txt", "wy,\r\nAL, 3\r\n");
+  test::WriteFile(folder + "dx.txt", "3\r\nJAPAN\r\nCANADA\r\nALAND ISLANDS\r\n");
+  const std::vector<std::string> files = test::ListFolder(folder);
+
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string output;
+  };
+  const Case cases[] = {
+      {{"--needed"}, 0, "10m:\n12m:\n15m:\n17m:\n20m: AK DE HI\n30m:\n40m:\n80m:\n160m: WY\n"},
+      {{"--needed", "20M"}, 0, "20m: AK DE HI\n"},
+      {{"--needed", "160m"}, 0, "160m: WY\n"},
+      {{"--needed", "21m"}, 2, ""},
+      {{"--countries"}, 0, "ALAND ISLANDS\nCANADA\nJAPAN\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.back());
+    const Outcome run = RunWith(c.arguments);
+    EXPECT_TRUE(run.exited);
+    EXPECT_EQ(run.status, c.status) << run.error;
+    EXPECT_EQ(run.output, c.output);
+    if (c.status == 0) {
+      EXPECT_EQ(run.error, "");
+    }
+  }
+  EXPECT_EQ(test::ListFolder(folder), files);
+  EXPECT_EQ(test::ReadFile(folder + "160m.txt"), "wy,\r\nAL, 3\r\n");
 }
 
 // Without arguments the same run would need a terminal: it fails for want of one, which

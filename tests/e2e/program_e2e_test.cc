@@ -26,6 +26,7 @@ TEST_F(ProgramTest, AFirstRunSynchronisesAndWritesEveryFileExactly) {
 
   Files expected = ExpectedFiles("K1ABC", {});
   expected["Keeper.ini"] = std::string("K1ABC\r\n") + kKey + "\r\n";
+  expected["Update.lock"] = "";  // the first synchronisation held it too
   const Files files = ProgramFiles();
   EXPECT_EQ(files.size(), expected.size());
   for (const auto& [name, content] : expected) {
@@ -33,6 +34,7 @@ TEST_F(ProgramTest, AFirstRunSynchronisesAndWritesEveryFileExactly) {
     EXPECT_TRUE(files.at(name) == content) << name << " differs";
   }
   EXPECT_EQ(test::FileMode(Folder() + "Keeper.ini"), 0600);
+  EXPECT_EQ(test::FileMode(Folder() + "Update.lock"), 0600);
   EXPECT_EQ(test::FileMode(Folder()), 0700);
   EXPECT_NE(files.at("dx.txt").find("\r\nUNITED STATES\r\n"), std::string::npos);
 
@@ -200,6 +202,7 @@ TEST_F(ProgramTest, ASecondUpdateBringsNewConfirmationsAndKeepsEveryCountry) {
 
   Files expected = ExpectedFiles("K1ABC", before);
   expected["Keeper.ini"] = std::string("K1ABC\r\n") + kKey + "\r\n";
+  expected["Update.lock"] = "";  // the first synchronisation held it too
   const Files files = ProgramFiles();
   for (const auto& [name, content] : expected) {
     ASSERT_TRUE(files.contains(name)) << name;
