@@ -244,6 +244,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def setup(self):
         super().setup()
+        # The head and the body of an answer go out in two writes; without this the body
+        # would wait for the client's delayed acknowledgement of the head on a connection
+        # that is kept open.
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.connection_number = self.server.number_connection()
 
     def do_GET(self):
