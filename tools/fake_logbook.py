@@ -51,6 +51,8 @@ requests:
                page_repeat        (and the whole logbook 504) every page is the first one
                page_cut K         (and the whole logbook 504) the K-th page request in
                                   DIR/requests.log is cut off half-way, as cut
+               page_stall K       (and the whole logbook 504) the K-th page request stalls,
+                                  as stall
                page_overlap N     (and the whole logbook 504) every page starts N records
                                   before its AFTERLOGID, repeating the end of the page before
                page_small_count   (and the whole logbook 504) every page's COUNT is the
@@ -284,8 +286,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         delivery = mode if mode in ("cut", "stall", "slow") else "whole"
         if self.whole_logbook_stalls:
             delivery = "stall"
-        if mode == "page_cut" and page_number == int(argument or 1):
-            delivery = "cut"
+        if mode in ("page_cut", "page_stall") and page_number == int(argument or 1):
+            delivery = "cut" if mode == "page_cut" else "stall"
         encoding = "identity"
         sent = answer
         if answer and "gzip" in self.headers.get("Accept-Encoding", ""):
@@ -367,7 +369,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             os.path.join(self.server.state_dir, "logbook.adi"))
         if option is None:
             minimum = int(argument) if mode in ("whole_stall", "whole_504") and argument else 0
-            paging = ("whole_504", "page_repeat", "page_cut", "page_overlap", "page_small_count")
+            paging = ("whole_504", "page_repeat", "page_cut", "page_stall", "page_overlap",
+                      "page_small_count")
             if mode in paging and len(records) > minimum:
                 return 504, b"<html><body>504 Gateway Time-out</body></html>\n", []
             self.whole_logbook_stalls = mode == "whole_stall" and len(records) > minimum

@@ -124,10 +124,14 @@ FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& e
     case CURLE_COULDNT_CONNECT:
       return MakeFailure(FailureCause::kCannotConnect, detail);
     case CURLE_OPERATION_TIMEDOUT: {
+      // Secure before the time ran out: a handshake made in this transfer, or a connection
+      // kept from the one before (which made no new one, and whose handshake time is 0).
       curl_off_t secure_since = 0;
+      long new_connections = 1;
       curl_easy_getinfo(curl, CURLINFO_APPCONNECT_TIME_T, &secure_since);
-      return MakeFailure(secure_since == 0 ? FailureCause::kNoAnswerInTime : FailureCause::kStalled,
-                         detail);
+      curl_easy_getinfo(curl, CURLINFO_NUM_CONNECTS, &new_connections);
+      const bool secure = secure_since != 0 || new_connections == 0;
+      return MakeFailure(secure ? FailureCause::kStalled : FailureCause::kNoAnswerInTime, detail);
     }
     case CURLE_PEER_FAILED_VERIFICATION: {
       detail.text = error_text;

@@ -187,6 +187,7 @@ TEST_F(DownloadLogbookTest, APageThatFailsFailsTheWholeAndChangesNothing) {
   const std::vector<Row> rows = {
       {"page_repeat", "the logbook service sent a page that it had sent before", 3},
       {"page_cut 2", "the download was broken off", 3},
+      {"page_stall 2", "the download stalled", 3},  // on the connection of the first page
       {"page_overlap 5", "the logbook service sent a page that it had sent before", 3},
   };
   for (const Row& row : rows) {
