@@ -110,8 +110,8 @@ int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // The operator's wording for a failed transfer. libcurl's own messages can hold the request
-// address, and with it the key, so they are used only where they add a detail that the
-// wording lacks, and then scrubbed.
+// address (which holds no key, the key going in the body, but a redirect's could), so they
+// are used only where they add a detail that the wording lacks, and then scrubbed.
 FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
                                     const ReplyRequest& request, const char* error_text,
                                     const Transfer& transfer) {
