@@ -1,7 +1,9 @@
 // The whole update of a large logbook from the test logbook service on this machine: one
-// request, then the same logbook page by page (the whole request refused at once), each
-// against the pipeline alone (everything after the download) on the same reply in the same
-// run. The paged route must cost at most 1.5 times the single request.
+// request, then the same logbook page by page (the whole request refused at once), taking
+// turns for three rounds, each route timed by its best round and set against the pipeline
+// alone (everything after the download) on the same reply in the same run. The pages go
+// over the one connection that the update keeps (the request log says how many it took),
+// and the paged route must cost at most 1.15 times the single request.
 //
 //   update_bench SERVICE_STATE_DIR WORK_DIR
 //
@@ -13,15 +15,18 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "award/lists.h"
 #include "logbook/local_log.h"
 
 namespace {
 
-constexpr double kMostPagedToSingle = 1.5;
+constexpr double kMostPagedToSingle = 1.15;
+constexpr int kRounds = 3;
 
 std::string ReadAll(const std::string& path) {
   std::stringstream content;
@@ -79,6 +84,19 @@ double Pipeline(const std::string& work) {
   return result.ok() ? Seconds(start) : -1;
 }
 
+// The number of requests in the service's request log and of the connections they came on.
+std::pair<int, int> CountRequests(const std::string& service) {
+  std::istringstream log(ReadAll(service + "/requests.log"));
+  std::set<std::string> connections;
+  int requests = 0;
+  for (std::string line; std::getline(log, line);) {
+    ++requests;
+    const size_t at = line.find(" connection=");
+    if (at != std::string::npos) connections.insert(line.substr(at, line.find(' ', at + 1) - at));
+  }
+  return {requests, static_cast<int>(connections.size())};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,28 +106,46 @@ int main(int argc, char** argv) {
   }
   const std::string service = argv[1];
   const std::string work = std::string(argv[2]) + "/";
-  Run single;
-  Run paged;
   // The service parses its logbook on the first request and keeps it: that first request
   // is not timed, so that both routes meet the same service.
   Run warm_up;
   if (!Update(service, work, "warm-up", "ok", warm_up)) return 1;
-  if (!Update(service, work, "single", "ok", single)) return 1;
-  const double pipeline_single = Pipeline(work);
-  if (!Update(service, work, "paged", "whole_504", paged)) return 1;
-  const double pipeline_paged = Pipeline(work);
-  if (pipeline_single <= 0 || pipeline_paged <= 0) return 1;
-  if (single.files != paged.files) {
-    std::fprintf(stderr, "the paged update wrote other files than the single one\n");
-    return 1;
+  // The routes take turns, and each is timed by its best round: the machine's other work
+  // slows single rounds, not the route.
+  Run single;
+  Run paged;
+  double pipeline_single = 0;
+  double pipeline_paged = 0;
+  std::pair<int, int> paged_requests;
+  for (int round = 0; round < kRounds; ++round) {
+    const std::string number = std::to_string(round);
+    Run one;
+    Run pages;
+    if (!Update(service, work, "single" + number, "ok", one)) return 1;
+    const double pipeline_one = Pipeline(work);
+    std::remove((service + "/requests.log").c_str());
+    if (!Update(service, work, "paged" + number, "whole_504", pages)) return 1;
+    paged_requests = CountRequests(service);
+    const double pipeline_pages = Pipeline(work);
+    if (pipeline_one <= 0 || pipeline_pages <= 0) return 1;
+    if (one.files != warm_up.files || pages.files != warm_up.files) {
+      std::fprintf(stderr, "the paged update wrote other files than the single one\n");
+      return 1;
+    }
+    if (round == 0 || one.seconds < single.seconds) single = one;
+    if (round == 0 || pages.seconds < paged.seconds) paged = pages;
+    if (round == 0 || pipeline_one < pipeline_single) pipeline_single = pipeline_one;
+    if (round == 0 || pipeline_pages < pipeline_paged) pipeline_paged = pipeline_pages;
   }
   const double ratio = paged.seconds / single.seconds;
-  std::printf("%-22s %9s %12s\n", "update", "seconds", "x pipeline");
+  std::printf("%-22s %9s %12s   (best of %d)\n", "update", "seconds", "x pipeline", kRounds);
   std::printf("%-22s %9.2f %12.1f\n", "pipeline alone", pipeline_single, 1.0);
   std::printf("%-22s %9.2f %12.1f\n", "one request", single.seconds,
               single.seconds / pipeline_single);
   std::printf("%-22s %9.2f %12.1f\n", "page by page", paged.seconds,
               paged.seconds / pipeline_paged);
-  std::printf("paged / one request: %.2f (at most %.1f)\n", ratio, kMostPagedToSingle);
+  std::printf("page by page: %d requests over %d connection(s)\n", paged_requests.first,
+              paged_requests.second);
+  std::printf("paged / one request: %.2f (at most %.2f)\n", ratio, kMostPagedToSingle);
   return ratio <= kMostPagedToSingle ? 0 : 1;
 }

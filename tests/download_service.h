@@ -57,7 +57,8 @@ class DownloadService {
   void SetKey(const std::string& key) const;
   // The ADIF records to serve.
   void SetLogbook(const std::string& adif) const;
-  // The body of the last answer, and the request log (which never holds the key).
+  // The body of the last answer, and the request log (one line a request: its method,
+  // address, form body, content type, connection number and how it was answered).
   std::string LastReply() const;
   std::string RequestLog() const;
   // Starts a new request log, so that a test sees only its own requests.
@@ -83,9 +84,6 @@ struct ClientTraits {
   // Asks for a compressed reply every time (libcurl), not only where the system can
   // decompress one (WinHTTP before Windows 8.1 and under wine cannot).
   bool always_compresses = true;
-  // Checks an IP address against the certificate's names (wine's WinHTTP does not, and
-  // refuses the certificate of https://127.0.0.1 that the service's redirects lead to).
-  bool checks_ip_names = true;
   // May report an untrusted certificate only as a failed secure channel (wine's WinHTTP).
   bool may_hide_certificate = false;
   // How long a download that stalls may take at most with a stall limit of 1 s, over both

@@ -62,7 +62,6 @@ DownloadService::~DownloadService() = default;
 ClientTraits DescribeClient() {
   ClientTraits traits;
   traits.always_compresses = false;
-  traits.checks_ip_names = !IsUnderWine();
   traits.may_hide_certificate = IsUnderWine();
   traits.stall_bound = std::chrono::seconds(10);
   traits.private_file_mode = 0;

@@ -42,7 +42,8 @@ class LogbookService {
   void SetLogbook(const std::string& adif) const;
   // `count` records from the logbook generator with `seed`; false when it failed.
   bool GenerateLogbook(int count, int seed) const;
-  // The body of the last answer, and the request log (which never holds the key).
+  // The body of the last answer, and the request log (one line a request: its method,
+  // address, form body, content type, connection number and how it was answered).
   std::string LastReply() const;
   std::string RequestLog() const;
   // Forgets the requests logged so far.

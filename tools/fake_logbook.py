@@ -13,18 +13,24 @@ atomically: once it exists the service answers) and DIR/untrusted_port for the s
 one. DIR/pid holds its process id. It exits by itself after --lifetime seconds (default
 300), on SIGTERM, or on --stop.
 
+A request is a POST of application/x-www-form-urlencoded fields (KEY, ACTION, OPTION), as
+the service documents it; a GET with the fields in its query is answered alike.
+Connections are kept open for the next request (HTTP/1.1 keep-alive) unless a mode below
+ends them or DIR/connection says close.
+
 Every request reads these files of DIR afresh, so that a test can change them between
 requests:
   logbook.adi  the ADIF records to serve (missing: an empty logbook)
   key          the accepted API key (missing: XXXX-YYYY-ZZZZ-AAAA)
+  connection   "close": the connection is closed after every answer (missing: kept open)
   mode         how to answer, one word and an optional number (missing or empty: ok):
                ok             the QRZ answer for the key and the logbook
                fail500        HTTP 500
                cut            a Content-Length larger than the body; closes after half
                stall [N]      sends part of the body, then nothing until the client gives
                               up or N seconds (default 30) have passed
-               redirect       a 302 to https on the same port, then the ok answer
-               redirect_http  a 302 to http:// (with the query)
+               redirect       a 302 to https on the same host and port, then the ok answer
+               redirect_http  a 302 to http:// (with the query, if any)
                redirect_loop  a 302 to itself, for ever
                empty          HTTP 200 with an empty body
                hangup         closes the connection without any answer
@@ -45,19 +51,30 @@ requests:
                page_repeat        (and the whole logbook 504) every page is the first one
                page_cut K         (and the whole logbook 504) the K-th page request in
                                   DIR/requests.log is cut off half-way, as cut
+               page_stall K       (and the whole logbook 504) the K-th page request stalls,
+                                  as stall
+               page_overlap N     (and the whole logbook 504) every page starts N records
+                                  before its AFTERLOGID, repeating the end of the page before
+               page_small_count   (and the whole logbook 504) every page's COUNT is the
+                                  number of its own records, not of all that match
 The trusted and the untrusted listener answer alike. A client that accepts gzip gets every
 body compressed with it (Content-Encoding: gzip).
 
-Each request is logged to DIR/requests.log as one line: the method, the path, the query's
-keys (the key's value never: only whether it matched), the ACTION, the OPTION, the
-User-Agent, the content encoding, the mode and the status. The body of the last answer is
-kept, not compressed, in DIR/last_reply.
+Each request is logged to DIR/requests.log as one line: the method, the path, the query and
+the body as they came (bytes outside ! to ~ written as %XX), the
+Content-Type, the number of the connection it came on (counted from 1 by the service),
+whether the key matched, the ACTION, the OPTION, the User-Agent, the content encoding of
+the answer, the mode and the status:
+  12:00:00 POST /api query= body=KEY=K&ACTION=FETCH type=application/x-www-form-urlencoded
+    connection=1 key=matched action=FETCH option= agent=... encoding=gzip mode=ok status=200
+(one line). The body of the last answer is kept, not compressed, in DIR/last_reply.
 """
 
 import argparse
 import bisect
 import gzip
 import http.server
+import itertools
 import os
 import select
 import signal
@@ -205,12 +222,19 @@ def parse_option(option):
     return values["MAX"], values.get("AFTERLOGID", 0)
 
 
-def page_reply(records, logids, option):
+def page_reply(records, logids, option, overlap=0, small_count=False):
     """The answer to a request for one page of the logbook, whose records come in the order
-    of their log ids."""
+    of their log ids; it starts `overlap` records early, and its COUNT is the page's own
+    number of records when `small_count`."""
     maximum, after = option
-    first = bisect.bisect_left(logids, after)
-    return logbook_reply(records[first:first + maximum], count=len(records) - first)
+    first = max(0, bisect.bisect_left(logids, after) - overlap)
+    page = records[first:first + maximum]
+    return logbook_reply(page, count=len(page) if small_count else len(records) - first)
+
+
+def printable(text):
+    """`text` on one line of the request log: bytes outside ! to ~ as %XX."""
+    return "".join(c if "!" <= c <= "~" else "%%%02X" % ord(c) for c in text)
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -219,6 +243,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, format, *args):  # the request log is our own
         pass
+
+    def setup(self):
+        super().setup()
+        # The head and the body of an answer go out in two writes; without this the body
+        # would wait for the client's delayed acknowledgement of the head on a connection
+        # that is kept open.
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        self.connection_number = self.server.number_connection()
 
     def do_GET(self):
         self.answer()
@@ -230,10 +262,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         state_dir = self.server.state_dir
         parsed = urllib.parse.urlsplit(self.path)
         query = parsed.query
-        if self.command == "POST":
-            length = int(self.headers.get("Content-Length") or 0)
-            query = self.rfile.read(length).decode(ENCODING)
-        params = urllib.parse.parse_qs(query, keep_blank_values=True, encoding=ENCODING)
+        length = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(length).decode(ENCODING) if length > 0 else ""
+        fields = body if self.command == "POST" else query
+        params = urllib.parse.parse_qs(fields, keep_blank_values=True, encoding=ENCODING)
         mode_text = read_bytes(os.path.join(state_dir, "mode"), b"").decode()
         mode_words = mode_text.split()
         mode = mode_words[0] if mode_words else "ok"
@@ -248,22 +280,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
         page_number = self.server.count_page(state_dir) if option is not None else 0
 
         self.whole_logbook_stalls = False  # set by reply() for whole_stall
-        status, body, extra = self.reply(mode, argument, key_matched, sent_keys, actions,
-                                         option, parsed.path, query)
+        status, answer, extra = self.reply(mode, argument, key_matched, sent_keys, actions,
+                                           option, parsed.path, query)
         # How the body is sent: whole, cut off half-way, stalled, or slowly.
         delivery = mode if mode in ("cut", "stall", "slow") else "whole"
         if self.whole_logbook_stalls:
             delivery = "stall"
-        if mode == "page_cut" and page_number == int(argument or 1):
-            delivery = "cut"
+        if mode in ("page_cut", "page_stall") and page_number == int(argument or 1):
+            delivery = "cut" if mode == "page_cut" else "stall"
         encoding = "identity"
-        sent = body
-        if body and "gzip" in self.headers.get("Accept-Encoding", ""):
+        sent = answer
+        if answer and "gzip" in self.headers.get("Accept-Encoding", ""):
             encoding = "gzip"
-            sent = gzip.compress(body, compresslevel=1, mtime=0)
-        self.log_request_line(parsed.path, params, key_matched, actions, options, encoding,
+            sent = gzip.compress(answer, compresslevel=1, mtime=0)
+        self.log_request_line(parsed.path, query, body, key_matched, actions, options, encoding,
                               mode, status)
-        write_atomically(os.path.join(state_dir, "last_reply"), body)
+        write_atomically(os.path.join(state_dir, "last_reply"), answer)
         if mode == "hangup":
             self.close_connection = True
             return
@@ -273,8 +305,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Encoding", encoding)
         for name, value in extra:
             self.send_header(name, value)
-        self.send_header("Connection", "close")
-        self.close_connection = True
+        closes = read_bytes(os.path.join(state_dir, "connection"), b"").strip() == b"close"
+        if closes or delivery in ("cut", "stall") or self.close_connection:
+            self.send_header("Connection", "close")
+            self.close_connection = True
         if delivery == "cut":
             self.send_header("Content-Length", str(len(sent) + 1000))
             self.end_headers()
@@ -307,7 +341,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def reply(self, mode, argument, key_matched, sent_keys, actions, option, path, query):
         """(status, body, extra headers) for a request."""
-        host = f"127.0.0.1:{self.server.server_address[1]}"
+        # Redirects lead to the host name that the client asked for, whose certificate name
+        # it checks.
+        host = self.headers.get("Host") or f"127.0.0.1:{self.server.server_address[1]}"
         if mode == "fail500":
             return 500, b"Internal Server Error\n", []
         if mode == "empty":
@@ -316,12 +352,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return 200, (argument or "").encode(ENCODING), []
         if mode == "page":
             return 200, read_bytes(os.path.join(self.server.state_dir, "page"), b""), []
+        query = f"?{query}" if query else ""
         if mode == "redirect" and path != "/redirected":
-            return 302, b"", [("Location", f"https://{host}/redirected?{query}")]
+            return 302, b"", [("Location", f"https://{host}/redirected{query}")]
         if mode == "redirect_http":
-            return 302, b"", [("Location", f"http://{host}{path}?{query}")]
+            return 302, b"", [("Location", f"http://{host}{path}{query}")]
         if mode == "redirect_loop":
-            return 302, b"", [("Location", f"https://{host}{path}?{query}")]
+            return 302, b"", [("Location", f"https://{host}{path}{query}")]
         if not sent_keys:
             return 200, b"RESULT=FAIL&REASON=missing api key", []
         if not key_matched:
@@ -332,13 +369,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             os.path.join(self.server.state_dir, "logbook.adi"))
         if option is None:
             minimum = int(argument) if mode in ("whole_stall", "whole_504") and argument else 0
-            if mode in ("whole_504", "page_repeat", "page_cut") and len(records) > minimum:
+            paging = ("whole_504", "page_repeat", "page_cut", "page_stall", "page_overlap",
+                      "page_small_count")
+            if mode in paging and len(records) > minimum:
                 return 504, b"<html><body>504 Gateway Time-out</body></html>\n", []
             self.whole_logbook_stalls = mode == "whole_stall" and len(records) > minimum
             return 200, logbook_reply(records), []
         if mode == "page_repeat":
             option = (option[0], 0)
-        return 200, page_reply(records, logids, option), []
+        overlap = int(argument or 1) if mode == "page_overlap" else 0
+        return 200, page_reply(records, logids, option, overlap,
+                               small_count=mode == "page_small_count"), []
 
     def wait_for_client_to_leave(self, seconds):
         deadline = time.monotonic() + seconds
@@ -355,11 +396,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 except (OSError, ssl.SSLError):
                     return
 
-    def log_request_line(self, path, params, key_matched, actions, options, encoding, mode,
-                         status):
-        keys = ",".join(params.keys())
+    def log_request_line(self, path, query, body, key_matched, actions, options, encoding,
+                         mode, status):
         agent = self.headers.get("User-Agent", "")
-        line = (f"{time.strftime('%H:%M:%S')} {self.command} {path} query={keys} "
+        content_type = self.headers.get("Content-Type", "")
+        line = (f"{time.strftime('%H:%M:%S')} {self.command} {path} query={printable(query)} "
+                f"body={printable(body)} type={printable(content_type)} "
+                f"connection={self.connection_number} "
                 f"key={'matched' if key_matched else 'refused'} action={','.join(actions)} "
                 f"option={';'.join(options)} agent={agent} encoding={encoding} mode={mode} "
                 f"status={status}\n")
@@ -371,16 +414,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, state_dir, cert, key, log_lock):
+    def __init__(self, state_dir, cert, key, log_lock, connections):
         super().__init__(("127.0.0.1", 0), Handler)
         self.state_dir = state_dir
         self.log_lock = log_lock
         self.logbook = LogbookCache()
+        self.connections = connections
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert, key)
         # The handshake happens in the request's thread, so a slow client blocks no one.
         self.socket = context.wrap_socket(self.socket, server_side=True,
                                           do_handshake_on_connect=False)
+
+    def number_connection(self):
+        """The number of a new connection, counted over both listeners from 1."""
+        with self.log_lock:
+            return next(self.connections)
 
     def count_page(self, state_dir):
         """The number of this page request since the request log was last removed, from 1."""
@@ -396,8 +445,9 @@ def serve(state_dir, lifetime):
     make_certificates(state_dir)
     j = lambda name: os.path.join(state_dir, name)
     lock = threading.Lock()
-    trusted = Server(state_dir, j("server.pem"), j("server.key"), lock)
-    untrusted = Server(state_dir, j("untrusted.pem"), j("untrusted.key"), lock)
+    connections = itertools.count(1)
+    trusted = Server(state_dir, j("server.pem"), j("server.key"), lock, connections)
+    untrusted = Server(state_dir, j("untrusted.pem"), j("untrusted.key"), lock, connections)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())

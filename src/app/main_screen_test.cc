@@ -293,6 +293,7 @@ TEST(ProgressText, CountsContactsOnceAnnouncedElseMegabytes) {
   EXPECT_EQ(ProgressText({1234, 5678, 900000}), "1,234 of 5,678 contacts received");
   EXPECT_EQ(ProgressText({0, 1234567, 0}), "0 of 1,234,567 contacts received");
   EXPECT_EQ(ProgressText({999, 999, 1}), "999 of 999 contacts received");
+  EXPECT_EQ(ProgressText({4040, 2000, 1}), "4,040 contacts received");  // never above the total
   EXPECT_EQ(ProgressText({0, std::nullopt, 0}), "0.0 MB received");
   EXPECT_EQ(ProgressText({7, std::nullopt, 12'345'678}), "12.3 MB received");
 }

@@ -193,10 +193,13 @@ logbook::SyncResult Synchronise(console::Console& console, const ProgramValues& 
 }
 
 std::string ProgressText(const logbook::DownloadProgress& progress) {
-  if (progress.announced) {
+  // A COUNT that the records have outgrown was no total (a page's own count, say): the
+  // count then stands alone rather than above its total.
+  if (progress.announced && progress.records <= *progress.announced) {
     return WithThousands(progress.records) + " of " + WithThousands(*progress.announced) +
            " contacts received";
   }
+  if (progress.announced) return WithThousands(progress.records) + " contacts received";
   char megabytes[32];
   std::snprintf(megabytes, sizeof megabytes, "%.1f MB received",
                 static_cast<double>(progress.bytes) / 1e6);

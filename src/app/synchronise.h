@@ -41,7 +41,8 @@ std::string LocalLogPath(const ProgramValues& values);
                                               const ProgramValues& values, AwardData& data);
 
 // What row 23 says during a download: "1,234 of 5,678 contacts received" once the reply
-// has announced its count, else the megabytes received ("12.3 MB received").
+// has announced its count, "4,040 contacts received" once more than that have arrived (the
+// count was a page's own), else the megabytes received ("12.3 MB received").
 std::string ProgressText(const logbook::DownloadProgress& progress);
 
 // The failure of `result` in one line, in the words of the Update page's notice ("Update

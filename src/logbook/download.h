@@ -1,12 +1,14 @@
 // One HTTPS request to the logbook service, its reply's body handed on piece by piece as it
 // arrives: the seam between the program and the platform's HTTPS client. download_curl.cc
-// implements FetchReply with libcurl, download_windows.cc with WinHTTP; nothing else in the
-// program knows the client. The wording of failures is shared (fetch_failure.h), so both
-// say the same thing about the same failure.
+// implements FetchSession and FetchReply with libcurl, download_windows.cc with WinHTTP;
+// nothing else in the program knows the client. The request is a POST of form fields, so
+// the API key never stands in an address. The wording of failures is shared
+// (fetch_failure.h), so both say the same thing about the same failure.
 #ifndef STATEKEEPER_LOGBOOK_DOWNLOAD_H_
 #define STATEKEEPER_LOGBOOK_DOWNLOAD_H_
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,14 +20,15 @@ inline constexpr std::string_view kDefaultEndpoint = "https://logbook.qrz.com/ap
 // What one request asks for and where its reply goes. Borrowed by FetchReply for the call;
 // its callbacks are called on the calling thread, before FetchReply returns.
 struct ReplyRequest {
-  // Scheme, host, port and path, without a query; the scheme must be https.
+  // Scheme, host, port and path; the scheme must be https. Nothing is added to it: the
+  // fields go in the body.
   std::string endpoint;
   // A PEM file of authorities to trust instead of the system's, or "". Only libcurl takes
   // one; WinHTTP trusts the system's store alone and fails a request that names a file.
   std::string ca_file;
   std::string api_key;
-  // Appended to the query behind "&ACTION=FETCH" ("&OPTION=..."), or "".
-  std::string more_query;
+  // The value of the OPTION field ("MAX:2000,AFTERLOGID:0"), or "" to send none.
+  std::string option;
   // Takes each piece of the body as it arrives; returns "" or why the transfer must stop
   // (the request then fails with that reason as it is).
   std::function<std::string(std::string_view)> take_body;
@@ -64,19 +67,46 @@ struct FetchResult {
 // so that no byte of the key can change the request.
 std::string PercentEncode(std::string_view text);
 
-// Returns the address of the request for the whole logbook: `endpoint` + "?KEY=" + the key
-// percent-encoded + "&ACTION=FETCH". It holds the key: it is never shown.
-std::string MakeRequestAddress(std::string_view endpoint, std::string_view api_key);
+// Returns the body of a request, application/x-www-form-urlencoded: "KEY=" + the key
+// percent-encoded + "&ACTION=FETCH", then "&OPTION=" + `option` unless it is "". It holds
+// the key: it is never shown.
+std::string MakeRequestBody(std::string_view api_key, std::string_view option);
 
-// Sends the request (a GET with the key and `more_query` in its query, asking for a
-// compressed reply where the client can decompress one) and hands the body, decompressed,
-// to `request.take_body`. Follows at most 5 redirects, each to https only. Fails before
-// anything is sent when the endpoint is not a valid https address (or, on Windows, names an
-// authority file); after that on a transfer error (name, connection, certificate, no
-// answer within 30 s, a stall, a broken body), on an HTTP status other than 2xx (whose body
-// libcurl may already have handed on), when `take_body` refuses a piece or when the caller
-// cancels. Blocks until the transfer has ended.
-[[nodiscard]] FetchResult FetchReply(const ReplyRequest& request);
+// Replaces every occurrence of the key in `text`, as it is and percent-encoded, by "***".
+void ScrubKey(std::string& text, std::string_view api_key);
+
+// The connection that the requests of one update share, so that the pages after the first
+// need no new connection and no new secure handshake: libcurl keeps it in a reused easy
+// handle, WinHTTP in one session and connection handle. A new connection is opened only
+// when the service has closed the last one (or a request failed on it). Opened by the
+// first request; closed with the object. Used from one thread at a time.
+class FetchSession {
+ public:
+  FetchSession();
+  ~FetchSession();
+  FetchSession(const FetchSession&) = delete;
+  FetchSession& operator=(const FetchSession&) = delete;
+
+  struct Client;  // the platform's HTTPS client state (download_curl.cc, download_windows.cc)
+  // The client state, made on first use; FetchReply's alone.
+  Client& client();
+
+ private:
+  std::unique_ptr<Client> client_;
+};
+
+// Sends the request on `session`: a POST of MakeRequestBody(key, option) as
+// application/x-www-form-urlencoded to the endpoint, asking for a compressed reply where
+// the client can decompress one, and hands the body, decompressed, to
+// `request.take_body`. Follows at most 5 redirects, each to https only, repeating the POST
+// with its body. Fails before anything is sent when the endpoint is not a valid https
+// address (or, on Windows, names an authority file); after that on a transfer error (name,
+// connection, certificate, no answer within 30 s, a stall, a broken body), on an HTTP
+// status other than 2xx (whose body libcurl may already have handed on), when `take_body`
+// refuses a piece or when the caller cancels. Blocks until the transfer has ended.
+// `session` is borrowed for the call and keeps the connection for the next one; the
+// request's stall_seconds and ca_file must be the same for every request of a session.
+[[nodiscard]] FetchResult FetchReply(FetchSession& session, const ReplyRequest& request);
 
 }  // namespace logbook
 

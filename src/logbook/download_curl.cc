@@ -1,7 +1,8 @@
-// The download on POSIX, over libcurl: one easy handle per request, libcurl following the
-// redirects (https only, at most 5), measuring a stall and decompressing the body; the
-// write and progress callbacks hand the body on and ask about cancellation. libcurl's
-// error codes map to the shared wording of fetch_failure.h.
+// The download on POSIX, over libcurl: one easy handle for all the requests of an update,
+// so that libcurl keeps the connection between them; libcurl following the redirects
+// (https only, at most 5, each repeating the POST), measuring a stall and decompressing
+// the body; the write and progress callbacks hand the body on and ask about cancellation.
+// libcurl's error codes map to the shared wording of fetch_failure.h.
 #include <curl/curl.h>
 
 #include <memory>
@@ -109,8 +110,8 @@ int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // The operator's wording for a failed transfer. libcurl's own messages can hold the request
-// address, and with it the key, so they are used only where they add a detail that the
-// wording lacks, and then scrubbed.
+// address (which holds no key, the key going in the body, but a redirect's could), so they
+// are used only where they add a detail that the wording lacks, and then scrubbed.
 FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
                                     const ReplyRequest& request, const char* error_text,
                                     const Transfer& transfer) {
@@ -123,10 +124,14 @@ FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& e
     case CURLE_COULDNT_CONNECT:
       return MakeFailure(FailureCause::kCannotConnect, detail);
     case CURLE_OPERATION_TIMEDOUT: {
+      // Secure before the time ran out: a handshake made in this transfer, or a connection
+      // kept from the one before (which made no new one, and whose handshake time is 0).
       curl_off_t secure_since = 0;
+      long new_connections = 1;
       curl_easy_getinfo(curl, CURLINFO_APPCONNECT_TIME_T, &secure_since);
-      return MakeFailure(secure_since == 0 ? FailureCause::kNoAnswerInTime : FailureCause::kStalled,
-                         detail);
+      curl_easy_getinfo(curl, CURLINFO_NUM_CONNECTS, &new_connections);
+      const bool secure = secure_since != 0 || new_connections == 0;
+      return MakeFailure(secure ? FailureCause::kStalled : FailureCause::kNoAnswerInTime, detail);
     }
     case CURLE_PEER_FAILED_VERIFICATION: {
       detail.text = error_text;
@@ -171,12 +176,40 @@ FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& e
   }
 }
 
-// Sets every option of the one request. Returns false when libcurl refuses one of them.
-bool SetOptions(CURL* curl, const ReplyRequest& request, const std::string& address,
-                char* error_text, Transfer& transfer) {
+}  // namespace
+
+// The session's easy handle, kept with its connection for the next request, and what its
+// callbacks and error text point to, which must live as long as the handle.
+struct FetchSession::Client {
+  EasyHandle curl;
+  Transfer transfer;
+  char error_text[CURL_ERROR_SIZE] = {};
+};
+
+FetchSession::FetchSession() = default;
+FetchSession::~FetchSession() = default;
+
+FetchSession::Client& FetchSession::client() {
+  if (!client_) client_ = std::make_unique<Client>();
+  return *client_;
+}
+
+namespace {
+
+// Sets every option of one request, the same ones for every request on the handle (a
+// request leaves nothing behind but the connection). Returns false when libcurl refuses
+// one of them.
+bool SetOptions(FetchSession::Client& client, const ReplyRequest& request,
+                const std::string& body) {
+  CURL* curl = client.curl.get();
   const long stall = request.stall_seconds > 0 ? request.stall_seconds : 1;
-  bool ok = curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_text) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_URL, address.c_str()) == CURLE_OK &&
+  // The body is copied, and sent again on every redirect: a POST stays a POST.
+  bool ok = curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, client.error_text) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_URL, request.endpoint.c_str()) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                             static_cast<curl_off_t>(body.size())) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, body.c_str()) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_POSTREDIR, CURL_REDIR_POST_ALL) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https") == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https") == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
@@ -190,10 +223,10 @@ bool SetOptions(CURL* curl, const ReplyRequest& request, const std::string& addr
             curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_WRITEDATA, &client.transfer) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckCancel) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
+            curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &client.transfer) == CURLE_OK;
   if (ok && !request.ca_file.empty()) {
     ok = curl_easy_setopt(curl, CURLOPT_CAINFO, request.ca_file.c_str()) == CURLE_OK;
   }
@@ -202,29 +235,29 @@ bool SetOptions(CURL* curl, const ReplyRequest& request, const std::string& addr
 
 }  // namespace
 
-FetchResult FetchReply(const ReplyRequest& request) {
+FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
   const Endpoint endpoint = ParseEndpoint(request.endpoint);
   if (!endpoint.ok) return MakeFailure(FailureCause::kAddressNotValid);
   if (endpoint.scheme != "https") return MakeFailure(FailureCause::kAddressNotHttps);
   if (!InitialiseCurl()) return MakeFailure(FailureCause::kClientSetupFailed);
-  EasyHandle curl(curl_easy_init());
-  if (!curl) return MakeFailure(FailureCause::kClientSetupFailed);
+  FetchSession::Client& client = session.client();
+  if (!client.curl) client.curl.reset(curl_easy_init());
+  if (!client.curl) return MakeFailure(FailureCause::kClientSetupFailed);
+  CURL* curl = client.curl.get();
 
-  Transfer transfer;
-  transfer.request = &request;
-  const std::string address =
-      MakeRequestAddress(request.endpoint, request.api_key) + request.more_query;
-  char error_text[CURL_ERROR_SIZE] = {};
-  if (!SetOptions(curl.get(), request, address, error_text, transfer)) {
+  client.transfer = Transfer{&request, ""};
+  client.error_text[0] = '\0';
+  if (!SetOptions(client, request, MakeRequestBody(request.api_key, request.option))) {
     return MakeFailure(FailureCause::kClientLacksFeature);
   }
 
-  const CURLcode code = curl_easy_perform(curl.get());
+  const CURLcode code = curl_easy_perform(curl);
   if (code != CURLE_OK) {
-    return DescribeTransferFailure(code, curl.get(), endpoint, request, error_text, transfer);
+    return DescribeTransferFailure(code, curl, endpoint, request, client.error_text,
+                                   client.transfer);
   }
   FailureDetail detail{endpoint.host, endpoint.port};
-  if (curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &detail.number) != CURLE_OK ||
+  if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &detail.number) != CURLE_OK ||
       detail.number < 200 || detail.number > 299) {
     return MakeFailure(FailureCause::kHttpStatus, detail);
   }

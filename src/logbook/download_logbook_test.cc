@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,15 +44,21 @@ std::vector<std::uint64_t> LogIds(const std::string& log) {
   return ids;
 }
 
+// The values of a field ("option", "connection") of the request log, one per request.
+std::vector<std::string> Values(const std::string& request_log, const std::string& field) {
+  std::vector<std::string> values;
+  const std::string name = " " + field + "=";
+  for (size_t at = request_log.find(name); at != std::string::npos;
+       at = request_log.find(name, at + 1)) {
+    const size_t start = at + name.size();
+    values.push_back(request_log.substr(start, request_log.find(' ', start) - start));
+  }
+  return values;
+}
+
 // The OPTION values the service saw, one per request ("" for the whole logbook).
 std::vector<std::string> Options(const std::string& request_log) {
-  std::vector<std::string> options;
-  for (size_t at = request_log.find(" option="); at != std::string::npos;
-       at = request_log.find(" option=", at + 1)) {
-    const size_t start = at + 8;
-    options.push_back(request_log.substr(start, request_log.find(' ', start) - start));
-  }
-  return options;
+  return Values(request_log, "option");
 }
 
 class DownloadLogbookTest : public ::testing::Test {
@@ -169,16 +176,34 @@ TEST_F(DownloadLogbookTest, ALogbookTooLargeForOneReplyComesPageByPage) {
   };
   EXPECT_NE(service_.RequestLog().find("encoding=gzip"), std::string::npos);
 
-  for (const std::string mode : {"whole_stall 5000", "whole_504 5000"}) {
-    SCOPED_TRACE(mode);
+  // The pages share one connection while the service keeps it open, and take a new one
+  // each when it closes them. A COUNT that is only the page's own makes no difference.
+  struct Row {
+    std::string mode;
+    bool service_closes;
+  };
+  const std::vector<Row> rows = {
+      {"whole_stall 5000", false},
+      {"whole_504 5000", false},
+      {"whole_504 5000", true},
+      {"page_small_count 5000", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mode + (row.service_closes ? ", closing" : ""));
     service_.ClearLog();
-    service_.SetMode(mode);
-    const std::string paged = dir_.Join(std::string("paged ") + mode);
+    service_.SetMode(row.mode);
+    test::WriteFile(service_.state_dir() + "/connection", row.service_closes ? "close" : "");
+    const std::string paged = dir_.Join("paged " + row.mode + (row.service_closes ? " c" : ""));
     const SyncResult result = Synchronise(paged);
     ASSERT_TRUE(result.ok()) << result.reason;
     EXPECT_EQ(ReadAll(paged), expected);
     EXPECT_EQ(countries_[paged], countries_[single]);
-    EXPECT_EQ(Options(service_.RequestLog()), options) << service_.RequestLog();
+    const std::string log = service_.RequestLog();
+    EXPECT_EQ(Options(log), options) << log;
+    const std::vector<std::string> connections = Values(log, "connection");
+    ASSERT_EQ(connections.size(), options.size()) << log;
+    const std::set<std::string> page_connections(connections.begin() + 1, connections.end());
+    EXPECT_EQ(page_connections.size(), row.service_closes ? options.size() - 1 : 1) << log;
   }
 }
 
@@ -195,6 +220,8 @@ TEST_F(DownloadLogbookTest, APageThatFailsFailsTheWholeAndChangesNothing) {
   const std::vector<Row> rows = {
       {"page_repeat", "the logbook service sent a page that it had sent before", 3},
       {"page_cut 2", "the download was broken off", 3},
+      {"page_stall 2", "the download stalled", 3},  // on the connection of the first page
+      {"page_overlap 5", "the logbook service sent a page that it had sent before", 3},
   };
   for (const Row& row : rows) {
     service_.ClearLog();

@@ -1,8 +1,11 @@
 // The download on Windows, over WinHTTP: the endpoint checked, the request made step by step
-// (http_request_windows.h), redirects followed and the body handed on.
+// (http_request_windows.h), redirects followed and the body handed on. The requests of one
+// update share one WinHTTP session and connection handle, so that WinHTTP keeps the
+// connection between them.
 //
 // Redirects are followed here rather than by WinHTTP, so that one to an address that is
-// not https is refused before anything is sent to it, and so that their number is bounded.
+// not https is refused before anything is sent to it, so that their number is bounded, and
+// so that each repeats the POST with its body (WinHTTP would turn a 301-303 into a GET).
 
 // <windows.h> comes first: <winhttp.h> builds on it.
 // clang-format off
@@ -12,6 +15,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -163,9 +167,46 @@ FetchResult PassBody(HttpRequest& request, const StepWatch& watch) {
   return kDone;
 }
 
-// Runs the request to `url`, following redirects, and hands the final body to
-// `fetch.take_body`.
-FetchResult TransferReply(HINTERNET session, const ReplyRequest& fetch, std::string url) {
+}  // namespace
+
+// The session's WinHTTP handles, kept for the next request: WinHTTP keeps the open
+// connections of a session for the requests that follow on it.
+struct FetchSession::Client {
+  InternetHandle session;
+  InternetHandle connection;  // to `host` and `port`, or nullptr
+  std::string host;
+  int port = 0;
+};
+
+FetchSession::FetchSession() = default;
+FetchSession::~FetchSession() = default;
+
+FetchSession::Client& FetchSession::client() {
+  if (!client_) client_ = std::make_unique<Client>();
+  return *client_;
+}
+
+namespace {
+
+// The session's connection handle to `address`, opened when it goes elsewhere; nullptr
+// when WinHTTP refuses one.
+HINTERNET Connect(FetchSession::Client& client, const AddressParts& address,
+                  const std::wstring& host) {
+  if (client.connection && client.host == address.host && client.port == address.port) {
+    return client.connection.get();
+  }
+  client.connection.reset();
+  client.connection.reset(::WinHttpConnect(client.session.get(), host.c_str(),
+                                           static_cast<INTERNET_PORT>(address.port), 0));
+  client.host = address.host;
+  client.port = address.port;
+  return client.connection.get();
+}
+
+// Runs the request to `url`, POSTing `body` to it and to every address it redirects to,
+// and hands the final body to `fetch.take_body`.
+FetchResult TransferReply(FetchSession::Client& client, const ReplyRequest& fetch, std::string url,
+                          const std::string& body) {
   StallMeter stall(fetch.stall_seconds);
   for (int redirects = 0;; ++redirects) {
     const std::optional<AddressParts> address = SplitAddress(url);
@@ -174,16 +215,15 @@ FetchResult TransferReply(HINTERNET session, const ReplyRequest& fetch, std::str
     const std::optional<std::wstring> object = WidenText(address->object);
     if (!host || !object) return MakeFailure(FailureCause::kAddressNotValid);
     const StepWatch watch{fetch, stall, {address->host, std::to_string(address->port)}};
-    InternetHandle connection(
-        ::WinHttpConnect(session, host->c_str(), static_cast<INTERNET_PORT>(address->port), 0));
-    if (!connection) {
+    HINTERNET connection = Connect(client, *address, *host);
+    if (connection == nullptr) {
       return MakeStepFailure(::GetLastError(), RequestStage::kSending, watch.place);
     }
-    HttpRequest request(connection.get(), *object);
+    HttpRequest request(connection, *object);
     if (!request.ok()) return MakeFailure(FailureCause::kClientSetupFailed);
     if (watch.ShouldCancel()) return MakeFailure(FailureCause::kCancelled);
 
-    if (FetchResult sent = request.Send(watch); !sent.ok()) return sent;
+    if (FetchResult sent = request.Send(watch, body); !sent.ok()) return sent;
     stall.Start(Clock::now());
     if (FetchResult head = request.ReceiveHead(watch); !head.ok()) return head;
 
@@ -207,7 +247,7 @@ FetchResult TransferReply(HINTERNET session, const ReplyRequest& fetch, std::str
 
 }  // namespace
 
-FetchResult FetchReply(const ReplyRequest& request) {
+FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
   if (!WidenText(request.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
   switch (CheckEndpointShape(request.endpoint)) {
     case EndpointShape::kHttps:
@@ -223,12 +263,11 @@ FetchResult FetchReply(const ReplyRequest& request) {
   if (!request.ca_file.empty()) {
     return MakeFailure(FailureCause::kAuthorityFileNotUsed, {"", "", request.ca_file});
   }
-  std::string address = MakeRequestAddress(request.endpoint, request.api_key) + request.more_query;
-  if (!WidenText(address)) return MakeFailure(FailureCause::kAddressNotValid);
-
-  const InternetHandle session = OpenSession(request.stall_seconds);
-  if (!session) return MakeFailure(FailureCause::kClientSetupFailed);
-  return TransferReply(session.get(), request, std::move(address));
+  FetchSession::Client& client = session.client();
+  if (!client.session) client.session = OpenSession(request.stall_seconds);
+  if (!client.session) return MakeFailure(FailureCause::kClientSetupFailed);
+  return TransferReply(client, request, request.endpoint,
+                       MakeRequestBody(request.api_key, request.option));
 }
 
 }  // namespace logbook

@@ -38,7 +38,7 @@ bool ShouldCancel(const FetchRequest& request, const DownloadProgress& progress)
 }
 
 // The logbook as one reply, straight into the file.
-FetchResult FetchWhole(const FetchRequest& request, TempFile& file) {
+FetchResult FetchWhole(FetchSession& session, const FetchRequest& request, TempFile& file) {
   ReplyScanner scanner;
   ReplyRequest reply = MakeReplyRequest(request);
   reply.take_body = [&](std::string_view piece) {
@@ -48,7 +48,7 @@ FetchResult FetchWhole(const FetchRequest& request, TempFile& file) {
   reply.should_cancel = [&] {
     return ShouldCancel(request, {scanner.records(), scanner.announced(), scanner.bytes()});
   };
-  FetchResult result = FetchReply(reply);
+  FetchResult result = FetchReply(session, reply);
   if (result.ok() && file.bytes_written() == 0) {
     return FailWith("the logbook service sent an empty reply");
   }
@@ -56,14 +56,14 @@ FetchResult FetchWhole(const FetchRequest& request, TempFile& file) {
 }
 
 // The logbook page by page, each page held until it is checked and then joined on.
-FetchResult FetchPages(const FetchRequest& request, TempFile& file) {
+FetchResult FetchPages(FetchSession& session, const FetchRequest& request, TempFile& file) {
   PageJoiner joiner;
   DownloadProgress done;  // of the pages before the one under way
   for (;;) {
     std::string raw;
     ReplyScanner scanner;
     ReplyRequest reply = MakeReplyRequest(request);
-    reply.more_query = MakePageQuery(joiner.next_log_id());
+    reply.option = MakePageOption(joiner.next_log_id());
     reply.take_body = [&](std::string_view piece) -> std::string {
       if (raw.size() + piece.size() > kMaxPageBytes) return "a page of the logbook was too large";
       scanner.Feed(piece);
@@ -77,7 +77,7 @@ FetchResult FetchPages(const FetchRequest& request, TempFile& file) {
       if (joiner.pages() == 0) now.announced = scanner.announced();
       return ShouldCancel(request, now);
     };
-    if (FetchResult fetched = FetchReply(reply); !fetched.ok()) return fetched;
+    if (FetchResult fetched = FetchReply(session, reply); !fetched.ok()) return fetched;
     if (raw.empty()) return FailWith("the logbook service sent an empty reply");
 
     const Page page = ReadPage(raw);
@@ -101,24 +101,17 @@ FetchResult FetchPages(const FetchRequest& request, TempFile& file) {
 
 }  // namespace
 
-void ScrubKey(std::string& text, std::string_view api_key) {
-  for (const std::string& secret : {std::string(api_key), PercentEncode(api_key)}) {
-    if (secret.empty()) continue;
-    for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3)) {
-      text.replace(at, secret.size(), "***");
-    }
-  }
-}
-
 FetchResult FetchLogbook(const FetchRequest& request) {
   TempFile file;
   if (std::string error = file.Open(request.temp_path); !error.empty()) return FailWith(error);
-  FetchResult result = FetchWhole(request, file);
+  // One connection for the whole update: the pages go where the first try went.
+  FetchSession session;
+  FetchResult result = FetchWhole(session, request, file);
   if (!result.ok() && IsWorthPaging(result.failure)) {
     // The second try starts from an empty file.
     file.Discard();
     if (std::string error = file.Open(request.temp_path); !error.empty()) return FailWith(error);
-    result = FetchPages(request, file);
+    result = FetchPages(session, request, file);
   }
   if (result.ok()) {
     std::string error = file.Close();

@@ -20,8 +20,10 @@ inline constexpr std::string_view kTemporaryFileName = "QRZ_LogBook.tmp";
 // What has arrived of the logbook so far (over all pages when it comes page by page).
 struct DownloadProgress {
   std::int64_t records = 0;
-  std::optional<std::int64_t> announced;  // the COUNT the service announced, once known
-  std::int64_t bytes = 0;                 // after decompression
+  // The COUNT the service announced, once known; page by page, the first page's, which
+  // some services give for that page alone, so `records` may exceed it.
+  std::optional<std::int64_t> announced;
+  std::int64_t bytes = 0;  // after decompression
 };
 
 struct FetchRequest {
@@ -39,13 +41,11 @@ struct FetchRequest {
 // link or into anything but a regular file of this user). The file then holds the reply,
 // or the pages joined: the first page's text in front of its data, every page's records
 // in order, the last page's text behind its records (decoded as the program's
-// normalisation would decode them). Fails when the request fails and no second try by
+// normalisation would decode them). All requests go over one connection while the service
+// keeps it open. Fails when the request fails and no second try by
 // pages is due, when the second try fails at any page, on an empty reply, or when the file
 // cannot be written; the file is then removed. The result's reason never holds the key.
 [[nodiscard]] FetchResult FetchLogbook(const FetchRequest& request);
-
-// Replaces every occurrence of the key in `text`, as it is and percent-encoded, by "***".
-void ScrubKey(std::string& text, std::string_view api_key);
 
 }  // namespace logbook
 

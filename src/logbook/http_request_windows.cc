@@ -221,7 +221,8 @@ HttpRequest::HttpRequest(HINTERNET connection, const std::wstring& object)
     : report_(new StepReport) {
   if (!report_->done || !report_->closed) return;
   handle_ = ::WinHttpOpenRequest(
-      connection, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+      connection, L"POST", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+      WINHTTP_DEFAULT_ACCEPT_TYPES,
       WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY);
   if (handle_ == nullptr) return;
   auto context = reinterpret_cast<DWORD_PTR>(report_.get());
@@ -247,10 +248,14 @@ void HttpRequest::Close() {
   }
 }
 
-FetchResult HttpRequest::Send(const StepWatch& watch) {
-  return RunStep(RequestStage::kSending, watch, [this] {
-    return ::WinHttpSendRequest(handle_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
-                                0, 0, reinterpret_cast<DWORD_PTR>(report_.get()));
+FetchResult HttpRequest::Send(const StepWatch& watch, std::string_view body) {
+  static constexpr wchar_t kFormType[] = L"Content-Type: application/x-www-form-urlencoded\r\n";
+  return RunStep(RequestStage::kSending, watch, [this, body] {
+    const auto size = static_cast<DWORD>(body.size());
+    // WinHTTP reads the body while the step runs; the caller keeps it until the step ends.
+    return ::WinHttpSendRequest(handle_, kFormType, static_cast<DWORD>(-1L),
+                                const_cast<char*>(body.data()), size, size,
+                                reinterpret_cast<DWORD_PTR>(report_.get()));
   });
 }
 

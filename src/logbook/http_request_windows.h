@@ -59,7 +59,7 @@ FetchResult MakeStepFailure(DWORD error, RequestStage stage, const FailureDetail
 
 struct StepReport;  // what WinHTTP's callback thread reports about one request
 
-// One GET request and its steps, in their order: Send, ReceiveHead, then QueryDataAvailable
+// One POST request and its steps, in their order: Send, ReceiveHead, then QueryDataAvailable
 // and ReadData in turn until no more data is available. Each step returns ok, or why it
 // failed: WinHTTP's error, the caller's cancellation (asked for every 50 ms), no answer
 // within 30 s while sending, or a stall of the watch's meter afterwards.
@@ -69,7 +69,7 @@ struct StepReport;  // what WinHTTP's callback thread reports about one request
 // report is left allocated rather than freed under a step that is still running.
 class HttpRequest {
  public:
-  // Opens a request for `object` (path and query) on `connection`, which must outlive it:
+  // Opens a POST request for `object` (path and query) on `connection`, which must outlive it:
   // https, no redirects followed by WinHTTP, a compressed reply where WinHTTP can
   // decompress it (Windows 8.1 and later). ok() tells whether it could.
   HttpRequest(HINTERNET connection, const std::wstring& object);
@@ -80,8 +80,10 @@ class HttpRequest {
   bool ok() const { return handle_ != nullptr; }
   HINTERNET handle() const { return handle_; }
 
-  // Connects, makes the secure handshake and sends the request.
-  FetchResult Send(const StepWatch& watch);
+  // Connects (or takes a connection that the session kept open), makes the secure
+  // handshake and sends the request with `body`, a form of application/x-www-form-urlencoded
+  // fields, which is borrowed until the step has ended.
+  FetchResult Send(const StepWatch& watch, std::string_view body);
   // Waits for the answer's head; its headers can then be queried through handle().
   FetchResult ReceiveHead(const StepWatch& watch);
   // Waits until body data is available and sets `available` to how much (0 at its end).

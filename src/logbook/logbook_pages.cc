@@ -38,8 +38,8 @@ std::optional<std::uint64_t> LogIdAt(std::string_view text, size_t at) {
 
 }  // namespace
 
-std::string MakePageQuery(std::uint64_t after_log_id) {
-  return "&OPTION=MAX:" + std::to_string(kPageSize) + ",AFTERLOGID:" + std::to_string(after_log_id);
+std::string MakePageOption(std::uint64_t after_log_id) {
+  return "MAX:" + std::to_string(kPageSize) + ",AFTERLOGID:" + std::to_string(after_log_id);
 }
 
 std::string DecodeReply(std::string_view raw) {
@@ -96,6 +96,7 @@ Page ReadPage(std::string_view raw) {
   for (size_t at = data.find(kLogIdTag); at != std::string_view::npos;
        at = data.find(kLogIdTag, at + 1)) {
     if (const std::optional<std::uint64_t> id = LogIdAt(data, at)) {
+      page.lowest_log_id = std::min(page.lowest_log_id.value_or(*id), *id);
       page.highest_log_id = std::max(page.highest_log_id.value_or(0), *id);
     }
   }
@@ -126,7 +127,9 @@ PageJoiner::Result PageJoiner::Add(const Page& page) {
   if (!page.highest_log_id) {
     return {Step::kFailed, "", "a page of the logbook held no record numbers"};
   }
-  if (*page.highest_log_id < next_log_id_) {
+  // A record below the AFTERLOGID asked for was sent before (or the service ignored the
+  // option): joined, it would be counted twice. Such a page may well advance.
+  if (*page.lowest_log_id < next_log_id_) {
     return {Step::kFailed, "", "the logbook service sent a page that it had sent before"};
   }
   Result result{Step::kNextPage, "", ""};

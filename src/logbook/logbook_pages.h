@@ -1,6 +1,6 @@
 // A large logbook fetched page by page, as the logbook service recommends when the whole
 // logbook in one reply takes too long: each page is asked for with
-// "&OPTION=MAX:2000,AFTERLOGID:n" (n inclusive), and the pages are joined into the text of
+// "OPTION=MAX:2000,AFTERLOGID:n" (n inclusive), and the pages are joined into the text of
 // one reply that holds all their records. Pure text work; the requests are made elsewhere.
 #ifndef STATEKEEPER_LOGBOOK_LOGBOOK_PAGES_H_
 #define STATEKEEPER_LOGBOOK_LOGBOOK_PAGES_H_
@@ -15,9 +15,9 @@ namespace logbook {
 inline constexpr int kPageSize = 2000;
 inline constexpr int kMaxPages = 5000;
 
-// Returns the query that asks for the page of records from log id `after_log_id` on
-// ("&OPTION=MAX:2000,AFTERLOGID:n"), to be appended to the request address.
-std::string MakePageQuery(std::uint64_t after_log_id);
+// Returns the OPTION value that asks for the page of records from log id `after_log_id` on
+// ("MAX:2000,AFTERLOGID:n").
+std::string MakePageOption(std::uint64_t after_log_id);
 
 // The reply's text with every LF deleted, then every "&lt;" replaced by "<" and every
 // "&gt;" by ">". The program's normalisation does these steps too and then finds nothing
@@ -30,6 +30,7 @@ struct Page {
   size_t data_start = 0;  // the "<" of the first "=<" (0 when there is none)
   size_t data_end = 0;    // just behind the last "<eor>" (data_start when there is none)
   std::int64_t records = 0;
+  std::optional<std::uint64_t> lowest_log_id;   // of the app_qrzlog_logid fields
   std::optional<std::uint64_t> highest_log_id;  // of the app_qrzlog_logid fields
   bool has_data_start = false;
   bool says_ok = false;  // RESULT=OK or STATUS=OK anywhere (looked for only without records)

@@ -68,7 +68,7 @@ TEST(DecodeReply, IsWhatTheNormalisationFindsNothingMoreToDoIn) {
   }
 }
 
-TEST(ReadPage, FindsTheDataTheRecordsAndTheHighestLogId) {
+TEST(ReadPage, FindsTheDataTheRecordsAndTheLogIds) {
   const Page page = ReadPage(
       "RESULT=OK&COUNT=3&ADIF=&lt;app_qrzlog_logid:3&gt;120&lt;eor&gt;\n"
       "&lt;APP_QRZLOG_LOGID:3&gt;999&lt;eor&gt;&lt;app_qrzlog_logid:3:N&gt;130&lt;eor&gt;"
@@ -77,8 +77,10 @@ TEST(ReadPage, FindsTheDataTheRecordsAndTheHighestLogId) {
   EXPECT_EQ(page.text.substr(page.data_start, 5), "<app_");
   EXPECT_EQ(page.text.substr(page.data_end), "tail");
   EXPECT_EQ(page.records, 5);
-  EXPECT_EQ(page.highest_log_id, 130u);  // capitals, a non-number and a short value do not count
-  EXPECT_FALSE(page.says_ok);            // looked for only where there is no record
+  // Capitals, a non-number and a short value do not count.
+  EXPECT_EQ(page.lowest_log_id, 120u);
+  EXPECT_EQ(page.highest_log_id, 130u);
+  EXPECT_FALSE(page.says_ok);  // looked for only where there is no record
   EXPECT_TRUE(ReadPage("RESULT=OK&COUNT=0").says_ok);
   EXPECT_TRUE(ReadPage("COUNT=0&STATUS=O\nK").says_ok);
 }
@@ -143,10 +145,10 @@ TEST(PageJoiner, StopsAfterTheLastAllowedPage) {
   page.has_data_start = true;
   page.records = kPageSize;
   for (int number = 1; number < kMaxPages; ++number) {
-    page.highest_log_id = static_cast<std::uint64_t>(number) * kPageSize;
+    page.lowest_log_id = page.highest_log_id = static_cast<std::uint64_t>(number) * kPageSize;
     ASSERT_EQ(joiner.Add(page).step, PageJoiner::Step::kNextPage) << number;
   }
-  page.highest_log_id = std::uint64_t{kMaxPages} * kPageSize;
+  page.lowest_log_id = page.highest_log_id = std::uint64_t{kMaxPages} * kPageSize;
   const PageJoiner::Result last = joiner.Add(page);
   EXPECT_EQ(last.step, PageJoiner::Step::kFailed);
   EXPECT_EQ(last.reason, "the logbook has more than 5,000 pages");
@@ -156,9 +158,9 @@ TEST(PageJoiner, StopsAfterTheLastAllowedPage) {
   EXPECT_EQ(short_one.Add(page).step, PageJoiner::Step::kDone);
 }
 
-TEST(MakePageQuery, AsTheServiceDocumentsIt) {
-  EXPECT_EQ(MakePageQuery(0), "&OPTION=MAX:2000,AFTERLOGID:0");
-  EXPECT_EQ(MakePageQuery(123456790), "&OPTION=MAX:2000,AFTERLOGID:123456790");
+TEST(MakePageOption, AsTheServiceDocumentsIt) {
+  EXPECT_EQ(MakePageOption(0), "MAX:2000,AFTERLOGID:0");
+  EXPECT_EQ(MakePageOption(123456790), "MAX:2000,AFTERLOGID:123456790");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The request address and its percent-encoding, shared by every platform's download.
+// The request's form body, its percent-encoding and the scrubbing of the key from texts,
+// shared by every platform's download.
 #include <string>
 #include <string_view>
 
@@ -26,8 +27,19 @@ std::string PercentEncode(std::string_view text) {
   return encoded;
 }
 
-std::string MakeRequestAddress(std::string_view endpoint, std::string_view api_key) {
-  return std::string(endpoint) + "?KEY=" + PercentEncode(api_key) + "&ACTION=FETCH";
+std::string MakeRequestBody(std::string_view api_key, std::string_view option) {
+  std::string body = "KEY=" + PercentEncode(api_key) + "&ACTION=FETCH";
+  if (!option.empty()) body.append("&OPTION=").append(option);
+  return body;
+}
+
+void ScrubKey(std::string& text, std::string_view api_key) {
+  for (const std::string& secret : {std::string(api_key), PercentEncode(api_key)}) {
+    if (secret.empty()) continue;
+    for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3)) {
+      text.replace(at, secret.size(), "***");
+    }
+  }
 }
 
 }  // namespace logbook
