@@ -74,6 +74,7 @@ TEST_F(ProgramTest, APastedFirstRunOfAPortableCallCountsBandsInEitherCase) {
 
   Files expected = ExpectedFiles("K1ABC_P", {});
   expected["Keeper.ini"] = std::string("K1ABC/P\r\n") + kKey + "\r\n";
+  expected["Update.lock"] = "";
   const Files files = ProgramFiles();
   EXPECT_EQ(files.size(), expected.size());
   for (const auto& [name, content] : expected) {
