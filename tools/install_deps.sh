@@ -19,7 +19,9 @@ for option in "$@"; do
     # The manual's two linters, the Debian package (dpkg-shlibdeps finds its dependencies),
     # lintian to judge it, and man, to find the installed manual (tools/check_package.sh).
     --with-package) packages+=(groff-base mandoc dpkg-dev lintian man-db) ;;
-    *) echo "usage: $0 [--with-fuzz] [--with-lint] [--with-windows] [--with-package]" >&2; exit 2 ;;
+    # The coverage report of make coverage.
+    --with-coverage) packages+=(gcovr) ;;
+    *) echo "usage: $0 [--with-fuzz] [--with-lint] [--with-windows] [--with-package] [--with-coverage]" >&2; exit 2 ;;
   esac
 done
 
