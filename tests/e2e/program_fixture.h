@@ -131,8 +131,10 @@ class ProgramTest : public ::testing::Test {
     EXPECT_TRUE(terminal_->cursor_visible());
   }
 
-  // A start with the Settings file of a first run already there.
-  void StartWithSettings(const std::vector<std::string>& wrapper = {}) {
+  // A start with the Settings file of a first run already there, through `wrapper` (a
+  // program and its arguments, to which the program is the last) when one is given.
+  void StartWithSettings(const std::vector<std::string>& wrapper = {},
+                         e2e::Session session = e2e::Session::kLeader) {
     ::mkdir(Folder().c_str(), 0700);
     test::WriteFile(Folder() + "Keeper.ini", std::string("K1ABC\r\n") + kKey + "\r\n");
     const std::vector<std::string> environment = {"LOCALAPPDATA=" + data_,
@@ -148,7 +150,7 @@ class ProgramTest : public ::testing::Test {
                                                   "ALL_PROXY"};
     terminal_ = std::make_unique<e2e::VtermHarness>();
     if (wrapper.empty()) {
-      ASSERT_TRUE(terminal_->Start(STATEKEEPER_PROGRAM, {}, environment));
+      ASSERT_TRUE(terminal_->Start(STATEKEEPER_PROGRAM, {}, environment, 43, 66, session));
     } else {
       std::vector<std::string> arguments(wrapper.begin() + 1, wrapper.end());
       arguments.push_back(STATEKEEPER_PROGRAM);
