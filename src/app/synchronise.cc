@@ -179,18 +179,21 @@ std::string ProgressText(const logbook::DownloadProgress& progress) {
 }
 
 void ShowSyncFailure(console::Console& console, const ProgramValues& values,
-                     const logbook::SyncResult& result) {
+                     const logbook::SyncResult& result, FailureLayout layout) {
+  const bool first_run = layout == FailureLayout::kFirstRun;
+  const int notice_row = first_run ? 20 : 21;
+  const int hint_row = first_run ? 22 : 24;
   if (result.outcome == logbook::SyncOutcome::kCancelled) {
-    WriteNoticeRow(console, 21, "Update cancelled: nothing was changed");
-    WriteNoticeRow(console, 22, "Esc was pressed during the download");
+    WriteNoticeRow(console, notice_row, "Update cancelled: nothing was changed");
+    WriteNoticeRow(console, notice_row + 1, "Esc was pressed during the download");
     return;
   }
-  WriteNoticeRow(console, 21, "Update failed: nothing was changed");
-  WriteNoticeRow(console, 22, result.reason);
+  WriteNoticeRow(console, notice_row, "Update failed: nothing was changed");
+  WriteNoticeRow(console, notice_row + 1, result.reason);
   if (result.outcome != logbook::SyncOutcome::kKeyRefused) return;
-  WriteNoticeRow(console, 24, "To enter your API key again, delete the file");
+  WriteNoticeRow(console, hint_row, "To enter your API key again, delete the file");
   const std::string path = values.places.program_folder + kSettingsFileName;
-  WriteNoticeRow(console, 25, path);
+  WriteNoticeRow(console, hint_row + 1, path);
 }
 
 }  // namespace app
