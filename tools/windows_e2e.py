@@ -15,6 +15,7 @@ when every check passed.
 
 import os
 import pwd
+import shutil
 import struct
 import subprocess
 import sys
@@ -165,10 +166,22 @@ class Session:
                                    capture_output=True, text=True).stdout.split()
             if found:
                 self.window = found[0]
-                self.xdotool("windowfocus", "--sync", self.window)
-                return
+                try:
+                    self.xdotool("windowfocus", "--sync", self.window)
+                    return
+                except Failed:
+                    pass  # not shown yet
             time.sleep(0.2)
         raise Failed("no console window appeared")
+
+    def wait_for_no_window(self):
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            if not subprocess.run(["xdotool", "search", "--name", "statekeeper"],
+                                  capture_output=True, text=True).stdout.split():
+                return
+            time.sleep(0.2)
+        raise Failed("the console window stayed after the program ended")
 
     def window_size(self):
         lines = self.xdotool("getwindowgeometry", self.window).splitlines()
@@ -256,6 +269,10 @@ def run(session, check):
         session.start_program(f"https://localhost:{port}/api")
         session.find_window()
         drive(session, check)
+        # A first run again, one that fails, in a console window of its own.
+        session.wait_for_no_window()
+        shutil.rmtree(program_folder())
+        first_run_failure(session, check)
     finally:
         subprocess.run([sys.executable, os.path.join(TOOLS, "fake_logbook.py"), "--state-dir",
                         service, "--stop"])
@@ -279,6 +296,41 @@ def run_backend_tests(session, check):
     check(counts["tests"] > 0 and counts["failures"] == 0 and counts["errors"] == 0 and
           skipped == 0, f"the console backend's {counts['tests']} tests in a console window",
           f"failed: {failed}, skipped: {skipped}, errors: {counts['errors']}")
+
+
+def first_run_failure(session, check):
+    """A first run that cannot reach the service, in the console's own 80 x 25 window:
+    the notice, the reason and the line asking for a key stand each on a row of its own
+    within the first 24 rows, as tests/golden/first_run_no_connection.txt has them."""
+    session.start_program("https://127.0.0.1:9/api")  # nothing listens on port 9
+    session.find_window()
+    session.wait_for_text("If you are NOT ready tap any other key.")
+    session.keys("y")
+    session.wait_for_text("Please enter your QRZ Account Name:", 10)
+    session.type("k1abc")
+    session.keys("Return")
+    session.wait_for_text("Please enter you QRZ API Key:", 10)
+    session.type(KEY)
+    session.keys("Return")
+    shown = session.wait_for_text("Press any key to go on.", 60)
+    golden = os.path.join(TOOLS, "..", "tests", "golden", "first_run_no_connection.txt")
+    with open(golden, encoding="utf-8", newline="") as f:
+        expected = f.read().split("\r\n")[:-1]
+    rows = [shown.row(number).rstrip(" ") for number in range(3, 25)]
+    width = shown.window[2] - shown.window[0] + 1
+    check(width == 80 and len(shown.rows) == 25 and rows == expected and
+          all(not row.strip() for row in shown.rows[24:]),
+          "a first run's failure stands in rows 1 to 24 of an 80 x 25 console",
+          f"window {shown.window}, rows 3 to 24:\n" + "\n".join(rows))
+    session.keys("x")
+    session.wait_for_text(UPDATE_PROMPT, 10)
+    # The update page drops the first key for a while; "x" means nothing there.
+    session.keys("x")
+    time.sleep(0.1)
+    session.keys("Escape")
+    session.wait_for_text("Thanks for playing. You have a nice day.", 10)
+    session.keys("x")
+    session.program.wait(timeout=20)
 
 
 def drive(session, check):

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <csignal>
 #include <deque>
 #include <mutex>
 #include <utility>
@@ -19,9 +20,11 @@ namespace {
 
 // How often SetScreenSize tries when the console refuses.
 constexpr int kSizeAttempts = 10;
-// How long the control handler waits for the main thread to restore the console before it
-// does so itself; the system ends the process a few seconds after a close event.
-constexpr DWORD kRestoreWaitMs = 2000;
+// How long the control handler waits for the main thread to finish what it is doing (a
+// download cancels, its Temporary download file is removed) and restore the console,
+// before it restores the console itself; the system ends the process 5 seconds after a
+// close, logoff or shutdown event.
+constexpr DWORD kRestoreWaitMs = 4500;
 // The exit code of a process whose console was closed.
 constexpr UINT kClosedExitCode = 0xC000013A;
 constexpr WORD kDefaultAttribute = 0x07;
@@ -108,6 +111,31 @@ ConsoleState* g_state = nullptr;
   ExitProcess(kClosedExitCode);
 }
 
+// The modes, cursor, colours and title from before, in a hurry: for a crash, which may
+// have happened while the console was being drawn, so without the lock or the cells.
+void RestoreModesAfterCrash() {
+  ConsoleState* state = g_state;
+  if (state == nullptr || state->restored || g_restored.exchange(true)) return;
+  SetConsoleTextAttribute(state->output, state->old_info.wAttributes);
+  if (state->old_cursor.dwSize != 0) SetConsoleCursorInfo(state->output, &state->old_cursor);
+  if (state->title_changed) SetConsoleTitleW(state->old_title.c_str());
+  SetConsoleMode(state->input.get(), state->old_input_mode);
+  SetConsoleMode(state->output, state->old_output_mode);
+}
+
+LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+void (*g_previous_abort_handler)(int) = SIG_DFL;
+
+// A crash: the console's modes come back, then the crash goes on as it would have.
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
+  RestoreModesAfterCrash();
+  return g_previous_filter != nullptr ? g_previous_filter(exception) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// abort(), which an uncaught exception ends in: the runtime ends the process when this
+// returns.
+void OnAbort(int) { RestoreModesAfterCrash(); }
+
 BOOL WINAPI OnControl(DWORD type) {
   switch (type) {
     case CTRL_C_EVENT:
@@ -117,8 +145,10 @@ BOOL WINAPI OnControl(DWORD type) {
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT: {
       g_termination = true;
-      // The program restores the console at its next wait or drawing; a program busy
-      // elsewhere (a download that has yet to notice) gets it done here.
+      // The program notices at its next look: a running download is cancelled and its
+      // Temporary download file removed, and the program restores the console and ends at
+      // its next wait for a key. A program that does not get there in time gets the
+      // console restored here.
       const ULONGLONG until = GetTickCount64() + kRestoreWaitMs;
       while (!g_restored && GetTickCount64() < until) Sleep(20);
       std::lock_guard<std::mutex> lock(g_mutex);
@@ -185,6 +215,8 @@ std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(base::Error
   SetConsoleMode(s.input.get(), s.input_mode);
   SetConsoleMode(s.output, ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);
   s.handler_installed = SetConsoleCtrlHandler(OnControl, TRUE) != 0;
+  g_previous_filter = SetUnhandledExceptionFilter(OnUnhandledException);
+  g_previous_abort_handler = std::signal(SIGABRT, OnAbort);
 
   g_termination = false;
   g_restored = false;
@@ -203,6 +235,8 @@ WindowsConsoleBackend::~WindowsConsoleBackend() {
     g_state = nullptr;
   }
   if (s.handler_installed) SetConsoleCtrlHandler(OnControl, FALSE);
+  SetUnhandledExceptionFilter(g_previous_filter);
+  std::signal(SIGABRT, g_previous_abort_handler == SIG_ERR ? SIG_DFL : g_previous_abort_handler);
 }
 
 // The modes, cursor, buffer and window size and title from before; the cells that the
@@ -323,7 +357,8 @@ void WindowsConsoleBackend::RequestSize(Size size) {
 
 void WindowsConsoleBackend::Present(const Grid& grid, int cursor_row, int cursor_column,
                                     bool cursor_visible) {
-  if (g_termination) RestoreAndExit();
+  // A console that is going away shows nothing more; the program ends at its next wait.
+  if (g_termination) return;
   std::lock_guard<std::mutex> lock(g_mutex);
   State& s = *state_;
   s.painter.record().SetModel(grid, cursor_row, cursor_column, cursor_visible);
@@ -334,7 +369,13 @@ std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
     std::optional<std::int64_t> deadline_ms) {
   State& s = *state_;
   for (;;) {
-    if (g_termination) RestoreAndExit();
+    if (g_termination) {
+      // A wait ends the program. A mere look (the download's for Esc, whose deadline is
+      // due within a slice) gets nothing: the download is to stop first, so that it leaves
+      // no file behind, and the program waits for a key soon after.
+      if (deadline_ms && *deadline_ms - NowMs() <= kWaitSliceMs) return std::nullopt;
+      RestoreAndExit();
+    }
     if (!s.queued.empty()) {
       InputEvent event = std::move(s.queued.front());
       s.queued.pop_front();
