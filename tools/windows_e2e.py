@@ -273,6 +273,8 @@ def run(session, check):
         session.wait_for_no_window()
         shutil.rmtree(program_folder())
         first_run_failure(session, check)
+        # Last, as it ends wine's session.
+        session_end(session, check, service, f"https://localhost:{port}/api")
     finally:
         subprocess.run([sys.executable, os.path.join(TOOLS, "fake_logbook.py"), "--state-dir",
                         service, "--stop"])
@@ -331,6 +333,39 @@ def first_run_failure(session, check):
     session.wait_for_text("Thanks for playing. You have a nice day.", 10)
     session.keys("x")
     session.program.wait(timeout=20)
+
+
+def session_end(session, check, service, endpoint):
+    """The session ends (logoff, shutdown) during a download: the download is cancelled
+    and the program ends before the system ends it, changing no file."""
+    folder = program_folder()
+    with open(os.path.join(folder, "Keeper.ini"), "wb") as f:
+        f.write(b"K1ABC\r\n" + KEY.encode() + b"\r\n")
+    with open(os.path.join(service, "mode"), "w") as f:
+        f.write("stall 120")
+    session.start_program(endpoint)
+    session.find_window()
+    session.wait_for_text(UPDATE_PROMPT, 30)
+    session.keys("Return")
+    session.wait_for_text("One moment please", 10)
+    user = pwd.getpwuid(os.getuid()).pw_name
+    temp = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", user, "Temp",
+                        "QRZ_LogBook.tmp")
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline and not os.path.exists(temp):
+        time.sleep(0.2)
+    files = sorted(os.listdir(folder))
+    ended = subprocess.run(["wine", "wineboot", "--end-session"], stdin=subprocess.DEVNULL,
+                           capture_output=True, timeout=60)
+    try:
+        session.program.wait(timeout=20)
+        status = "ended"
+    except subprocess.TimeoutExpired:
+        status = "still running"
+    check(os.path.exists(os.path.dirname(temp)) and ended.returncode == 0 and
+          status == "ended" and sorted(os.listdir(folder)) == files,
+          "the end of the session during a download ends the program and changes no file",
+          f"wineboot {ended.returncode}, program {status}, files {sorted(os.listdir(folder))}")
 
 
 def drive(session, check):

@@ -7,12 +7,14 @@
 #include <climits>
 #include <csignal>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 #include "base/unique_handle_windows.h"
 #include "console/console_painter_windows.h"
+#include "console/session_end_windows.h"
 #include "console/windows_translate.h"
 
 namespace console {
@@ -82,6 +84,7 @@ struct ConsoleState {
   bool title_changed = false;
   bool size_changed = false;
   bool handler_installed = false;
+  std::unique_ptr<SessionEndWatch> session_watch;  // logoff and shutdown
   bool restored = false;
 
   DWORD input_mode = 0;
@@ -136,6 +139,19 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
 // returns.
 void OnAbort(int) { RestoreModesAfterCrash(); }
 
+// The console closes or the session ends; the process ends when this returns. The program
+// notices at its next look: a running download is cancelled and its Temporary download
+// file removed, and the program restores the console and ends at its next wait for a key.
+// A program that does not get there in time gets the console restored here.
+void EndOfConsole() {
+  g_termination = true;
+  const ULONGLONG until = GetTickCount64() + kRestoreWaitMs;
+  while (!g_restored && GetTickCount64() < until) Sleep(20);
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_state != nullptr) g_state->Restore();
+  g_restored = true;
+}
+
 BOOL WINAPI OnControl(DWORD type) {
   switch (type) {
     case CTRL_C_EVENT:
@@ -143,19 +159,9 @@ BOOL WINAPI OnControl(DWORD type) {
       return TRUE;  // swallowed: Ctrl+C reaches the program as the key 3
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT: {
-      g_termination = true;
-      // The program notices at its next look: a running download is cancelled and its
-      // Temporary download file removed, and the program restores the console and ends at
-      // its next wait for a key. A program that does not get there in time gets the
-      // console restored here.
-      const ULONGLONG until = GetTickCount64() + kRestoreWaitMs;
-      while (!g_restored && GetTickCount64() < until) Sleep(20);
-      std::lock_guard<std::mutex> lock(g_mutex);
-      if (g_state != nullptr) g_state->Restore();
-      g_restored = true;
+    case CTRL_SHUTDOWN_EVENT:
+      EndOfConsole();
       return TRUE;
-    }
     default:
       return FALSE;
   }
@@ -217,6 +223,7 @@ std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(base::Error
   s.handler_installed = SetConsoleCtrlHandler(OnControl, TRUE) != 0;
   g_previous_filter = SetUnhandledExceptionFilter(OnUnhandledException);
   g_previous_abort_handler = std::signal(SIGABRT, OnAbort);
+  s.session_watch = SessionEndWatch::Start(EndOfConsole);
 
   g_termination = false;
   g_restored = false;
