@@ -18,6 +18,7 @@ when every check passed.
 
 import os
 import pwd
+import shutil
 import struct
 import subprocess
 import sys
@@ -170,10 +171,22 @@ class Session:
                                    capture_output=True, text=True).stdout.split()
             if found:
                 self.window = found[0]
-                self.xdotool("windowfocus", "--sync", self.window)
-                return
+                try:
+                    self.xdotool("windowfocus", "--sync", self.window)
+                    return
+                except Failed:
+                    pass  # not shown yet
             time.sleep(0.2)
         raise Failed("no console window appeared")
+
+    def wait_for_no_window(self):
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            if not subprocess.run(["xdotool", "search", "--name", "statekeeper"],
+                                  capture_output=True, text=True).stdout.split():
+                return
+            time.sleep(0.2)
+        raise Failed("the console window stayed after the program ended")
 
     def window_size(self):
         lines = self.xdotool("getwindowgeometry", self.window).splitlines()
@@ -262,6 +275,12 @@ def run(session, check):
         session.find_window()
         drive(session, check)
         unattended(session, check, service, f"https://localhost:{port}/api")
+        # A first run again, one that fails, in a console window of its own.
+        session.wait_for_no_window()
+        shutil.rmtree(program_folder())
+        first_run_failure(session, check)
+        # Last, as it ends wine's session.
+        session_end(session, check, service, f"https://localhost:{port}/api")
     finally:
         subprocess.run([sys.executable, os.path.join(TOOLS, "fake_logbook.py"), "--state-dir",
                         service, "--stop"])
@@ -285,6 +304,76 @@ def run_backend_tests(session, check):
     check(counts["tests"] > 0 and counts["failures"] == 0 and counts["errors"] == 0 and
           skipped == 0, f"the console backend's {counts['tests']} tests in a console window",
           f"failed: {failed}, skipped: {skipped}, errors: {counts['errors']}")
+
+
+def first_run_failure(session, check):
+    """A first run that cannot reach the service, in the console's own 80 x 25 window:
+    the notice, the reason and the line asking for a key stand each on a row of its own
+    within the first 24 rows, as tests/golden/first_run_no_connection.txt has them."""
+    session.start_program("https://127.0.0.1:9/api")  # nothing listens on port 9
+    session.find_window()
+    session.wait_for_text("If you are NOT ready tap any other key.")
+    session.keys("y")
+    session.wait_for_text("Please enter your QRZ Account Name:", 10)
+    session.type("k1abc")
+    session.keys("Return")
+    session.wait_for_text("Please enter you QRZ API Key:", 10)
+    session.type(KEY)
+    session.keys("Return")
+    shown = session.wait_for_text("Press any key to go on.", 60)
+    golden = os.path.join(TOOLS, "..", "tests", "golden", "first_run_no_connection.txt")
+    with open(golden, encoding="utf-8", newline="") as f:
+        expected = f.read().split("\r\n")[:-1]
+    rows = [shown.row(number).rstrip(" ") for number in range(3, 25)]
+    width = shown.window[2] - shown.window[0] + 1
+    check(width == 80 and len(shown.rows) == 25 and rows == expected and
+          all(not row.strip() for row in shown.rows[24:]),
+          "a first run's failure stands in rows 1 to 24 of an 80 x 25 console",
+          f"window {shown.window}, rows 3 to 24:\n" + "\n".join(rows))
+    session.keys("x")
+    session.wait_for_text(UPDATE_PROMPT, 10)
+    # The update page drops the first key for a while; "x" means nothing there.
+    session.keys("x")
+    time.sleep(0.1)
+    session.keys("Escape")
+    session.wait_for_text("Thanks for playing. You have a nice day.", 10)
+    session.keys("x")
+    session.program.wait(timeout=20)
+
+
+def session_end(session, check, service, endpoint):
+    """The session ends (logoff, shutdown) during a download: the download is cancelled
+    and the program ends before the system ends it, changing no file."""
+    folder = program_folder()
+    with open(os.path.join(folder, "Keeper.ini"), "wb") as f:
+        f.write(b"K1ABC\r\n" + KEY.encode() + b"\r\n")
+    with open(os.path.join(service, "mode"), "w") as f:
+        f.write("stall 120")
+    session.start_program(endpoint)
+    session.find_window()
+    session.wait_for_text(UPDATE_PROMPT, 30)
+    session.keys("Return")
+    session.wait_for_text("One moment please", 10)
+    user = pwd.getpwuid(os.getuid()).pw_name
+    temp = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", user, "Temp",
+                        "QRZ_LogBook.tmp")
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline and not os.path.exists(temp):
+        time.sleep(0.2)
+    files = sorted(os.listdir(folder))
+    ended = subprocess.run(["wine", "wineboot", "--end-session"], stdin=subprocess.DEVNULL,
+                           capture_output=True, timeout=60)
+    try:
+        session.program.wait(timeout=20)
+        status = "ended"
+    except subprocess.TimeoutExpired:
+        status = "still running"
+    check(os.path.exists(os.path.dirname(temp)) and not os.path.exists(temp) and
+          ended.returncode == 0 and status == "ended" and sorted(os.listdir(folder)) == files,
+          "the end of the session during a download ends the program, changes no file and "
+          "leaves no reply behind",
+          f"wineboot {ended.returncode}, program {status}, files {sorted(os.listdir(folder))}, "
+          f"reply left: {os.path.exists(temp)}")
 
 
 def drive(session, check):

@@ -78,7 +78,7 @@ PendingMove ShowUpdatePage(console::Console& console, const ProgramValues& value
       console.EndLine();
       WriteProcessTime(console, 22, console.NowMs() - start_ms);
     } else {
-      ShowSyncFailure(console, values, result);
+      ShowSyncFailure(console, values, result, FailureLayout::kUpdatePage);
       WriteProcessTime(console, 23, console.NowMs() - start_ms);
     }
     console.WaitKey(3000);  // a key typed during the download is taken and dropped here

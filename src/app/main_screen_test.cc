@@ -278,7 +278,7 @@ TEST_F(MainScreenTest, ALongReasonKeepsItsStartAndEndAndARefusedKeySaysWhatToDo)
   logbook::SyncResult result;
   result.reason = "cannot write /home/operator/a/very/long/folder/QRZ_LogBook.tmp: File too large";
   result.outcome = logbook::SyncOutcome::kKeyRefused;
-  ShowSyncFailure(console_, values_, result);
+  ShowSyncFailure(console_, values_, result, FailureLayout::kUpdatePage);
   console_.Flush();
   const console::Grid& screen = backend_.presented();
   EXPECT_EQ(RowText(screen, 22).substr(5, 53),

@@ -66,8 +66,10 @@ bool RunFirstRun(console::Console& console, ProgramValues& values, AwardData& da
 
   const logbook::SyncResult result = Synchronise(console, values, data);
   if (!result.ok()) {
-    ShowSyncFailure(console, values, result);
-    console.MoveCursor(27, 6);
+    // The window has its own size still, as small as 24 rows: the notice and the line
+    // below it stand each on a row of their own within the first 24.
+    ShowSyncFailure(console, values, result, FailureLayout::kFirstRun);
+    console.MoveCursor(24, 6);
     console.WriteText("Press any key to go on.");
     console.WaitKey(0);
   }

@@ -168,15 +168,15 @@ TEST_F(StartupTest, AFailedFirstSynchronisationSaysSoWaitsForAKeyAndChangesNothi
   // The notice, still in the terminal's size and colours, waits for the key.
   const std::vector<console::Grid>& screens = backend_.screens();
   const auto notice = std::find_if(screens.begin(), screens.end(), [](const console::Grid& g) {
-    return RowText(g, 27).find("Press any key to go on.") != std::string::npos;
+    return RowText(g, 24).find("Press any key to go on.") != std::string::npos;
   });
   ASSERT_NE(notice, screens.end());
   EXPECT_EQ(notice->columns, 80);
-  EXPECT_EQ(RowText(*notice, 21).substr(0, 58),
+  EXPECT_EQ(RowText(*notice, 20).substr(0, 58),
             std::string(14, ' ') + "Update failed: nothing was changed" + std::string(10, ' '));
-  EXPECT_NE(RowText(*notice, 22), PadRight("", 80));
-  EXPECT_EQ(RowText(*notice, 22).find("KEY"), std::string::npos);
-  EXPECT_EQ(notice->at(20, 20).attribute, 0x07);
+  EXPECT_NE(RowText(*notice, 21), PadRight("", 80));
+  EXPECT_EQ(RowText(*notice, 21).find("KEY"), std::string::npos);
+  EXPECT_EQ(notice->at(19, 20).attribute, 0x07);
 
   // Only the Settings file was written, beside the update's lock.
   EXPECT_EQ(test::ListFolder(dir_.Join("Varnhold")),

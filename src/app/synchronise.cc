@@ -219,18 +219,21 @@ std::string SyncFailureLine(const ProgramValues& values, const logbook::SyncResu
 }
 
 void ShowSyncFailure(console::Console& console, const ProgramValues& values,
-                     const logbook::SyncResult& result) {
+                     const logbook::SyncResult& result, FailureLayout layout) {
+  const bool first_run = layout == FailureLayout::kFirstRun;
+  const int notice_row = first_run ? 20 : 21;
+  const int hint_row = first_run ? 22 : 24;
   if (result.outcome == logbook::SyncOutcome::kCancelled) {
-    WriteNoticeRow(console, 21, kCancelledText);
-    WriteNoticeRow(console, 22, "Esc was pressed during the download");
+    WriteNoticeRow(console, notice_row, kCancelledText);
+    WriteNoticeRow(console, notice_row + 1, "Esc was pressed during the download");
     return;
   }
-  WriteNoticeRow(console, 21, kFailedText);
-  WriteNoticeRow(console, 22, result.reason);
+  WriteNoticeRow(console, notice_row, kFailedText);
+  WriteNoticeRow(console, notice_row + 1, result.reason);
   if (result.outcome != logbook::SyncOutcome::kKeyRefused) return;
-  WriteNoticeRow(console, 24, kKeyHintText);
+  WriteNoticeRow(console, hint_row, kKeyHintText);
   const std::string path = values.places.program_folder + kSettingsFileName;
-  WriteNoticeRow(console, 25, path);
+  WriteNoticeRow(console, hint_row + 1, path);
 }
 
 }  // namespace app

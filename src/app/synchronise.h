@@ -50,11 +50,20 @@ std::string ProgressText(const logbook::DownloadProgress& progress);
 // for a run without the screen. A cancellation is said to have come from outside.
 std::string SyncFailureLine(const ProgramValues& values, const logbook::SyncResult& result);
 
-// Puts the notice of a failed or cancelled synchronisation in place of the success notice: rows 21
-// and 22 (what failed and why) and, when the key was refused, rows 24 and 25 (how to enter
-// it again). Row 23 is left for the process time.
+// Where the notice of a failed or cancelled synchronisation stands.
+enum class FailureLayout {
+  // On the Update page: rows 21 and 22 (what failed and why) and, when the key was
+  // refused, rows 24 and 25 (how to enter it again); row 23 is left for the process time.
+  kUpdatePage,
+  // On a first run, in the window's own size, which may be no more than 24 rows: rows 20
+  // and 21, the hint on rows 22 and 23, and row 24 left for the line that asks for a key.
+  kFirstRun,
+};
+
+// Puts the notice of a failed or cancelled synchronisation in place of the success notice,
+// as `layout` says.
 void ShowSyncFailure(console::Console& console, const ProgramValues& values,
-                     const logbook::SyncResult& result);
+                     const logbook::SyncResult& result, FailureLayout layout);
 
 }  // namespace app
 

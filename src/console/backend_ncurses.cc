@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -59,6 +60,22 @@ struct CursesScreenTraits {
   }
 };
 using UniqueScreen = base::UniqueHandle<CursesScreenTraits>;
+
+// The terminfo string `name` of the terminal curses set up, or "" where it has none.
+std::string TerminalString(const char* name) {
+  const char* value = tigetstr(name);
+  if (value == nullptr || value == reinterpret_cast<const char*>(-1)) return "";
+  return value;
+}
+
+// The bytes that give the terminal back in a hurry (a signal that ends or stops the
+// process): cancel any sequence cut short, mouse reporting off, plain colours, the cursor
+// shown, the normal screen. And those that take it again after a stop.
+std::string LeaveBytes() {
+  return "\x18\x1b[?1006l\x1b[?1000l" + TerminalString("sgr0") + TerminalString("cnorm") +
+         TerminalString("rmcup");
+}
+std::string EnterBytes() { return TerminalString("smcup"); }
 
 }  // namespace
 
@@ -135,6 +152,12 @@ std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, base
     error = {"statekeeper: the terminal type is not set (TERM)"};
     return nullptr;
   }
+  // The modes from before, to give back when a signal leaves no time for curses.
+  termios shell_modes{};
+  if (tcgetattr(state->tty.get(), &shell_modes) != 0) {
+    error = MakeSystemFailure("cannot use the terminal");
+    return nullptr;
+  }
   // The size comes from the terminal (the ioctl), not from $LINES and $COLUMNS. (use_env
   // (FALSE) would take terminfo's fixed 80 x 24 instead.)
   use_tioctl(TRUE);
@@ -156,6 +179,7 @@ std::unique_ptr<TerminalBackend> TerminalBackend::CreateOn(int terminal_fd, base
     assume_default_colors(COLOR_WHITE, COLOR_BLACK);
   }
   state->colours = DescribeColours(term, colour ? COLORS : 0);
+  state->signals->KeepTerminal(state->tty.get(), shell_modes, LeaveBytes(), EnterBytes());
   state->signals->Catch();
 
   std::unique_ptr<TerminalBackend> backend(new TerminalBackend(std::move(state)));
@@ -173,6 +197,7 @@ void TerminalBackend::Restore() {
   State& s = *state_;
   if (s.restored) return;
   s.restored = true;
+  SignalCatcher::ReleaseTerminal();
   if (s.mouse_on) WriteToTerminal("\x1b[?1006l\x1b[?1000l");
   s.mouse_on = false;
   if (s.title_pushed) WriteToTerminal("\x1b[23;0t");
@@ -215,6 +240,14 @@ void TerminalBackend::HandleSignals() {
     clearok(curscr, TRUE);
     if (s.record.has_model()) Render(Repaint::kEverything);
   }
+  if (s.signals->TakeRepaint()) {
+    // Back from a stop: the terminal's screen was the shell's meanwhile, and it shows the
+    // cursor. curses paints everything again and hides the cursor where it should be.
+    curs_set(1);
+    s.curses_cursor = 1;
+    clearok(curscr, TRUE);
+    if (s.record.has_model()) Render(Repaint::kEverything);
+  }
 }
 
 Size TerminalBackend::TerminalSize() {
@@ -249,6 +282,7 @@ void TerminalBackend::SetMouseReporting(bool on) {
   State& s = *state_;
   if (on == s.mouse_on) return;
   s.mouse_on = on;
+  SignalCatcher::NoteMouseReporting(on);
   WriteToTerminal(on ? "\x1b[?1000h\x1b[?1006h" : "\x1b[?1006l\x1b[?1000l");
 }
 

@@ -2,8 +2,10 @@
 // the controlling terminal (/dev/tty, so that redirected standard streams do not matter),
 // reads the terminal's bytes itself and turns them into input events with the KeyDecoder,
 // and restores the terminal on every way out: destruction, SIGTERM, SIGHUP, SIGINT from
-// outside, and a terminal that hangs up. After restoring on a signal it ends the process
-// with that signal, so that the exit status tells what happened.
+// outside, a terminal that hangs up, and every other signal that ends the process, a
+// crash included (console/terminal_signals_posix.h). After restoring on a signal it ends
+// the process with that signal, so that the exit status tells what happened. A stop
+// (SIGTSTP) gives the terminal back until the program runs on, then paints it anew.
 //
 // Only one backend may exist at a time in a process: the signal handlers it installs are
 // process-wide.

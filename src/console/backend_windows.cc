@@ -5,13 +5,16 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <csignal>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 #include "base/unique_handle_windows.h"
 #include "console/console_painter_windows.h"
+#include "console/session_end_windows.h"
 #include "console/windows_translate.h"
 
 namespace console {
@@ -19,9 +22,11 @@ namespace {
 
 // How often SetScreenSize tries when the console refuses.
 constexpr int kSizeAttempts = 10;
-// How long the control handler waits for the main thread to restore the console before it
-// does so itself; the system ends the process a few seconds after a close event.
-constexpr DWORD kRestoreWaitMs = 2000;
+// How long the control handler waits for the main thread to finish what it is doing (a
+// download cancels, its Temporary download file is removed) and restore the console,
+// before it restores the console itself; the system ends the process 5 seconds after a
+// close, logoff or shutdown event.
+constexpr DWORD kRestoreWaitMs = 4500;
 // The exit code of a process whose console was closed.
 constexpr UINT kClosedExitCode = 0xC000013A;
 constexpr WORD kDefaultAttribute = 0x07;
@@ -79,6 +84,7 @@ struct ConsoleState {
   bool title_changed = false;
   bool size_changed = false;
   bool handler_installed = false;
+  std::unique_ptr<SessionEndWatch> session_watch;  // logoff and shutdown
   bool restored = false;
 
   DWORD input_mode = 0;
@@ -110,6 +116,44 @@ ConsoleState* g_state = nullptr;
   ExitProcess(kClosedExitCode);
 }
 
+// The modes, cursor, colours and title from before, in a hurry: for a crash, which may
+// have happened while the console was being drawn, so without the lock or the cells.
+void RestoreModesAfterCrash() {
+  ConsoleState* state = g_state;
+  if (state == nullptr || state->restored || g_restored.exchange(true)) return;
+  SetConsoleTextAttribute(state->output, state->old_info.wAttributes);
+  if (state->old_cursor.dwSize != 0) SetConsoleCursorInfo(state->output, &state->old_cursor);
+  if (state->title_changed) SetConsoleTitleW(state->old_title.c_str());
+  SetConsoleMode(state->input.get(), state->old_input_mode);
+  SetConsoleMode(state->output, state->old_output_mode);
+}
+
+LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+void (*g_previous_abort_handler)(int) = SIG_DFL;
+
+// A crash: the console's modes come back, then the crash goes on as it would have.
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
+  RestoreModesAfterCrash();
+  return g_previous_filter != nullptr ? g_previous_filter(exception) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// abort(), which an uncaught exception ends in: the runtime ends the process when this
+// returns.
+void OnAbort(int) { RestoreModesAfterCrash(); }
+
+// The console closes or the session ends; the process ends when this returns. The program
+// notices at its next look: a running download is cancelled and its Temporary download
+// file removed, and the program restores the console and ends at its next wait for a key.
+// A program that does not get there in time gets the console restored here.
+void EndOfConsole() {
+  g_termination = true;
+  const ULONGLONG until = GetTickCount64() + kRestoreWaitMs;
+  while (!g_restored && GetTickCount64() < until) Sleep(20);
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_state != nullptr) g_state->Restore();
+  g_restored = true;
+}
+
 BOOL WINAPI OnControl(DWORD type) {
   switch (type) {
     case CTRL_C_EVENT:
@@ -117,17 +161,9 @@ BOOL WINAPI OnControl(DWORD type) {
       return TRUE;  // swallowed: Ctrl+C reaches the program as the key 3
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT: {
-      g_termination = true;
-      // The program restores the console at its next wait or drawing; a program busy
-      // elsewhere (a download that has yet to notice) gets it done here.
-      const ULONGLONG until = GetTickCount64() + kRestoreWaitMs;
-      while (!g_restored && GetTickCount64() < until) Sleep(20);
-      std::lock_guard<std::mutex> lock(g_mutex);
-      if (g_state != nullptr) g_state->Restore();
-      g_restored = true;
+    case CTRL_SHUTDOWN_EVENT:
+      EndOfConsole();
       return TRUE;
-    }
     default:
       return FALSE;
   }
@@ -187,6 +223,9 @@ std::unique_ptr<WindowsConsoleBackend> WindowsConsoleBackend::Create(base::Error
   SetConsoleMode(s.input.get(), s.input_mode);
   SetConsoleMode(s.output, ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);
   s.handler_installed = SetConsoleCtrlHandler(OnControl, TRUE) != 0;
+  g_previous_filter = SetUnhandledExceptionFilter(OnUnhandledException);
+  g_previous_abort_handler = std::signal(SIGABRT, OnAbort);
+  s.session_watch = SessionEndWatch::Start(EndOfConsole);
 
   g_termination = false;
   g_restored = false;
@@ -205,6 +244,8 @@ WindowsConsoleBackend::~WindowsConsoleBackend() {
     g_state = nullptr;
   }
   if (s.handler_installed) SetConsoleCtrlHandler(OnControl, FALSE);
+  SetUnhandledExceptionFilter(g_previous_filter);
+  std::signal(SIGABRT, g_previous_abort_handler == SIG_ERR ? SIG_DFL : g_previous_abort_handler);
 }
 
 // The modes, cursor, buffer and window size and title from before; the cells that the
@@ -325,7 +366,8 @@ void WindowsConsoleBackend::RequestSize(Size size) {
 
 void WindowsConsoleBackend::Present(const Grid& grid, int cursor_row, int cursor_column,
                                     bool cursor_visible) {
-  if (g_termination) RestoreAndExit();
+  // A console that is going away shows nothing more; the program ends at its next wait.
+  if (g_termination) return;
   std::lock_guard<std::mutex> lock(g_mutex);
   State& s = *state_;
   s.painter.record().SetModel(grid, cursor_row, cursor_column, cursor_visible);
@@ -336,7 +378,13 @@ std::optional<InputEvent> WindowsConsoleBackend::ReadEvent(
     std::optional<std::int64_t> deadline_ms) {
   State& s = *state_;
   for (;;) {
-    if (g_termination) RestoreAndExit();
+    if (g_termination) {
+      // A wait ends the program. A mere look (the download's for Esc, whose deadline is
+      // due within a slice) gets nothing: the download is to stop first, so that it leaves
+      // no file behind, and the program waits for a key soon after.
+      if (deadline_ms && *deadline_ms - NowMs() <= kWaitSliceMs) return std::nullopt;
+      RestoreAndExit();
+    }
     if (!s.queued.empty()) {
       InputEvent event = std::move(s.queued.front());
       s.queued.pop_front();

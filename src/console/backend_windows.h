@@ -2,7 +2,8 @@
 // grid in the process's console (writing only the cells that changed), reads key and mouse
 // records from CONIN$ and turns them into input events, and gives the console back as it
 // found it (modes, cursor, title, buffer and window size) on destruction and when the
-// console is closed, the user logs off or the system shuts down.
+// console is closed, the user logs off or the system shuts down; after a crash (an
+// unhandled exception, abort()) its modes, cursor, colours and title.
 //
 // Only one backend may exist at a time in a process: the console control handler it
 // installs is process-wide.
@@ -29,8 +30,9 @@ class WindowsConsoleBackend final : public Backend {
   [[nodiscard]] static std::unique_ptr<WindowsConsoleBackend> Create(base::Error& error);
 
   // True once the console was closed, or the user logs off or the system shuts down: a
-  // long operation outside the backend (a download) should stop. The next Present or
-  // ReadEvent restores the console and ends the process.
+  // long operation outside the backend (a download) should stop. Drawing then does
+  // nothing, and the next ReadEvent that would wait restores the console and ends the
+  // process (one whose deadline is due within a few milliseconds returns nothing).
   [[nodiscard]] static bool IsTerminationRequested();
 
   WindowsConsoleBackend(const WindowsConsoleBackend&) = delete;

@@ -1,7 +1,16 @@
-// The signals that end or resize a terminal program, caught for the ncurses backend:
+// The signals that end, stop or resize a terminal program, caught for the ncurses backend:
 // SIGTERM, SIGHUP and SIGINT from outside ask the program to end, SIGWINCH says that the
-// terminal's size changed. A handler only notes the signal and wakes the backend's input
-// wait through a self-pipe; the backend acts on it at its next look.
+// terminal's size changed, SIGCONT that the program runs again. Their handlers only note
+// the signal and wake the backend's input wait through a self-pipe; the backend acts on it
+// at its next look.
+//
+// Every other signal whose default action ends the process (SIGQUIT, SIGPIPE, SIGUSR1, a
+// crash such as SIGSEGV or SIGABRT, ...) cannot wait for that look: its handler gives the
+// terminal back at once (the modes from before, mouse reporting off, the normal screen,
+// the cursor shown), with async-signal-safe calls on bytes and modes prepared beforehand,
+// and then lets the signal take its default course, so that a crash still dumps core and
+// the exit status names the signal. SIGTSTP gives the terminal back the same way, stops
+// the process as its default does, and takes the terminal again when it runs on.
 //
 // Signal handlers are process-wide: at most one SignalCatcher may catch at a time. It puts
 // the handlers that were there before back when it is destroyed.
@@ -9,9 +18,11 @@
 #define STATEKEEPER_CONSOLE_TERMINAL_SIGNALS_POSIX_H_
 
 #include <signal.h>
+#include <termios.h>
 
 #include <array>
 #include <memory>
+#include <string_view>
 
 #include "base/error.h"
 #include "base/unique_handle.h"
@@ -20,17 +31,32 @@ namespace console {
 
 class SignalCatcher {
  public:
-  // Makes the self-pipe and notes the handlers in place now, to put back at the end; call
-  // it before curses installs its own. Nothing, with one line for standard error in
-  // `error`, when another catcher exists or no pipe can be made.
+  // Makes the self-pipe, notes the handlers in place now, to put back at the end, and
+  // installs the stop handler; call it before curses installs its own. Nothing, with one line for
+  // standard error in `error`, when another catcher exists or no pipe can be made.
   [[nodiscard]] static std::unique_ptr<SignalCatcher> Prepare(base::Error& error);
 
   SignalCatcher(const SignalCatcher&) = delete;
   SignalCatcher& operator=(const SignalCatcher&) = delete;
   ~SignalCatcher();
 
-  // Installs the handlers; from now on the signals are noted instead of acted on.
+  // The terminal that the handlers give back and take again: its descriptor (borrowed
+  // until ReleaseTerminal or the end of the catcher), the modes it had before the program
+  // took it, and the bytes that leave the program's screen (mouse reporting off, normal
+  // screen, cursor shown) and enter it again. Call before Catch, which reads the program's
+  // own modes from `fd`. Bytes beyond 255 are dropped.
+  void KeepTerminal(int fd, const termios& shell_modes, std::string_view leave_bytes,
+                    std::string_view enter_bytes);
+
+  // Installs the handlers; from now on the signals are noted or acted on as above. A
+  // signal that was ignored before (SIGXFSZ, a SIGPIPE of nohup) stays ignored, but for
+  // SIGTERM, SIGHUP and SIGINT, which always end the program.
   void Catch();
+
+  // Whether mouse reporting is on, for taking the terminal again after a stop.
+  static void NoteMouseReporting(bool on);
+  // The terminal has been given back for good: the handlers no longer touch it.
+  static void ReleaseTerminal();
 
   // The end of the self-pipe to wait on beside the terminal: readable once a signal came.
   int wake_fd() const { return wake_read_.get(); }
@@ -41,6 +67,9 @@ class SignalCatcher {
   static int termination_signal();
   // True once, for every SIGWINCH (or several) since the last call.
   [[nodiscard]] bool TakeResize();
+  // True once after the process ran on from a stop (SIGCONT): the terminal has been taken
+  // again, and the whole screen is to be painted anew.
+  [[nodiscard]] bool TakeRepaint();
 
   // Puts the default action of `signal_number` back, unblocks it and raises it, so that
   // the process ends as that signal ends it; exits with 128 + the number if it does not.
@@ -51,8 +80,9 @@ class SignalCatcher {
 
   base::UniqueFd wake_read_;
   base::UniqueFd wake_write_;
-  std::array<struct sigaction, 4> old_actions_{};
-  bool catching_ = false;
+  // The actions from before, for every signal number; only those in `caught_` were changed.
+  std::array<struct sigaction, NSIG> old_actions_{};
+  std::array<bool, NSIG> caught_{};
 };
 
 }  // namespace console

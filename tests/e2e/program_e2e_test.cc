@@ -222,26 +222,55 @@ TEST_F(ProgramTest, ASecondUpdateBringsNewConfirmationsAndKeepsEveryCountry) {
   EndWithEscape();
 }
 
-TEST_F(ProgramTest, TerminationSignalsRestoreTheTerminalAndEndWithTheSignal) {
-  for (const int signal_number : {SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(signal_number);
-    test::ScopedTempDir dir;
-    ::mkdir((dir.path() + "/Varnhold").c_str(), 0700);
-    test::WriteFile(dir.path() + "/Varnhold/Keeper.ini", std::string("K1ABC\r\n") + kKey + "\r\n");
-    e2e::VtermHarness terminal;
-    ASSERT_TRUE(terminal.Start(STATEKEEPER_PROGRAM, {},
-                               {"LOCALAPPDATA=" + dir.path(), "TEMP=" + dir.path(),
-                                "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint(),
-                                "STATEKEEPER_CA_FILE=" + service_.ca_file(), "LC_ALL=C.UTF-8"}));
-    ASSERT_TRUE(terminal.WaitForText(20, kUpdatePrompt));
-    terminal.Signal(signal_number);
-    const std::optional<e2e::ExitStatus> status = terminal.WaitExit();
+// Every signal that ends the program, whether it asks it to end or leaves it no time (a
+// crash, SIGQUIT, SIGPIPE ...), gives the terminal back as it was and ends the program
+// with that signal; no file is touched.
+TEST_F(ProgramTest, SignalsThatEndTheProgramRestoreTheTerminalAndEndWithTheSignal) {
+  for (const int signal_number : {SIGTERM, SIGHUP, SIGSEGV, SIGABRT, SIGQUIT, SIGPIPE, SIGUSR1}) {
+    SCOPED_TRACE(sigabbrev_np(signal_number));
+    StartWithSettings();
+    Right();
+    ASSERT_TRUE(WaitForItem(1));  // the band view
+    ASSERT_NE(terminal_->TtyModes(), terminal_->tty_modes_at_start());
+    const Files files = ProgramFiles();
+    terminal_->Signal(signal_number);
+    const std::optional<e2e::ExitStatus> status = terminal_->WaitExit();
     ASSERT_TRUE(status.has_value());
     EXPECT_TRUE(status->signalled && status->signal == signal_number);
-    EXPECT_FALSE(terminal.mouse_reporting());
-    EXPECT_TRUE(terminal.cursor_visible());
-    EXPECT_FALSE(terminal.alternate_screen());
+    EXPECT_EQ(terminal_->TtyModes(), terminal_->tty_modes_at_start());
+    EXPECT_FALSE(terminal_->mouse_reporting());
+    EXPECT_TRUE(terminal_->cursor_visible());
+    EXPECT_FALSE(terminal_->alternate_screen());
+    EXPECT_TRUE(ProgramFiles() == files);
+    EXPECT_TRUE(test::ListFolder(temp_).empty());
   }
+}
+
+// A stop gives the shell its terminal back; running on takes it again and paints the
+// whole screen, and keys work.
+TEST_F(ProgramTest, AStopGivesTheTerminalBackAndRunningOnPaintsItAgain) {
+  StartWithSettings({}, e2e::Session::kJob);  // the Update page, whose prompt comes last
+  const std::string screen = terminal_->Screen();
+  const std::string program_modes = terminal_->TtyModes();
+
+  terminal_->Signal(SIGTSTP);
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Stopped(); }, "stopped"));
+  terminal_->Pump(0);  // what it wrote before it stopped
+  EXPECT_EQ(terminal_->TtyModes(), terminal_->tty_modes_at_start());
+  EXPECT_FALSE(terminal_->mouse_reporting());
+  EXPECT_TRUE(terminal_->cursor_visible());
+  EXPECT_FALSE(terminal_->alternate_screen());
+
+  terminal_->Signal(SIGCONT);
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Screen() == screen; },
+                                   "the whole screen painted again"));
+  EXPECT_TRUE(terminal_->alternate_screen());
+  EXPECT_TRUE(terminal_->mouse_reporting());
+  EXPECT_FALSE(terminal_->cursor_visible());
+  EXPECT_EQ(terminal_->TtyModes(), program_modes);
+  Right();
+  ASSERT_TRUE(WaitForItem(1));
+  EndWithEscape();
 }
 
 TEST_F(ProgramTest, ATerminalTooSmallShowsANoticeAndTheScreenComesBackWhole) {

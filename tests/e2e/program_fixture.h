@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -48,6 +49,34 @@ inline void Settle(e2e::VtermHarness& terminal, int ms) {
 
 inline bool ExitedWith(const std::optional<e2e::ExitStatus>& status, int code) {
   return status && status->exited && status->code == code;
+}
+
+// Compares rows `first_row` to `last_row` of the screen, without their trailing blanks,
+// with tests/golden/<name>.txt (one row a line, each ended by CR LF), and checks that every
+// row below them is blank. On a difference the rows shown go to failed/<name>.txt in the
+// current folder.
+inline void ExpectGoldenRows(const e2e::VtermHarness& terminal, int first_row, int last_row,
+                             const std::string& name) {
+  std::string shown;
+  for (int row = first_row; row <= last_row; ++row) {
+    std::string text = terminal.Row(row);
+    text.erase(text.find_last_not_of(' ') + 1);
+    shown += text + "\r\n";
+  }
+  const std::string golden =
+      (std::filesystem::path(__FILE__).parent_path().parent_path() / "golden" / (name + ".txt"))
+          .string();
+  if (test::ReadFile(golden) != shown) {
+    ::mkdir("failed", 0755);
+    test::WriteFile("failed/" + name + ".txt", shown);
+    ADD_FAILURE() << "rows " << first_row << " to " << last_row << " differ from " << golden
+                  << " (written to failed/" << name << ".txt):\n"
+                  << terminal.Screen();
+  }
+  for (int row = last_row + 1; row <= terminal.rows(); ++row) {
+    EXPECT_EQ(terminal.Row(row), std::string(static_cast<size_t>(terminal.columns()), ' '))
+        << "row " << row;
+  }
 }
 
 // Every file of the Program folder, by name.
@@ -131,8 +160,10 @@ class ProgramTest : public ::testing::Test {
     EXPECT_TRUE(terminal_->cursor_visible());
   }
 
-  // A start with the Settings file of a first run already there.
-  void StartWithSettings(const std::vector<std::string>& wrapper = {}) {
+  // A start with the Settings file of a first run already there, through `wrapper` (a
+  // program and its arguments, to which the program is the last) when one is given.
+  void StartWithSettings(const std::vector<std::string>& wrapper = {},
+                         e2e::Session session = e2e::Session::kLeader) {
     ::mkdir(Folder().c_str(), 0700);
     test::WriteFile(Folder() + "Keeper.ini", std::string("K1ABC\r\n") + kKey + "\r\n");
     const std::vector<std::string> environment = {"LOCALAPPDATA=" + data_,
@@ -148,7 +179,7 @@ class ProgramTest : public ::testing::Test {
                                                   "ALL_PROXY"};
     terminal_ = std::make_unique<e2e::VtermHarness>();
     if (wrapper.empty()) {
-      ASSERT_TRUE(terminal_->Start(STATEKEEPER_PROGRAM, {}, environment));
+      ASSERT_TRUE(terminal_->Start(STATEKEEPER_PROGRAM, {}, environment, 43, 66, session));
     } else {
       std::vector<std::string> arguments(wrapper.begin() + 1, wrapper.end());
       arguments.push_back(STATEKEEPER_PROGRAM);

@@ -68,6 +68,51 @@ TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
   EndWithEscape();
 }
 
+// A first run happens in the window's own size: the notice of a failed first
+// synchronisation, its reason, the hint and the line asking for a key stand each on a row
+// of its own within the first 24, in the common 80 x 24 window as in a larger one.
+TEST_F(ProgramTest, AFirstRunsFailureFitsTheFirst24Rows) {
+  struct Case {
+    int rows;
+    int columns;
+    bool refused;  // by the service; else nothing listens
+    const char* golden;
+  };
+  const Case cases[] = {
+      {24, 80, true, "first_run_key_refused"},
+      {43, 66, true, "first_run_key_refused"},
+      {24, 80, false, "first_run_no_connection"},
+      {43, 66, false, "first_run_no_connection"},
+  };
+  service_.SetKey("ANOTHER-KEY");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.golden) + " " + std::to_string(c.columns));
+    // A short Settings file path, the same in every run, for the hint.
+    test::ScopedTempDir dir;
+    ::mkdir(dir.Join("data").c_str(), 0755);
+    terminal_ = std::make_unique<e2e::VtermHarness>();
+    ASSERT_TRUE(terminal_->Start(
+        "/usr/bin/env", {"-C", dir.path(), STATEKEEPER_PROGRAM},
+        {"LOCALAPPDATA=data", "TEMP=" + dir.path(),
+         "STATEKEEPER_LOGBOOK_URL=" + (c.refused ? service_.endpoint() : "https://127.0.0.1:9/api"),
+         "STATEKEEPER_CA_FILE=" + service_.ca_file(), "no_proxy=127.0.0.1", "NO_PROXY=127.0.0.1",
+         "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"},
+        c.rows, c.columns));
+    ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
+    Type(*terminal_, "y");
+    ASSERT_TRUE(terminal_->WaitForText(1, "Please enter your QRZ Account Name:"));
+    Type(*terminal_, "k1abc");
+    Enter();
+    ASSERT_TRUE(terminal_->WaitForText(2, "Please enter you QRZ API Key:"));
+    Type(*terminal_, kKey);
+    Enter();
+    // The terminal receives changed rows top to bottom: the last row comes last.
+    ASSERT_TRUE(terminal_->WaitForText(24, "Press any key to go on."));
+    // Rows 1 and 2 hold the prompts and what was typed.
+    ExpectGoldenRows(*terminal_, 3, 24, c.golden);
+  }
+}
+
 TEST_F(ProgramTest, KilledAtAnyMomentOfAnUpdateTheFilesAreAllOldOrAllNew) {
   // The old files: a first synchronisation of a small logbook.
   FirstRun();

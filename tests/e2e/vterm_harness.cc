@@ -6,9 +6,16 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#include <utmp.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "base/error.h"
 #include "test_util.h"
@@ -46,6 +53,40 @@ int ConsoleColour(int ansi) {
   return ansi >= 0 && ansi < 16 ? kMap[ansi] : -1;
 }
 
+std::string DescribeModes(const termios& modes) {
+  std::ostringstream text;
+  text << std::hex << "iflag " << modes.c_iflag << " oflag " << modes.c_oflag << " cflag "
+       << modes.c_cflag << " lflag " << modes.c_lflag << " cc";
+  for (const cc_t c : modes.c_cc) text << ' ' << static_cast<int>(c);
+  return text.str();
+}
+
+// In the child, after fork: only async-signal-safe calls. Runs `argv` as a job of a shell
+// with job control and ends as it ends.
+[[noreturn]] void RunAsJob(char* const* argv, char* const* envp) {
+  const pid_t program = fork();
+  if (program == 0) {
+    setpgid(0, 0);
+    // Taking the terminal from the background needs SIGTTOU held off.
+    sigset_t ttou, old;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &old);
+    tcsetpgrp(STDIN_FILENO, getpid());
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    execve(argv[0], argv, envp);
+    _exit(127);
+  }
+  int status = 0;
+  while (program > 0 && waitpid(program, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (program > 0 && WIFSIGNALED(status)) {
+    signal(WTERMSIG(status), SIG_DFL);
+    kill(getpid(), WTERMSIG(status));
+  }
+  _exit(program > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 127);
+}
+
 }  // namespace
 
 VtermHarness::VtermHarness() = default;
@@ -62,7 +103,7 @@ VtermHarness::~VtermHarness() {
 ::testing::AssertionResult VtermHarness::Start(const std::string& program,
                                                const std::vector<std::string>& args,
                                                const std::vector<std::string>& environment,
-                                               int rows, int columns) {
+                                               int rows, int columns, Session session) {
   if (pid_ > 0) return ::testing::AssertionFailure() << "a program was started already";
   rows_ = rows;
   columns_ = columns;
@@ -95,19 +136,46 @@ VtermHarness::~VtermHarness() {
   size.ws_row = static_cast<unsigned short>(rows);
   size.ws_col = static_cast<unsigned short>(columns);
   int master_fd = -1;
-  const pid_t pid = forkpty(&master_fd, nullptr, nullptr, &size);
-  if (pid < 0) {
+  int slave_fd = -1;
+  if (openpty(&master_fd, &slave_fd, nullptr, nullptr, &size) != 0) {
     return ::testing::AssertionFailure()
-           << "forkpty: " << base::DescribeOsError(base::GetLastOsError());
+           << "openpty: " << base::DescribeOsError(base::GetLastOsError());
+  }
+  master_.Reset(master_fd);
+  termios modes{};
+  tcgetattr(slave_fd, &modes);
+  tty_modes_at_start_ = DescribeModes(modes);
+  const pid_t pid = fork();
+  if (pid < 0) {
+    close(slave_fd);
+    return ::testing::AssertionFailure()
+           << "fork: " << base::DescribeOsError(base::GetLastOsError());
   }
   if (pid == 0) {
+    close(master_fd);
+    if (login_tty(slave_fd) != 0) _exit(127);
+    const rlimit no_core = {0, 0};  // a program ended by a crash signal leaves no core
+    setrlimit(RLIMIT_CORE, &no_core);
+    if (session == Session::kJob) RunAsJob(argv.data(), envp.data());
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
+  close(slave_fd);
   pid_ = pid;
-  master_.Reset(master_fd);
+  program_pid_ = pid;
   fcntl(master_.get(), F_SETFL, fcntl(master_.get(), F_GETFL) | O_NONBLOCK);
   fcntl(master_.get(), F_SETFD, FD_CLOEXEC);
+  if (session == Session::kJob) {
+    // The program is the job that has taken the terminal.
+    const auto job_group = [&] {
+      const pid_t group = tcgetpgrp(master_.get());
+      return group > 0 && group != pid_ ? group : -1;
+    };
+    if (!WaitUntil([&] { return job_group() > 0; }, "the job started")) {
+      return ::testing::AssertionFailure() << "the job did not take the terminal";
+    }
+    program_pid_ = job_group();
+  }
   return ::testing::AssertionSuccess();
 }
 
@@ -288,7 +356,23 @@ void VtermHarness::Resize(int rows, int columns) {
 }
 
 void VtermHarness::Signal(int signal_number) {
-  if (pid_ > 0 && !exit_status_) kill(pid_, signal_number);
+  if (program_pid_ > 0 && !exit_status_) kill(program_pid_, signal_number);
+}
+
+bool VtermHarness::Stopped() const {
+  std::ifstream stat("/proc/" + std::to_string(program_pid_) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  // "pid (name) S ...": the state follows the name's closing parenthesis.
+  const std::size_t name_end = line.rfind(')');
+  return name_end != std::string::npos && name_end + 2 < line.size() && line[name_end + 2] == 'T';
+}
+
+std::string VtermHarness::TtyModes() const {
+  termios modes{};
+  // On Linux the master's modes are those of the program's side.
+  if (!master_.valid() || tcgetattr(master_.get(), &modes) != 0) return "(no terminal)";
+  return DescribeModes(modes);
 }
 
 void VtermHarness::Hangup() { master_.Reset(); }

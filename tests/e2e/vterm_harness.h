@@ -26,6 +26,15 @@ namespace e2e {
 
 inline constexpr int kDefaultTimeoutMs = 10'000;
 
+// How the program is started on the pseudo-terminal.
+enum class Session {
+  kLeader,  // it leads the terminal's session, as a terminal emulator starts a shell
+  // as a job of a shell with job control: in its own process group, the terminal's
+  // foreground group, under a session leader that waits for it, so that a stop signal
+  // stops it (the kernel drops one sent to a group with no parent in the session)
+  kJob,
+};
+
 // How a child process ended.
 struct ExitStatus {
   bool exited = false;  // by exit(): `code` holds the exit status
@@ -42,7 +51,7 @@ class VtermHarness {
   VtermHarness& operator=(const VtermHarness&) = delete;
 
   // Starts `program` with `args` (without argv[0]) on a new pseudo-terminal of `rows` x
-  // `columns`, as the session leader with the terminal as its controlling terminal. The
+  // `columns`, with the terminal as its controlling terminal, as `session` says. The
   // environment is this process's, with TERM=xterm-256color and LC_ALL=C.UTF-8, then
   // `environment` applied in order: "NAME=VALUE" sets a variable, a bare "NAME" removes it.
   // Fails (with the reason) when the pseudo-terminal cannot be made; a program that cannot
@@ -50,7 +59,8 @@ class VtermHarness {
   [[nodiscard]] ::testing::AssertionResult Start(const std::string& program,
                                                  const std::vector<std::string>& args = {},
                                                  const std::vector<std::string>& environment = {},
-                                                 int rows = 43, int columns = 66);
+                                                 int rows = 43, int columns = 66,
+                                                 Session session = Session::kLeader);
 
   // Input, as the terminal sends it.
   void SendBytes(std::string_view bytes);
@@ -106,6 +116,12 @@ class VtermHarness {
   void Resize(int rows, int columns);
   // Sends `signal_number` to the program.
   void Signal(int signal_number);
+  // True while the program is stopped (by SIGTSTP, SIGSTOP ...).
+  bool Stopped() const;
+  // The terminal's line modes (termios flags and control characters) as text, to compare:
+  // as they are now, and as they were before the program started.
+  std::string TtyModes() const;
+  const std::string& tty_modes_at_start() const { return tty_modes_at_start_; }
   // Closes the terminal as a closed window does: the program gets SIGHUP and end of file.
   void Hangup();
   // Waits for the program to end, reading its last output; nothing when it is still
@@ -125,7 +141,9 @@ class VtermHarness {
   std::unique_ptr<VTerm, VTermDeleter> vterm_;
   VTermScreen* screen_ = nullptr;  // part of vterm_
   base::UniqueFd master_;          // the terminal's side of the pseudo-terminal
-  pid_t pid_ = -1;
+  pid_t pid_ = -1;                 // the child: the program, or the session leader of a job
+  pid_t program_pid_ = -1;         // the program
+  std::string tty_modes_at_start_;
   std::optional<ExitStatus> exit_status_;
   int rows_ = 0;
   int columns_ = 0;
