@@ -315,11 +315,8 @@ void WindowsConsoleBackend::SetMouseReporting(bool on) {
   if (on == s.mouse_on) return;
   s.mouse_on = on;
   s.held_buttons = 0;
-  if (on) {
-    s.input_mode |= ENABLE_MOUSE_INPUT;
-  } else {
-    s.input_mode &= ~static_cast<DWORD>(ENABLE_MOUSE_INPUT);
-  }
+  const DWORD mouse = ENABLE_MOUSE_INPUT;
+  s.input_mode = on ? (s.input_mode | mouse) : (s.input_mode & ~mouse);
   SetConsoleMode(s.input.get(), s.input_mode);
 }
 
