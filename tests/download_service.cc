@@ -40,7 +40,7 @@ logbook::FetchRequest DownloadTest::Request(std::string key) const {
 
 void ExpectNoKey(const std::string& reason, const std::string& key) {
   EXPECT_EQ(reason.find(key), std::string::npos) << reason;
-  const std::string encoded = logbook::PercentEncode(key);
+  const std::string encoded = https::PercentEncode(key);
   EXPECT_EQ(reason.find(encoded), std::string::npos) << reason;
 }
 

@@ -2,7 +2,7 @@
 // (tools/fake_logbook.py, HTTPS on 127.0.0.1 with a throwaway certificate authority),
 // steered through the files of its state folder, and the few things the platforms' HTTPS
 // clients do each their own way. The contract of FetchReply is written once over these
-// (src/logbook/download_test.cc); each platform provides them in download_service_posix.cc
+// (src/https/download_test.cc); each platform provides them in download_service_posix.cc
 // or download_service_windows.cc.
 #ifndef STATEKEEPER_TESTS_DOWNLOAD_SERVICE_H_
 #define STATEKEEPER_TESTS_DOWNLOAD_SERVICE_H_

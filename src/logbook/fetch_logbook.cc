@@ -9,6 +9,11 @@
 namespace logbook {
 namespace {
 
+using https::FetchFailure;
+using https::FetchResult;
+using https::FetchSession;
+using https::ReplyRequest;
+
 // A page holds 2,000 records; one far larger than that is no page of a logbook.
 constexpr size_t kMaxPageBytes = size_t{64} << 20;
 
@@ -48,7 +53,7 @@ FetchResult FetchWhole(FetchSession& session, const FetchRequest& request, TempF
   reply.should_cancel = [&] {
     return ShouldCancel(request, {scanner.records(), scanner.announced(), scanner.bytes()});
   };
-  FetchResult result = FetchReply(session, reply);
+  FetchResult result = https::FetchReply(session, reply);
   if (result.ok() && file.bytes_written() == 0) {
     return FailWith("the logbook service sent an empty reply");
   }
@@ -77,7 +82,7 @@ FetchResult FetchPages(FetchSession& session, const FetchRequest& request, TempF
       if (joiner.pages() == 0) now.announced = scanner.announced();
       return ShouldCancel(request, now);
     };
-    if (FetchResult fetched = FetchReply(session, reply); !fetched.ok()) return fetched;
+    if (FetchResult fetched = https::FetchReply(session, reply); !fetched.ok()) return fetched;
     if (raw.empty()) return FailWith("the logbook service sent an empty reply");
 
     const Page page = ReadPage(raw);
@@ -119,7 +124,7 @@ FetchResult FetchLogbook(const FetchRequest& request) {
     result = FailWith(std::move(error));
   }
   file.Discard();
-  ScrubKey(result.reason, request.api_key);
+  https::ScrubKey(result.reason, request.api_key);
   return result;
 }
 

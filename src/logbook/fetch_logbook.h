@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "logbook/download.h"
+#include "https/download.h"
 
 namespace logbook {
 
@@ -45,7 +45,7 @@ struct FetchRequest {
 // keeps it open. Fails when the request fails and no second try by
 // pages is due, when the second try fails at any page, on an empty reply, or when the file
 // cannot be written; the file is then removed. The result's reason never holds the key.
-[[nodiscard]] FetchResult FetchLogbook(const FetchRequest& request);
+[[nodiscard]] https::FetchResult FetchLogbook(const FetchRequest& request);
 
 }  // namespace logbook
 

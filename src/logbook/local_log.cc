@@ -168,12 +168,12 @@ SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_
   request.temp_path = settings.temp_folder + std::string(kTemporaryFileName);
   request.progress = settings.progress;
   request.stall_seconds = settings.stall_seconds;
-  const FetchResult fetched = FetchLogbook(request);
+  const https::FetchResult fetched = FetchLogbook(request);
   if (!fetched.ok()) {
     switch (fetched.failure) {
-      case FetchFailure::kCancelled:
+      case https::FetchFailure::kCancelled:
         return Failure(fetched.reason, SyncOutcome::kCancelled);
-      case FetchFailure::kKeyRefused:
+      case https::FetchFailure::kKeyRefused:
         return Failure(fetched.reason, SyncOutcome::kKeyRefused);
       default:
         return Failure(fetched.reason);
@@ -183,7 +183,7 @@ SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_
   // The reply has served, whether it was a logbook or not: nothing of it stays on disk.
   std::remove(request.temp_path.c_str());
   // The service's own REASON text could repeat the key.
-  ScrubKey(result.reason, settings.api_key);
+  https::ScrubKey(result.reason, settings.api_key);
   return result;
 }
 

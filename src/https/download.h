@@ -4,15 +4,15 @@
 // nothing else in the program knows the client. The request is a POST of form fields, so
 // the API key never stands in an address. The wording of failures is shared
 // (fetch_failure.h), so both say the same thing about the same failure.
-#ifndef STATEKEEPER_LOGBOOK_DOWNLOAD_H_
-#define STATEKEEPER_LOGBOOK_DOWNLOAD_H_
+#ifndef STATEKEEPER_HTTPS_DOWNLOAD_H_
+#define STATEKEEPER_HTTPS_DOWNLOAD_H_
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace logbook {
+namespace https {
 
 // The logbook service's API address, used unless the environment names another.
 inline constexpr std::string_view kDefaultEndpoint = "https://logbook.qrz.com/api";
@@ -108,6 +108,6 @@ class FetchSession {
 // request's stall_seconds and ca_file must be the same for every request of a session.
 [[nodiscard]] FetchResult FetchReply(FetchSession& session, const ReplyRequest& request);
 
-}  // namespace logbook
+}  // namespace https
 
-#endif  // STATEKEEPER_LOGBOOK_DOWNLOAD_H_
+#endif  // STATEKEEPER_HTTPS_DOWNLOAD_H_

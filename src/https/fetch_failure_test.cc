@@ -1,13 +1,13 @@
 // The operator's wording of every failed request and what a caller does about it, the same
 // for every HTTPS client.
-#include "logbook/fetch_failure.h"
+#include "https/fetch_failure.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace logbook {
+namespace https {
 namespace {
 
 TEST(DescribeFailure, EveryCauseInTheOperatorsWords) {
@@ -129,4 +129,4 @@ TEST(DescribeCertificateProblem, EveryProblemInTheOperatorsWords) {
 }
 
 }  // namespace
-}  // namespace logbook
+}  // namespace https

@@ -22,13 +22,13 @@
 #include <utility>
 
 #include "base/ansi_text_windows.h"
-#include "logbook/address.h"
-#include "logbook/download.h"
-#include "logbook/fetch_failure.h"
-#include "logbook/http_request_windows.h"
-#include "logbook/stall_meter.h"
+#include "https/address.h"
+#include "https/download.h"
+#include "https/fetch_failure.h"
+#include "https/http_request_windows.h"
+#include "https/stall_meter.h"
 
-namespace logbook {
+namespace https {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -270,4 +270,4 @@ FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
                        MakeRequestBody(request.api_key, request.option));
 }
 
-}  // namespace logbook
+}  // namespace https

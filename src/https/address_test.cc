@@ -1,13 +1,13 @@
 // Addresses as text: schemes, the shape of an endpoint, the object a request asks for, and
 // where a redirect leads from a given address.
-#include "logbook/address.h"
+#include "https/address.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace logbook {
+namespace https {
 namespace {
 
 TEST(ReadScheme, LowerCasesAValidSchemeAndRefusesTheRest) {
@@ -105,4 +105,4 @@ TEST(ResolveLocation, BracketsAnIpv6HostAndKeepsTheRootPath) {
 }
 
 }  // namespace
-}  // namespace logbook
+}  // namespace https

@@ -1,10 +1,10 @@
 // The stall meter on a clock that the test moves: a window with too few bytes has stalled,
 // one with enough begins the next window, and nothing is judged before a window has passed.
-#include "logbook/stall_meter.h"
+#include "https/stall_meter.h"
 
 #include <gtest/gtest.h>
 
-namespace logbook {
+namespace https {
 namespace {
 
 using std::chrono::milliseconds;
@@ -63,4 +63,4 @@ TEST(StallMeter, AWindowIsAtLeastOneSecond) {
 }
 
 }  // namespace
-}  // namespace logbook
+}  // namespace https

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "logbook/download.h"
+#include "https/download.h"
 
-namespace logbook {
+namespace https {
 
 std::string PercentEncode(std::string_view text) {
   constexpr char kHex[] = "0123456789ABCDEF";
@@ -42,4 +42,4 @@ void ScrubKey(std::string& text, std::string_view api_key) {
   }
 }
 
-}  // namespace logbook
+}  // namespace https

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "logbook/download.h"
+#include "https/download.h"
 
-namespace logbook {
+namespace https {
 namespace {
 
 TEST(RequestBodyTest, PercentEncodesTheKeyAndIsNeverCut) {
@@ -33,4 +33,4 @@ TEST(RequestBodyTest, PercentEncodesTheKeyAndIsNeverCut) {
 }
 
 }  // namespace
-}  // namespace logbook
+}  // namespace https

@@ -2,7 +2,7 @@
 // same tests for every platform's HTTPS client (tests/download_service.h says what each
 // platform provides). The cases that only one platform has are in download_curl_test.cc and
 // download_windows_test.cc.
-#include "logbook/download.h"
+#include "https/download.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,8 @@
 
 namespace logbook {
 namespace {
+
+using https::FetchResult;
 
 using test::DownloadTest;
 using test::ExpectNoKey;

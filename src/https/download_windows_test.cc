@@ -15,6 +15,8 @@
 namespace logbook {
 namespace {
 
+using https::FetchResult;
+
 using test::DownloadTest;
 using test::FileExists;
 using test::ReadFile;

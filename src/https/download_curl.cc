@@ -8,15 +8,14 @@
 #include <memory>
 #include <string>
 
-#include "logbook/download.h"
-#include "logbook/fetch_failure.h"
-#include "logbook/fetch_logbook.h"
+#include "https/download.h"
+#include "https/fetch_failure.h"
 
 #ifndef STATEKEEPER_VERSION
 #error "STATEKEEPER_VERSION must be defined by the build"
 #endif
 
-namespace logbook {
+namespace https {
 namespace {
 
 constexpr long kMaxRedirects = 5;
@@ -264,4 +263,4 @@ FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
   return {FetchFailure::kNone, ""};
 }
 
-}  // namespace logbook
+}  // namespace https

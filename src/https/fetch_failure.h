@@ -2,15 +2,15 @@
 // client saw it fail. Each client maps its own error codes to a FailureCause and hands the
 // detail that the wording names; the texts and what a caller does about each cause are
 // kept here, once, so that both platforms say the same thing about the same failure.
-#ifndef STATEKEEPER_LOGBOOK_FETCH_FAILURE_H_
-#define STATEKEEPER_LOGBOOK_FETCH_FAILURE_H_
+#ifndef STATEKEEPER_HTTPS_FETCH_FAILURE_H_
+#define STATEKEEPER_HTTPS_FETCH_FAILURE_H_
 
 #include <string>
 #include <string_view>
 
-#include "logbook/download.h"
+#include "https/download.h"
 
-namespace logbook {
+namespace https {
 
 // What went wrong, as the operator is told. Each cause's text follows it; HOST, PORT,
 // TEXT and NUMBER stand for the fields of FailureDetail.
@@ -82,6 +82,6 @@ enum class CertificateProblem {
 // Returns the wording of `problem` ("self-signed certificate", "certificate revoked" ...).
 std::string_view DescribeCertificateProblem(CertificateProblem problem);
 
-}  // namespace logbook
+}  // namespace https
 
-#endif  // STATEKEEPER_LOGBOOK_FETCH_FAILURE_H_
+#endif  // STATEKEEPER_HTTPS_FETCH_FAILURE_H_

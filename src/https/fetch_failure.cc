@@ -1,6 +1,6 @@
-#include "logbook/fetch_failure.h"
+#include "https/fetch_failure.h"
 
-namespace logbook {
+namespace https {
 
 std::string DescribeFailure(FailureCause cause, const FailureDetail& detail) {
   const std::string where = detail.host + ":" + detail.port;
@@ -101,4 +101,4 @@ std::string_view DescribeCertificateProblem(CertificateProblem problem) {
   return "invalid certificate";
 }
 
-}  // namespace logbook
+}  // namespace https
