@@ -29,13 +29,15 @@ void DownloadTest::SetUp() {
   service_.ClearLog();
 }
 
-logbook::FetchRequest DownloadTest::Request(std::string key) const {
-  logbook::FetchRequest request;
-  request.endpoint = service_.endpoint();
-  request.ca_file = service_.ca_file();
-  request.api_key = std::move(key);
+FetchRequest DownloadTest::Request(std::string key) const {
+  FetchRequest request;
+  request.service = {service_.endpoint(), service_.ca_file(), std::move(key)};
   request.temp_path = temp_path_;
   return request;
+}
+
+https::FetchResult FetchLogbook(const FetchRequest& request) {
+  return logbook::FetchLogbook(request.service, request.temp_path, request.progress);
 }
 
 void ExpectNoKey(const std::string& reason, const std::string& key) {

@@ -109,6 +109,17 @@ int FindUnusedPort();
 // trusted.
 int RunDownloadTests();
 
+// What one download of the tests asks for: the service, the Temporary download file and
+// the caller's progress check.
+struct FetchRequest {
+  https::Service service;
+  std::string temp_path;
+  logbook::ProgressCheck progress;
+};
+
+// Runs logbook::FetchLogbook with `request`.
+https::FetchResult FetchLogbook(const FetchRequest& request);
+
 // The tests of one download against the service, each with a Temporary download file path
 // in a fresh folder. A test that needs the service's certificate trusted skips itself when
 // it is not (on a Windows machine where no one put the authority into the store).
@@ -119,7 +130,7 @@ class DownloadTest : public ::testing::Test {
   void SetUp() override;
 
   // A request for the whole logbook with `key` into the Temporary download file.
-  logbook::FetchRequest Request(std::string key = kKey) const;
+  FetchRequest Request(std::string key = kKey) const;
 
   ScopedTempDir dir_;
   // The environment may name a proxy; the service is reached directly.

@@ -17,9 +17,16 @@ namespace https {
 // The logbook service's API address, used unless the environment names another.
 inline constexpr std::string_view kDefaultEndpoint = "https://logbook.qrz.com/api";
 
-// What one request asks for and where its reply goes. Borrowed by FetchReply for the call;
-// its callbacks are called on the calling thread, before FetchReply returns.
-struct ReplyRequest {
+// What a caller answers when a transfer asks whether to go on: the one meaning of
+// cancelling, from the HTTPS clients up to the Update page.
+enum class Flow {
+  kGoOn,    // go on with the transfer
+  kCancel,  // abandon it: it fails as kCancelled
+};
+
+// The logbook service as every request of an update reaches it: built once from the
+// settings and the environment, and lent unchanged to each request.
+struct Service {
   // Scheme, host, port and path; the scheme must be https. Nothing is added to it: the
   // fields go in the body.
   std::string endpoint;
@@ -27,18 +34,24 @@ struct ReplyRequest {
   // one; WinHTTP trusts the system's store alone and fails a request that names a file.
   std::string ca_file;
   std::string api_key;
+  // The transfer is given up when less than 1 byte a second has arrived for this long
+  // (libcurl averages the speed over 5 s, so there it ends some seconds later). Only tests
+  // shorten it.
+  int stall_seconds = 60;
+};
+
+// What one request asks for beyond the service and where its reply goes. Borrowed by
+// FetchReply for the call; its callbacks are called on the calling thread, before
+// FetchReply returns.
+struct ReplyRequest {
   // The value of the OPTION field ("MAX:2000,AFTERLOGID:0"), or "" to send none.
   std::string option;
   // Takes each piece of the body as it arrives; returns "" or why the transfer must stop
   // (the request then fails with that reason as it is).
   std::function<std::string(std::string_view)> take_body;
   // Asked often during the transfer, at least about once a second also while nothing
-  // arrives; returning true abandons it. May be empty.
-  std::function<bool()> should_cancel;
-  // The transfer is given up when less than 1 byte a second has arrived for this long
-  // (libcurl averages the speed over 5 s, so there it ends some seconds later). Only tests
-  // shorten it.
-  int stall_seconds = 60;
+  // arrives; Flow::kCancel abandons it. May be empty.
+  std::function<Flow()> check;
 };
 
 // Why a request failed, as far as the caller acts on it.
@@ -95,7 +108,7 @@ class FetchSession {
   std::unique_ptr<Client> client_;
 };
 
-// Sends the request on `session`: a POST of MakeRequestBody(key, option) as
+// Sends the request on `session` to `service`: a POST of MakeRequestBody(key, option) as
 // application/x-www-form-urlencoded to the endpoint, asking for a compressed reply where
 // the client can decompress one, and hands the body, decompressed, to
 // `request.take_body`. Follows at most 5 redirects, each to https only, repeating the POST
@@ -104,9 +117,10 @@ class FetchSession {
 // connection, certificate, no answer within 30 s, a stall, a broken body), on an HTTP
 // status other than 2xx (whose body libcurl may already have handed on), when `take_body`
 // refuses a piece or when the caller cancels. Blocks until the transfer has ended.
-// `session` is borrowed for the call and keeps the connection for the next one; the
-// request's stall_seconds and ca_file must be the same for every request of a session.
-[[nodiscard]] FetchResult FetchReply(FetchSession& session, const ReplyRequest& request);
+// `session`, `service` and `request` are borrowed for the call; the session keeps the
+// connection for the next request, which must be to the same `service`.
+[[nodiscard]] FetchResult FetchReply(FetchSession& session, const Service& service,
+                                     const ReplyRequest& request);
 
 }  // namespace https
 

@@ -16,6 +16,8 @@ namespace logbook {
 namespace {
 
 using https::FetchResult;
+using test::FetchLogbook;
+using test::FetchRequest;
 
 using test::DownloadTest;
 using test::FileExists;
@@ -26,7 +28,7 @@ TEST_F(DownloadTest, OnlyTheNamedAuthoritiesAreTrusted) {
   service_.SetLogbook("<call:4>W1AW<eor>");
   // The test authority is not among the system's: without it the good service is refused.
   FetchRequest request = Request();
-  request.ca_file.clear();
+  request.service.ca_file.clear();
   FetchResult result = FetchLogbook(request);
   EXPECT_FALSE(result.ok());
   EXPECT_TRUE(result.reason.starts_with("the logbook service's certificate was not trusted"))
@@ -34,17 +36,17 @@ TEST_F(DownloadTest, OnlyTheNamedAuthoritiesAreTrusted) {
 
   // The trusted certificate holds both of the service's names.
   request = Request();
-  request.endpoint = "https://localhost:" + service_.port() + "/api";
+  request.service.endpoint = "https://localhost:" + service_.port() + "/api";
   result = FetchLogbook(request);
   EXPECT_TRUE(result.ok()) << result.reason;
 }
 
 TEST_F(DownloadTest, MissingAuthorityFileIsNamed) {
   FetchRequest request = Request();
-  request.ca_file = dir_.Join("no-such.pem");
+  request.service.ca_file = dir_.Join("no-such.pem");
   const FetchResult result = FetchLogbook(request);
   EXPECT_FALSE(result.ok());
-  EXPECT_EQ(result.reason, "cannot read the certificate authorities in " + request.ca_file);
+  EXPECT_EQ(result.reason, "cannot read the certificate authorities in " + request.service.ca_file);
   EXPECT_FALSE(FileExists(temp_path_));
 }
 

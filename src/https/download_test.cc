@@ -21,6 +21,8 @@ namespace logbook {
 namespace {
 
 using https::FetchResult;
+using test::FetchLogbook;
+using test::FetchRequest;
 
 using test::DownloadTest;
 using test::ExpectNoKey;
@@ -79,8 +81,8 @@ TEST(FetchLogbookTest, RefusesAddressesThatAreNotHttps) {
   };
   for (const Row& row : rows) {
     FetchRequest request;
-    request.endpoint = row.endpoint;
-    request.api_key = kKey;
+    request.service.endpoint = row.endpoint;
+    request.service.api_key = kKey;
     request.temp_path = dir.Join("QRZ_LogBook.tmp");
     const FetchResult result = FetchLogbook(request);
     EXPECT_FALSE(result.ok()) << row.endpoint;
@@ -93,8 +95,8 @@ TEST(FetchLogbookTest, NothingListeningIsAFailureNamingTheAddress) {
   test::ScopedTempDir dir;
   const int port = test::FindUnusedPort();
   FetchRequest request;
-  request.endpoint = "https://127.0.0.1:" + std::to_string(port) + "/api";
-  request.api_key = kKey;
+  request.service.endpoint = "https://127.0.0.1:" + std::to_string(port) + "/api";
+  request.service.api_key = kKey;
   request.temp_path = dir.Join("QRZ_LogBook.tmp");
   WriteFile(request.temp_path, "an earlier download");
   const FetchResult result = FetchLogbook(request);
@@ -310,7 +312,7 @@ TEST_F(DownloadTest, RedirectLoopIsCut) {
 TEST_F(DownloadTest, UntrustedCertificateIsRefused) {
   service_.SetLogbook("<call:4>W1AW<eor>");
   FetchRequest request = Request();
-  request.endpoint = service_.untrusted_endpoint();
+  request.service.endpoint = service_.untrusted_endpoint();
   WriteFile(temp_path_, "an earlier download");
   const FetchResult result = FetchLogbook(request);
   EXPECT_FALSE(result.ok());
@@ -330,7 +332,7 @@ TEST_F(DownloadTest, StalledBodyIsGivenUp) {
   service_.SetMode("stall 40");
   service_.SetLogbook("<call:4>W1AW<eor>\n<call:4>K1AB<eor>\n");
   FetchRequest request = Request();
-  request.stall_seconds = 1;
+  request.service.stall_seconds = 1;
   const auto start = std::chrono::steady_clock::now();
   const FetchResult result = FetchLogbook(request);
   if (client_.stall_bound.count() > 0) {
@@ -348,7 +350,8 @@ TEST_F(DownloadTest, CancelledTransferStops) {
   FetchRequest request = Request();
   // Cancelled once the service has been asked, i.e. in the middle of the stalled body.
   request.progress = [this](const DownloadProgress&) {
-    return service_.RequestLog().find("mode=stall") == std::string::npos;
+    return service_.RequestLog().find("mode=stall") == std::string::npos ? https::Flow::kGoOn
+                                                                         : https::Flow::kCancel;
   };
   const auto start = std::chrono::steady_clock::now();
   const FetchResult result = FetchLogbook(request);
@@ -359,7 +362,9 @@ TEST_F(DownloadTest, CancelledTransferStops) {
 
   service_.ClearLog();
   service_.SetMode("ok");
-  request.progress = [](const DownloadProgress&) { return false; };  // before anything arrived
+  request.progress = [](const DownloadProgress&) {
+    return https::Flow::kCancel;
+  };  // before anything arrived
   const FetchResult early = FetchLogbook(request);
   EXPECT_FALSE(early.ok());
   EXPECT_EQ(early.reason, "the download was cancelled");

@@ -16,6 +16,8 @@ namespace logbook {
 namespace {
 
 using https::FetchResult;
+using test::FetchLogbook;
+using test::FetchRequest;
 
 using test::DownloadTest;
 using test::FileExists;
@@ -26,14 +28,15 @@ using test::WriteFile;
 TEST(FetchLogbookTest, AuthorityFileIsRefusedWithoutConnecting) {
   ScopedTempDir dir;
   FetchRequest request;
-  request.endpoint = "https://127.0.0.1:1/api";
-  request.ca_file = dir.Join("ca.pem");
-  request.api_key = "SECRET-KEY-4711";
+  request.service.endpoint = "https://127.0.0.1:1/api";
+  request.service.ca_file = dir.Join("ca.pem");
+  request.service.api_key = "SECRET-KEY-4711";
   request.temp_path = dir.Join("QRZ_LogBook.tmp");
   const FetchResult result = FetchLogbook(request);
   EXPECT_FALSE(result.ok());
   EXPECT_EQ(result.reason, "a file of certificate authorities is not used on Windows (" +
-                               request.ca_file + "); the authority must be in the system's store");
+                               request.service.ca_file +
+                               "); the authority must be in the system's store");
   EXPECT_FALSE(FileExists(request.temp_path));
 }
 

@@ -40,8 +40,8 @@ struct StepWatch {
   StallMeter& stall;          // the transfer's stall meter, started before the answer's head
   FailureDetail place;        // where the request goes, for the wording of a failure
 
-  // Returns true when the caller wants the transfer abandoned.
-  bool ShouldCancel() const { return fetch.should_cancel && fetch.should_cancel(); }
+  // Returns true when the caller answers Flow::kCancel.
+  bool ShouldCancel() const { return fetch.check && fetch.check() == Flow::kCancel; }
 };
 
 // Which part of a request a step belongs to, for what a time-out means.

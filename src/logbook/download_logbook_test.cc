@@ -76,10 +76,7 @@ class DownloadLogbookTest : public ::testing::Test {
     SyncSettings settings;
     settings.program_folder = folder + "/";
     settings.temp_folder = dir_.path() + "/";
-    settings.endpoint = service_.endpoint();
-    settings.ca_file = service_.ca_file();
-    settings.api_key = kKey;
-    settings.stall_seconds = 1;
+    settings.service = {service_.endpoint(), service_.ca_file(), kKey, 1};
     if (adjust) adjust(settings);
     return DownloadLogbook(settings, folder + "/K1ABC.adi", countries_[folder]);
   }
@@ -144,10 +141,10 @@ TEST_F(DownloadLogbookTest, NoReplyStaysBehindWhateverTheOutcome) {
       {"status RESULT=AUTH&REASON=invalid api key", SyncOutcome::kKeyRefused, {}},
       {"fail500", SyncOutcome::kFailed, {}},
       {"ok", SyncOutcome::kFailed,
-       [](SyncSettings& settings) { settings.endpoint = "https://127.0.0.1:1/api"; }},
+       [](SyncSettings& settings) { settings.service.endpoint = "https://127.0.0.1:1/api"; }},
       {"stall 30", SyncOutcome::kCancelled,
        [](SyncSettings& settings) {
-         settings.progress = [](const DownloadProgress&) { return false; };
+         settings.progress = [](const DownloadProgress&) { return https::Flow::kCancel; };
        }},
   };
   for (const Row& row : rows) {
