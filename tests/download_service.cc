@@ -4,16 +4,21 @@
 
 namespace test {
 
-void DownloadService::SetMode(const std::string& mode) const { WriteFile(Path("mode"), mode); }
-void DownloadService::SetKey(const std::string& key) const { WriteFile(Path("key"), key); }
-void DownloadService::SetLogbook(const std::string& adif) const {
-  WriteFile(Path("logbook.adi"), adif);
-}
-std::string DownloadService::LastReply() const { return ReadFile(Path("last_reply")).value_or(""); }
-std::string DownloadService::RequestLog() const {
-  return ReadFile(Path("requests.log")).value_or("");
-}
 void DownloadService::ClearLog() const { std::remove(Path("requests.log").c_str()); }
+
+Reply Fetch(const https::Service& service, https::ReplyRequest request,
+            https::FetchSession* session) {
+  Reply reply;
+  if (!request.take_body) {
+    request.take_body = [&reply](std::string_view piece) {
+      reply.body.append(piece);
+      return std::string();
+    };
+  }
+  https::FetchSession own;
+  reply.result = https::FetchReply(session != nullptr ? *session : own, service, request);
+  return reply;
+}
 
 void DownloadTest::SetUp() {
   switch (service_.availability()) {
@@ -24,26 +29,10 @@ void DownloadTest::SetUp() {
     case DownloadService::Availability::kAbsent:
       GTEST_SKIP() << "STATEKEEPER_TEST_SERVICE_DIR names no running service";
   }
+  if (!service_.trusted()) GTEST_SKIP() << "the test authority is not trusted";
   service_.SetMode("ok");
   service_.SetKey(kKey);
   service_.ClearLog();
-}
-
-FetchRequest DownloadTest::Request(std::string key) const {
-  FetchRequest request;
-  request.service = {service_.endpoint(), service_.ca_file(), std::move(key)};
-  request.temp_path = temp_path_;
-  return request;
-}
-
-https::FetchResult FetchLogbook(const FetchRequest& request) {
-  return logbook::FetchLogbook(request.service, request.temp_path, request.progress);
-}
-
-void ExpectNoKey(const std::string& reason, const std::string& key) {
-  EXPECT_EQ(reason.find(key), std::string::npos) << reason;
-  const std::string encoded = https::PercentEncode(key);
-  EXPECT_EQ(reason.find(encoded), std::string::npos) << reason;
 }
 
 }  // namespace test

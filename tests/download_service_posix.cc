@@ -30,11 +30,7 @@ DownloadService::DownloadService() : process_(new Process) {
 
 DownloadService::~DownloadService() = default;
 
-ClientTraits DescribeClient() {
-  ClientTraits traits;
-  traits.missing_folder_error = "No such file or directory";
-  return traits;
-}
+ClientTraits DescribeClient() { return {}; }
 
 int FindUnusedPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -63,8 +63,6 @@ ClientTraits DescribeClient() {
   ClientTraits traits;
   traits.always_compresses = false;
   traits.may_hide_certificate = IsUnderWine();
-  traits.stall_bound = std::chrono::seconds(10);
-  traits.private_file_mode = 0;
   return traits;
 }
 

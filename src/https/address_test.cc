@@ -10,98 +10,57 @@
 namespace https {
 namespace {
 
-TEST(ReadScheme, LowerCasesAValidSchemeAndRefusesTheRest) {
+TEST(Address, SchemeAndShapeOfAnEndpoint) {
+  using S = EndpointShape;
   struct Row {
     std::string address;
     std::string scheme;
-  };
-  const std::vector<Row> rows = {
-      {"https://logbook.qrz.com/api", "https"},
-      {"HTTPS://logbook.qrz.com/api", "https"},
-      {"HtTp://127.0.0.1:1/api", "http"},
-      {"ftp://127.0.0.1/api", "ftp"},
-      {"svn+ssh://host/x", "svn+ssh"},
-      {"a1.b-c:rest", "a1.b-c"},
-      {"https:127.0.0.1/api", "https"},
-      {"", ""},
-      {"no address at all", ""},
-      {":no-scheme", ""},
-      {"1http://host/", ""},
-      {"+x://host/", ""},
-      {"ht tp://host/", ""},
-      {"/relative/path:with-colon", ""},
-      {"?a=b:c", ""},
-      {"h\xC3\xA9://host/", ""},
-  };
-  for (const Row& row : rows) EXPECT_EQ(ReadScheme(row.address), row.scheme) << row.address;
-}
-
-TEST(CheckEndpointShape, OnlyHttpsWithTwoSlashesPasses) {
-  struct Row {
-    std::string endpoint;
     EndpointShape shape;
   };
   const std::vector<Row> rows = {
-      {"https://logbook.qrz.com/api", EndpointShape::kHttps},
-      {"HTTPS://127.0.0.1:4711/api", EndpointShape::kHttps},
-      {"https://", EndpointShape::kHttps},  // the client finds no host in it
-      {"http://127.0.0.1:1/api", EndpointShape::kOtherScheme},
-      {"HTTP://127.0.0.1:1/api", EndpointShape::kOtherScheme},
-      {"ftp://127.0.0.1/api", EndpointShape::kOtherScheme},
-      {"", EndpointShape::kNotAnAddress},
-      {"no address at all", EndpointShape::kNotAnAddress},
-      {"https:127.0.0.1/api", EndpointShape::kNotAnAddress},
-      {"https:/127.0.0.1/api", EndpointShape::kNotAnAddress},
-      {"logbook.qrz.com/api?x=https://y", EndpointShape::kNotAnAddress},
+      {"HTTPS://127.0.0.1:4711/api", "https", S::kHttps},
+      {"https://", "https", S::kHttps},  // the client finds no host in it
+      {"HtTp://127.0.0.1:1/api", "http", S::kOtherScheme},
+      {"svn+ssh://host/x", "svn+ssh", S::kOtherScheme},
+      {"a1.b-c:rest", "a1.b-c", S::kNotAnAddress},
+      {"https:127.0.0.1/api", "https", S::kNotAnAddress},
+      {"https:/127.0.0.1/api", "https", S::kNotAnAddress},
+      {"", "", S::kNotAnAddress},
+      {":no-scheme", "", S::kNotAnAddress},
+      {"1http://host/", "", S::kNotAnAddress},
+      {"+x://host/", "", S::kNotAnAddress},
+      {"ht tp://host/", "", S::kNotAnAddress},
+      {"h\xC3\xA9://host/", "", S::kNotAnAddress},
+      {"logbook.qrz.com/api?x=https://y", "", S::kNotAnAddress},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(CheckEndpointShape(row.endpoint), row.shape) << row.endpoint;
+    EXPECT_EQ(ReadScheme(row.address), row.scheme) << row.address;
+    EXPECT_EQ(CheckEndpointShape(row.address), row.shape) << row.address;
   }
 }
 
-TEST(MakeRequestObject, PathAndQueryWithoutTheFragment) {
-  struct Row {
-    std::string path;
-    std::string query;
-    std::string object;
-  };
-  const std::vector<Row> rows = {
-      {"/api", "?KEY=K&ACTION=FETCH", "/api?KEY=K&ACTION=FETCH"},
-      {"/api", "", "/api"},
-      {"", "", "/"},
-      {"", "?a=b", "/?a=b"},
-      {"/api", "?a=b#part", "/api?a=b"},
-      {"/api#part", "", "/api"},
-      {"", "#part", "/"},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(MakeRequestObject(row.path, row.query), row.object) << row.path << row.query;
-  }
+TEST(Address, RequestObjectIsPathAndQueryWithoutTheFragment) {
+  EXPECT_EQ(MakeRequestObject("/api", "?a=b"), "/api?a=b");
+  EXPECT_EQ(MakeRequestObject("", ""), "/");
+  EXPECT_EQ(MakeRequestObject("/api", "?a=b#part"), "/api?a=b");
+  EXPECT_EQ(MakeRequestObject("/api#part", ""), "/api");
 }
 
-TEST(ResolveLocation, EveryFormOfLocationFromOneBase) {
-  const AddressParts base{"logbook.example", 8443, "/v1/api?KEY=K&ACTION=FETCH"};
-  struct Row {
-    std::string location;
-    std::string address;
-  };
-  const std::vector<Row> rows = {
-      {"https://other.example/x", "https://other.example/x"},
+TEST(Address, EveryFormOfLocationFromOneBase) {
+  const AddressParts base{"logbook.example", 8443, "/v1/api?KEY=K"};
+  const std::string here = "https://logbook.example:8443";
+  const std::vector<std::pair<std::string, std::string>> rows = {
       {"HTTP://other.example/x", "HTTP://other.example/x"},  // refused by the caller
       {"//other.example:9/x?y", "https://other.example:9/x?y"},
-      {"/redirected?KEY=K", "https://logbook.example:8443/redirected?KEY=K"},
-      {"?KEY=K&ACTION=FETCH&X=1", "https://logbook.example:8443/v1/api?KEY=K&ACTION=FETCH&X=1"},
-      {"next?a=b", "https://logbook.example:8443/v1/next?a=b"},
-      {"", "https://logbook.example:8443/v1/"},
+      {"/redirected?KEY=K", here + "/redirected?KEY=K"},
+      {"?KEY=K&X=1", here + "/v1/api?KEY=K&X=1"},
+      {"next?a=b", here + "/v1/next?a=b"},
+      {"", here + "/v1/"},
   };
-  for (const Row& row : rows) {
-    EXPECT_EQ(ResolveLocation(base, row.location), row.address) << row.location;
+  for (const auto& [location, address] : rows) {
+    EXPECT_EQ(ResolveLocation(base, location), address) << location;
   }
-}
-
-TEST(ResolveLocation, BracketsAnIpv6HostAndKeepsTheRootPath) {
-  EXPECT_EQ(ResolveLocation({"::1", 443, "/api"}, "/x"), "https://[::1]:443/x");
-  EXPECT_EQ(ResolveLocation({"127.0.0.1", 4711, "/"}, "page"), "https://127.0.0.1:4711/page");
+  EXPECT_EQ(ResolveLocation({"::1", 443, "/"}, "page"), "https://[::1]:443/page");
 }
 
 }  // namespace

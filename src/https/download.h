@@ -76,13 +76,10 @@ struct FetchResult {
   bool ok() const { return failure == FetchFailure::kNone; }
 };
 
-// Returns `text` with every byte but A-Z a-z 0-9 - . _ ~ written as %XX (upper-case hex),
-// so that no byte of the key can change the request.
-std::string PercentEncode(std::string_view text);
-
 // Returns the body of a request, application/x-www-form-urlencoded: "KEY=" + the key
-// percent-encoded + "&ACTION=FETCH", then "&OPTION=" + `option` unless it is "". It holds
-// the key: it is never shown.
+// percent-encoded (every byte but A-Z a-z 0-9 - . _ ~ written as %XX, so that no byte of
+// the key can change the request) + "&ACTION=FETCH", then "&OPTION=" + `option` unless it is "". It
+// holds the key: it is never shown.
 std::string MakeRequestBody(std::string_view api_key, std::string_view option);
 
 // Replaces every occurrence of the key in `text`, as it is and percent-encoded, by "***".

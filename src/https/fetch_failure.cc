@@ -1,6 +1,7 @@
 #include "https/fetch_failure.h"
 
 namespace https {
+namespace {
 
 std::string DescribeFailure(FailureCause cause, const FailureDetail& detail) {
   const std::string where = detail.host + ":" + detail.port;
@@ -74,6 +75,8 @@ FetchFailure ClassifyFailure(FailureCause cause, const FailureDetail& detail) {
       return FetchFailure::kOther;
   }
 }
+
+}  // namespace
 
 FetchResult MakeFailure(FailureCause cause, const FailureDetail& detail) {
   return {ClassifyFailure(cause, detail), DescribeFailure(cause, detail)};

@@ -56,15 +56,9 @@ struct FailureDetail {
   long number = 0;   // the HTTP status of kHttpStatus
 };
 
-// Returns the operator's wording of `cause` with `detail`.
-std::string DescribeFailure(FailureCause cause, const FailureDetail& detail);
-
-// Returns which failure a caller acts on `cause` is: kCancelled, kTimedOut for no answer in
-// time and a stall, kServerError for an HTTP 5xx status, kBrokenOff for a body broken off
-// or undecodable, and kOther for the rest.
-FetchFailure ClassifyFailure(FailureCause cause, const FailureDetail& detail);
-
-// Returns the result of a request that failed for `cause`: its class and its wording.
+// Returns the result of a request that failed for `cause`: its wording with `detail`, and
+// its class: kCancelled, kTimedOut for no answer in time and a stall, kServerError for an
+// HTTP 5xx status, kBrokenOff for a body broken off or undecodable, and kOther for the rest.
 FetchResult MakeFailure(FailureCause cause, const FailureDetail& detail = {});
 
 // Why a certificate was refused, for the TEXT of kCertificateRefused.

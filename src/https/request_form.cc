@@ -6,6 +6,7 @@
 #include "https/download.h"
 
 namespace https {
+namespace {
 
 std::string PercentEncode(std::string_view text) {
   constexpr char kHex[] = "0123456789ABCDEF";
@@ -26,6 +27,8 @@ std::string PercentEncode(std::string_view text) {
   }
   return encoded;
 }
+
+}  // namespace
 
 std::string MakeRequestBody(std::string_view api_key, std::string_view option) {
   std::string body = "KEY=" + PercentEncode(api_key) + "&ACTION=FETCH";

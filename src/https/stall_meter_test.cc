@@ -1,65 +1,50 @@
-// The stall meter on a clock that the test moves: a window with too few bytes has stalled,
-// one with enough begins the next window, and nothing is judged before a window has passed.
+// The stall meter on a clock that the test moves.
 #include "https/stall_meter.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace https {
 namespace {
 
 using std::chrono::milliseconds;
-using std::chrono::seconds;
-using Clock = StallMeter::Clock;
 
-const Clock::time_point kStart = Clock::time_point() + seconds(1000);
-
-TEST(StallMeter, NothingIsJudgedBeforeTheWindowHasPassed) {
-  StallMeter meter(3);
-  meter.Start(kStart);
-  EXPECT_FALSE(meter.HasStalled(kStart));
-  EXPECT_FALSE(meter.HasStalled(kStart + milliseconds(2999)));
-  EXPECT_TRUE(meter.HasStalled(kStart + seconds(3)));
-  EXPECT_TRUE(meter.HasStalled(kStart + seconds(4)));  // a stall stays a stall
-}
-
-TEST(StallMeter, FewerBytesThanSecondsIsAStall) {
-  StallMeter meter(3);
-  meter.Start(kStart);
-  meter.Add(2);
-  EXPECT_TRUE(meter.HasStalled(kStart + seconds(3)));
-}
-
-TEST(StallMeter, EnoughBytesBeginTheNextWindow) {
-  StallMeter meter(3);
-  meter.Start(kStart);
-  meter.Add(1);
-  meter.Add(2);
-  EXPECT_FALSE(meter.HasStalled(kStart + seconds(5)));  // the next window begins here
-  meter.Add(2);
-  EXPECT_FALSE(meter.HasStalled(kStart + seconds(7)));
-  EXPECT_TRUE(meter.HasStalled(kStart + seconds(8)));  // only 2 bytes since second 5
-}
-
-TEST(StallMeter, StartForgetsWhatArrivedBefore) {
-  StallMeter meter(2);
-  meter.Start(kStart);
-  meter.Add(100);
-  meter.Start(kStart + seconds(1));
-  EXPECT_FALSE(meter.HasStalled(kStart + seconds(2)));
-  EXPECT_TRUE(meter.HasStalled(kStart + seconds(3)));
-}
-
-TEST(StallMeter, AWindowIsAtLeastOneSecond) {
-  for (const int seconds_given : {0, -5}) {
-    StallMeter meter(seconds_given);
-    meter.Start(kStart);
-    EXPECT_FALSE(meter.HasStalled(kStart + milliseconds(999))) << seconds_given;
-    EXPECT_TRUE(meter.HasStalled(kStart + seconds(1))) << seconds_given;
+TEST(StallMeter, AWindowWithFewerBytesThanSecondsHasStalled) {
+  const StallMeter::Clock::time_point start{std::chrono::seconds(1000)};
+  // One step: `bytes` arrive, then the meter is asked at `at_ms` after the start.
+  struct Step {
+    int bytes;
+    int at_ms;
+    bool stalled;
+  };
+  struct Row {
+    int seconds;
+    std::vector<Step> steps;
+  };
+  const std::vector<Row> rows = {
+      {3, {{0, 0, false}, {0, 2999, false}, {0, 3000, true}, {0, 4000, true}}},
+      {3, {{2, 3000, true}}},
+      // Enough bytes begin the next window where they were judged.
+      {3, {{3, 5000, false}, {2, 7000, false}, {0, 8000, true}}},
+      {0, {{0, 999, false}, {0, 1000, true}}},  // a window is at least one second
+      {-5, {{1, 1000, false}}},
+  };
+  for (const Row& row : rows) {
+    StallMeter meter(row.seconds);
+    meter.Start(start);
+    for (const Step& step : row.steps) {
+      meter.Add(step.bytes);
+      EXPECT_EQ(meter.HasStalled(start + milliseconds(step.at_ms)), step.stalled)
+          << row.seconds << " s, at " << step.at_ms << " ms";
+    }
   }
-  StallMeter meter(0);
-  meter.Start(kStart);
-  meter.Add(1);
-  EXPECT_FALSE(meter.HasStalled(kStart + seconds(1)));
+  // Start forgets what arrived before.
+  StallMeter meter(2);
+  meter.Start(start);
+  meter.Add(100);
+  meter.Start(start + milliseconds(1000));
+  EXPECT_TRUE(meter.HasStalled(start + milliseconds(3000)));
 }
 
 }  // namespace
