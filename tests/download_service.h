@@ -1,14 +1,13 @@
 // What the download contract (src/https/download_test.cc) runs against on every platform:
 // the test logbook service (tools/fake_logbook.py, HTTPS on 127.0.0.1 with a throwaway
-// certificate authority), steered through the files of its state folder, and the few
-// things the platforms' HTTPS clients do each their own way. Each platform provides them
-// in download_service_posix.cc or download_service_windows.cc.
+// certificate authority), steered through the files of its state folder. Each platform
+// provides it in download_service_posix.cc or download_service_windows.cc.
 #ifndef STATEKEEPER_TESTS_DOWNLOAD_SERVICE_H_
 #define STATEKEEPER_TESTS_DOWNLOAD_SERVICE_H_
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -18,7 +17,7 @@
 namespace test {
 
 // The test logbook service for one test. On POSIX each test starts its own; on Windows
-// (under wine too) it is the service that the test run started, named by
+// (under wine too) it is the one the test run started, named by
 // STATEKEEPER_TEST_SERVICE_DIR, whose authority is in the system's store.
 class DownloadService {
  public:
@@ -27,25 +26,16 @@ class DownloadService {
   DownloadService(const DownloadService&) = delete;
   DownloadService& operator=(const DownloadService&) = delete;
 
-  enum class Availability {
-    kRunning,
-    kBroken,  // it should run and does not: the tests that need it fail
-    kAbsent,  // this run has none: the tests that need it skip
-  };
-  Availability availability() const { return availability_; }
-  // The API address by the name the service's certificate holds, and the same service
-  // with a self-signed certificate.
+  // Why the tests that need the service cannot run ("" when they can), and whether they
+  // fail for it (it should run and does not) or skip.
+  const std::string& missing() const { return missing_; }
+  bool must_run() const { return must_run_; }
+  // The API address by the name the certificate holds, and the self-signed listener's.
   std::string endpoint() const { return "https://" + host_ + ":" + port_ + "/api"; }
-  std::string untrusted_endpoint() const {
-    return "https://" + host_ + ":" + untrusted_port_ + "/api";
-  }
-  const std::string& port() const { return port_; }
-  // The host and port of the untrusted endpoint, as a failure names them.
   std::string untrusted_place() const { return host_ + ":" + untrusted_port_; }
+  const std::string& port() const { return port_; }
   // The authority to trust for endpoint(), or "" where it is in the system's store.
   const std::string& ca_file() const { return ca_file_; }
-  // Whether the client trusts endpoint().
-  bool trusted() const { return trusted_; }
 
   // How the next requests are answered ("ok", "fail500", "cut", "stall 3" ...), the key it
   // takes and the ADIF records it serves; the body of its last answer and its request log
@@ -55,8 +45,7 @@ class DownloadService {
   void SetLogbook(const std::string& adif) const { WriteFile(Path("logbook.adi"), adif); }
   std::string LastReply() const { return ReadFile(Path("last_reply")).value_or(""); }
   std::string RequestLog() const { return ReadFile(Path("requests.log")).value_or(""); }
-  // Starts a new request log, so that a test sees only its own requests.
-  void ClearLog() const;
+  void ClearLog() const { std::remove(Path("requests.log").c_str()); }
 
  private:
   struct Process;  // the service this object started, where it starts one
@@ -64,28 +53,24 @@ class DownloadService {
   std::string Path(const std::string& name) const { return state_dir_ + "/" + name; }
 
   std::unique_ptr<Process> process_;
-  Availability availability_ = Availability::kAbsent;
+  std::string missing_ = "STATEKEEPER_TEST_SERVICE_DIR names no running service";
+  bool must_run_ = false;
   std::string state_dir_;
   std::string host_ = "127.0.0.1";
   std::string port_;
   std::string untrusted_port_;
   std::string ca_file_;
-  bool trusted_ = false;
 };
 
-// What this platform's HTTPS client does its own way, as the contract expects it.
+// What this platform's HTTPS client does its own way: whether it asks for a compressed
+// reply every time (libcurl; WinHTTP only where the system can decompress one, not under
+// wine), and whether it may report an untrusted certificate only as a failed secure
+// channel (wine's WinHTTP).
 struct ClientTraits {
-  // Asks for a compressed reply every time (libcurl), not only where the system can
-  // decompress one (WinHTTP before Windows 8.1 and under wine cannot).
   bool always_compresses = true;
-  // May report an untrusted certificate only as a failed secure channel (wine's WinHTTP).
   bool may_hide_certificate = false;
 };
-
 ClientTraits DescribeClient();
-
-// Returns a port on 127.0.0.1 where nothing listens (it was free a moment ago).
-int FindUnusedPort();
 
 // Runs every test, with the service's authority trusted for the run where this platform
 // needs that done from here (under wine: in the prefix's own store). Returns
@@ -103,14 +88,20 @@ struct Reply {
 Reply Fetch(const https::Service& service, https::ReplyRequest request = {},
             https::FetchSession* session = nullptr);
 
-// The tests of requests to the running service; each skips itself when the service's
-// certificate is not trusted (on a Windows machine where no one put the authority into
-// the store), and fails when the service should run and does not.
+// The tests of requests to the running service, whose certificate is trusted.
 class DownloadTest : public ::testing::Test {
  protected:
   static constexpr char kKey[] = "SECRET-KEY-4711";
 
-  void SetUp() override;
+  void SetUp() override {
+    if (!service_.missing().empty()) {
+      if (service_.must_run()) FAIL() << service_.missing();
+      GTEST_SKIP() << service_.missing();
+    }
+    service_.SetMode("ok");
+    service_.SetKey(kKey);
+    service_.ClearLog();
+  }
 
   // The service with `key` and a stall limit of `stall_seconds`.
   https::Service MakeService(std::string key = kKey, int stall_seconds = 60) const {
