@@ -23,6 +23,10 @@ TEST(MakeFailure, EveryCauseInTheOperatorsWordsAndItsClass) {
   // The wordings that the download contract cannot bring about against the test service.
   const std::string at = " (logbook.example:8443)";
   const std::vector<Row> rows = {
+      {C::kAuthorityFileNotUsed, "C:\\ca.pem", 0,
+       "a file of certificate authorities is not used on Windows (C:\\ca.pem); the authority "
+       "must be in the system's store",
+       F::kOther},
       {C::kClientSetupFailed, "", 0, "cannot set up the HTTPS client", F::kOther},
       {C::kClientLacksFeature, "", 0, "the HTTPS client lacks a feature the download needs",
        F::kOther},

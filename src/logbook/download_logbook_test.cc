@@ -144,6 +144,7 @@ TEST_F(DownloadLogbookTest, NoReplyStaysBehindWhateverTheOutcome) {
       {"ok", SyncOutcome::kDone, {}},
       {"status RESULT=AUTH&REASON=invalid api key", SyncOutcome::kKeyRefused, {}},
       {"fail500", SyncOutcome::kFailed, {}},
+      {"empty", SyncOutcome::kFailed, {}},
       {"ok", SyncOutcome::kFailed,
        [](SyncSettings& settings) { settings.service.endpoint = "https://127.0.0.1:1/api"; }},
       {"stall 30", SyncOutcome::kCancelled,
