@@ -23,8 +23,6 @@ class DownloadService {
  public:
   DownloadService();
   ~DownloadService();
-  DownloadService(const DownloadService&) = delete;
-  DownloadService& operator=(const DownloadService&) = delete;
 
   // Why the tests that need the service cannot run ("" when they can), and whether they
   // fail for it (it should run and does not) or skip.
