@@ -52,12 +52,12 @@ bool Update(const std::string& service, const std::string& work, const std::stri
   logbook::SyncSettings settings;
   settings.program_folder = folder;
   settings.temp_folder = work;
-  settings.endpoint = "https://127.0.0.1:" + ReadAll(service + "/port");
-  while (!settings.endpoint.empty() && settings.endpoint.back() == '\n')
-    settings.endpoint.pop_back();
-  settings.endpoint += "/api";
-  settings.ca_file = service + "/ca.pem";
-  settings.api_key = "XXXX-YYYY-ZZZZ-AAAA";
+  std::string& endpoint = settings.service.endpoint;
+  endpoint = "https://127.0.0.1:" + ReadAll(service + "/port");
+  while (!endpoint.empty() && endpoint.back() == '\n') endpoint.pop_back();
+  endpoint += "/api";
+  settings.service.ca_file = service + "/ca.pem";
+  settings.service.api_key = "XXXX-YYYY-ZZZZ-AAAA";
   award::ConfirmedCountryList countries{};
   const auto start = std::chrono::steady_clock::now();
   const logbook::SyncResult result =

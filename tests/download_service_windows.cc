@@ -6,11 +6,8 @@
 // Windows the tests that need it run only when STATEKEEPER_TEST_CA_TRUSTED=1 says that the
 // authority was put there by hand (adding it from here would ask the operator to confirm).
 
-// <winsock2.h> must come before <windows.h>.
-// clang-format off
-#include <winsock2.h>
+// <windows.h> comes first.
 #include <windows.h>
-// clang-format on
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,20 +20,17 @@ namespace {
 
 bool authority_trusted = false;  // set by RunDownloadTests() before the first test
 
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
-
 std::string EnvValue(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
 }
 
-std::string ServiceDir() { return EnvValue("STATEKEEPER_TEST_SERVICE_DIR"); }
-
-std::string ReadPort(const std::string& dir, const char* name) {
-  return Trimmed(ReadFile(dir + "/" + name).value_or(""));
+// The port of the service's listener `name`, or "" when there is no service.
+std::string ReadPort(const char* name) {
+  const std::string dir = EnvValue("STATEKEEPER_TEST_SERVICE_DIR");
+  std::string port = dir.empty() ? "" : ReadFile(dir + "/" + name).value_or("");
+  while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
+  return port;
 }
 
 bool IsUnderWine() {
@@ -48,53 +42,24 @@ bool IsUnderWine() {
 
 struct DownloadService::Process {};
 
-DownloadService::DownloadService() : state_dir_(ServiceDir()), host_("localhost") {
-  if (state_dir_.empty()) return;
-  port_ = ReadPort(state_dir_, "port");
-  untrusted_port_ = ReadPort(state_dir_, "untrusted_port");
-  if (port_.empty()) return;
-  availability_ = Availability::kRunning;
-  trusted_ = authority_trusted;
+DownloadService::DownloadService()
+    : state_dir_(EnvValue("STATEKEEPER_TEST_SERVICE_DIR")),
+      host_("localhost"),
+      port_(ReadPort("port")),
+      untrusted_port_(ReadPort("untrusted_port")) {
+  if (!port_.empty()) missing_ = authority_trusted ? "" : "the test authority is not trusted";
 }
 
 DownloadService::~DownloadService() = default;
 
-ClientTraits DescribeClient() {
-  ClientTraits traits;
-  traits.always_compresses = false;
-  traits.may_hide_certificate = IsUnderWine();
-  traits.stall_bound = std::chrono::seconds(10);
-  traits.private_file_mode = 0;
-  return traits;
-}
-
-int FindUnusedPort() {
-  WSADATA data;
-  if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return 1;
-  const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int length = sizeof address;
-  const bool bound = s != INVALID_SOCKET &&
-                     ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                     ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-  if (s != INVALID_SOCKET) ::closesocket(s);
-  ::WSACleanup();
-  return bound ? ntohs(address.sin_port) : 1;
-}
+ClientTraits DescribeClient() { return {false, IsUnderWine()}; }
 
 int RunDownloadTests() {
-  const std::string dir = ServiceDir();
-  if (dir.empty() || ReadPort(dir, "port").empty()) return RUN_ALL_TESTS();
-  if (EnvValue("STATEKEEPER_TEST_CA_TRUSTED") == "1") {
-    authority_trusted = true;
-    return RUN_ALL_TESTS();
-  }
-  if (!IsUnderWine()) return RUN_ALL_TESTS();
+  authority_trusted = EnvValue("STATEKEEPER_TEST_CA_TRUSTED") == "1";
+  if (authority_trusted || ReadPort("port").empty() || !IsUnderWine()) return RUN_ALL_TESTS();
   // Into the wine prefix's own store before the first secure connection, out again at the
   // end.
-  const TrustedAuthority authority(dir + "/ca.pem");
+  const TrustedAuthority authority(EnvValue("STATEKEEPER_TEST_SERVICE_DIR") + "/ca.pem");
   if (!authority.ok()) {
     std::fprintf(stderr, "cannot put the test authority into the wine prefix's store\n");
     return 1;

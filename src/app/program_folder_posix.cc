@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/program_folder.h"
-#include "logbook/download.h"
+#include "https/download.h"
 
 namespace app {
 namespace {
@@ -43,7 +43,7 @@ std::optional<Places> PlacesFromEnvironment(base::Error& error) {
   }
 
   places.endpoint =
-      NonEmptyEnv("STATEKEEPER_LOGBOOK_URL").value_or(std::string(logbook::kDefaultEndpoint));
+      NonEmptyEnv("STATEKEEPER_LOGBOOK_URL").value_or(std::string(https::kDefaultEndpoint));
   places.ca_file = NonEmptyEnv("STATEKEEPER_CA_FILE").value_or("");
   return places;
 }

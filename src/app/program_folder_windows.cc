@@ -8,7 +8,7 @@
 
 #include "app/program_folder.h"
 #include "base/ansi_text_windows.h"
-#include "logbook/download.h"
+#include "https/download.h"
 
 namespace app {
 namespace {
@@ -45,7 +45,7 @@ std::optional<Places> PlacesFromEnvironment(base::Error& error) {
   }
 
   places.endpoint =
-      NonEmptyEnv("STATEKEEPER_LOGBOOK_URL").value_or(std::string(logbook::kDefaultEndpoint));
+      NonEmptyEnv("STATEKEEPER_LOGBOOK_URL").value_or(std::string(https::kDefaultEndpoint));
   return places;
 }
 

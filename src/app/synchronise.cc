@@ -85,22 +85,23 @@ class DownloadMonitor {
   DownloadMonitor(console::Console& console, const std::function<bool()>& termination_requested)
       : console_(console), termination_requested_(termination_requested) {}
 
-  // Returns false once the download is to stop: Esc was pressed or the process is ending.
-  bool Look(const logbook::DownloadProgress& progress) {
-    if (termination_requested_ && termination_requested_()) return false;
+  // Returns Flow::kCancel once the download is to stop: Esc was pressed or the process is
+  // ending.
+  https::Flow Look(const logbook::DownloadProgress& progress) {
+    if (termination_requested_ && termination_requested_()) return https::Flow::kCancel;
     const std::int64_t now = console_.NowMs();
     if (!cancelled_ && (!last_key_look_ms_ || now - *last_key_look_ms_ >= kKeyLookMs)) {
       last_key_look_ms_ = now;
       cancelled_ = console_.ReadTypeAhead(std::string(1, console::kKeyEscape));
     }
-    if (cancelled_) return false;
-    if (console_.rows() < kProgressRow) return true;  // a first run's short window
+    if (cancelled_) return https::Flow::kCancel;
+    if (console_.rows() < kProgressRow) return https::Flow::kGoOn;  // a first run's short window
     if (!last_draw_ms_ || now - *last_draw_ms_ >= kRedrawMs) {
       last_draw_ms_ = now;
       WriteNoticeRow(console_, kProgressRow, ProgressText(progress));
       console_.Flush();
     }
-    return true;
+    return https::Flow::kGoOn;
   }
 
  private:
@@ -139,9 +140,8 @@ std::string LocalLogPath(const ProgramValues& values) {
   return values.places.program_folder + LocalLogFileName(values.account_name);
 }
 
-logbook::SyncResult UpdateLogbook(
-    const ProgramValues& values, AwardData& data,
-    const std::function<bool(const logbook::DownloadProgress&)>& progress) {
+logbook::SyncResult UpdateLogbook(const ProgramValues& values, AwardData& data,
+                                  const logbook::ProgressCheck& progress) {
   // Taken before the Temporary download file is opened or any file of the Program folder
   // touched: two updates would write the same files.
   const UpdateLock lock = UpdateLock::Take(values.places.program_folder);
@@ -154,9 +154,7 @@ logbook::SyncResult UpdateLogbook(
   logbook::SyncSettings settings;
   settings.program_folder = values.places.program_folder;
   settings.temp_folder = values.places.temp_folder;
-  settings.endpoint = values.places.endpoint;
-  settings.ca_file = values.places.ca_file;
-  settings.api_key = values.api_key;
+  settings.service = {values.places.endpoint, values.places.ca_file, values.api_key};
   settings.progress = progress;
   logbook::SyncResult result =
       logbook::DownloadLogbook(settings, LocalLogPath(values), data.countries);

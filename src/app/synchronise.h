@@ -23,14 +23,13 @@ std::string LocalLogPath(const ProgramValues& values);
 // make: takes the update lock of the Program folder (UpdateLock), downloads the logbook
 // into the Local log file and rewrites the Band files and the Country file, extending
 // `data.countries`, then reloads `data.unconfirmed` from the Band files. `progress` is
-// called often during the download; returning false cancels it. Returns kAnotherRunning
+// called often during the download; https::Flow::kCancel cancels it. Returns kAnotherRunning
 // ("another update is running") at once, before anything is opened or asked, when another
 // process holds the lock, and kFailed when the lock cannot be taken at all. On failure or
 // cancellation nothing of the last good synchronisation has changed, on disk or in `data`.
 // The lock is dropped on return.
-[[nodiscard]] logbook::SyncResult UpdateLogbook(
-    const ProgramValues& values, AwardData& data,
-    const std::function<bool(const logbook::DownloadProgress&)>& progress);
+[[nodiscard]] logbook::SyncResult UpdateLogbook(const ProgramValues& values, AwardData& data,
+                                                const logbook::ProgressCheck& progress);
 
 // Shows the waiting notice and runs UpdateLogbook. While the logbook
 // arrives, row 23 shows how much has (ProgressText) and row 24 that Esc cancels; Esc stops

@@ -118,9 +118,9 @@ int RunUpdate(const Places& places, std::FILE* output, std::FILE* error) {
   const Clock::time_point start = Clock::now();
   const logbook::SyncResult result =
       UpdateLogbook(values, *data, [&](const logbook::DownloadProgress& progress) {
-        if (InterruptionArrived()) return false;
+        if (InterruptionArrived()) return https::Flow::kCancel;
         if (progress_line) progress_line->Show(progress);
-        return true;
+        return https::Flow::kGoOn;
       });
   const auto elapsed =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();

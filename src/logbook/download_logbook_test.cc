@@ -1,14 +1,18 @@
 // A whole synchronisation's data work against the test logbook service: replies that are no
 // logbook change nothing, no reply stays on disk after an update, a logbook too large for one reply
 // comes page by page into the very same files, and a compressed transfer makes no difference.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "award/lists.h"
@@ -76,10 +80,7 @@ class DownloadLogbookTest : public ::testing::Test {
     SyncSettings settings;
     settings.program_folder = folder + "/";
     settings.temp_folder = dir_.path() + "/";
-    settings.endpoint = service_.endpoint();
-    settings.ca_file = service_.ca_file();
-    settings.api_key = kKey;
-    settings.stall_seconds = 1;
+    settings.service = {service_.endpoint(), service_.ca_file(), kKey, 1};
     if (adjust) adjust(settings);
     return DownloadLogbook(settings, folder + "/K1ABC.adi", countries_[folder]);
   }
@@ -143,11 +144,12 @@ TEST_F(DownloadLogbookTest, NoReplyStaysBehindWhateverTheOutcome) {
       {"ok", SyncOutcome::kDone, {}},
       {"status RESULT=AUTH&REASON=invalid api key", SyncOutcome::kKeyRefused, {}},
       {"fail500", SyncOutcome::kFailed, {}},
+      {"empty", SyncOutcome::kFailed, {}},
       {"ok", SyncOutcome::kFailed,
-       [](SyncSettings& settings) { settings.endpoint = "https://127.0.0.1:1/api"; }},
+       [](SyncSettings& settings) { settings.service.endpoint = "https://127.0.0.1:1/api"; }},
       {"stall 30", SyncOutcome::kCancelled,
        [](SyncSettings& settings) {
-         settings.progress = [](const DownloadProgress&) { return false; };
+         settings.progress = [](const DownloadProgress&) { return https::Flow::kCancel; };
        }},
   };
   for (const Row& row : rows) {
@@ -232,6 +234,63 @@ TEST_F(DownloadLogbookTest, APageThatFailsFailsTheWholeAndChangesNothing) {
     EXPECT_EQ(ReadAll(folder), before) << row.mode;
     EXPECT_EQ(Options(service_.RequestLog()).size(), row.requests) << service_.RequestLog();
   }
+}
+
+// The Temporary download file is refused before anything is asked of the service when its
+// name is another file's, a link, a FIFO or a folder; an existing file of this user is
+// taken (and the download then fails on the closed port, removing it).
+TEST(TemporaryFileTest, IsNeverWrittenThroughAnotherName) {
+  test::ScopedTempDir dir;
+  const std::string path = dir.Join(std::string(kTemporaryFileName));
+  const std::string other = dir.Join("other");
+  int reader = -1;
+  struct Row {
+    std::string what;
+    std::function<void()> make;
+    std::string reason;  // followed by the path
+  };
+  const std::vector<Row> rows = {
+      {"symbolic link", [&] { ::symlink(other.c_str(), path.c_str()); },
+       "the temporary file is a symbolic link: "},
+      {"dangling link", [&] { ::symlink(dir.Join("absent").c_str(), path.c_str()); },
+       "the temporary file is a symbolic link: "},
+      {"hard link", [&] { ::link(other.c_str(), path.c_str()); },
+       "the temporary file has other names (hard links): "},
+      {"FIFO", [&] { ::mkfifo(path.c_str(), 0600); }, "the temporary file is not a regular file: "},
+      {"FIFO with a reader",
+       [&] {
+         ::mkfifo(path.c_str(), 0600);
+         reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+       },
+       "the temporary file is not a regular file: "},
+      {"folder", [&] { ::mkdir(path.c_str(), 0700); },
+       "the temporary file is not a regular file: "},
+      {"existing file",
+       [&] {
+         test::WriteFile(path, "earlier");
+         ::chmod(path.c_str(), 0644);
+       },
+       "cannot connect to the logbook service"},
+  };
+  const https::Service closed{"https://127.0.0.1:1/api", "", kKey};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    test::WriteFile(other, "precious");
+    row.make();
+    const https::FetchResult result = FetchLogbook(closed, path, {});
+    EXPECT_TRUE(result.reason.starts_with(row.reason)) << result.reason;
+    EXPECT_EQ(test::ReadFile(other), "precious");
+    EXPECT_FALSE(test::FileExists(dir.Join("absent")));
+    if (reader >= 0) {
+      char byte;
+      EXPECT_LE(::read(reader, &byte, 1), 0);  // nothing was written into the FIFO
+      ::close(std::exchange(reader, -1));
+    }
+    std::filesystem::remove_all(path);
+  }
+  const https::FetchResult result = FetchLogbook(closed, dir.Join("missing/x.tmp"), {});
+  EXPECT_EQ(result.reason, "cannot open the temporary file " + dir.Join("missing/x.tmp") +
+                               ": No such file or directory");
 }
 
 }  // namespace

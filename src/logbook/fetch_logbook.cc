@@ -9,6 +9,11 @@
 namespace logbook {
 namespace {
 
+using https::FetchFailure;
+using https::FetchResult;
+using https::FetchSession;
+using https::ReplyRequest;
+
 // A page holds 2,000 records; one far larger than that is no page of a logbook.
 constexpr size_t kMaxPageBytes = size_t{64} << 20;
 
@@ -23,32 +28,24 @@ bool IsWorthPaging(FetchFailure failure) {
          failure == FetchFailure::kBrokenOff;
 }
 
-ReplyRequest MakeReplyRequest(const FetchRequest& request) {
-  ReplyRequest reply;
-  reply.endpoint = request.endpoint;
-  reply.ca_file = request.ca_file;
-  reply.api_key = request.api_key;
-  reply.stall_seconds = request.stall_seconds;
-  return reply;
-}
-
-// True when the caller cancels on hearing `progress`.
-bool ShouldCancel(const FetchRequest& request, const DownloadProgress& progress) {
-  return request.progress && !request.progress(progress);
+// What the caller answers on hearing `progress`.
+https::Flow Check(const ProgressCheck& progress, const DownloadProgress& now) {
+  return progress ? progress(now) : https::Flow::kGoOn;
 }
 
 // The logbook as one reply, straight into the file.
-FetchResult FetchWhole(FetchSession& session, const FetchRequest& request, TempFile& file) {
+FetchResult FetchWhole(FetchSession& session, const https::Service& service,
+                       const ProgressCheck& progress, TempFile& file) {
   ReplyScanner scanner;
-  ReplyRequest reply = MakeReplyRequest(request);
+  ReplyRequest reply;
   reply.take_body = [&](std::string_view piece) {
     scanner.Feed(piece);
     return file.Write(piece);
   };
-  reply.should_cancel = [&] {
-    return ShouldCancel(request, {scanner.records(), scanner.announced(), scanner.bytes()});
+  reply.check = [&] {
+    return Check(progress, {scanner.records(), scanner.announced(), scanner.bytes()});
   };
-  FetchResult result = FetchReply(session, reply);
+  FetchResult result = https::FetchReply(session, service, reply);
   if (result.ok() && file.bytes_written() == 0) {
     return FailWith("the logbook service sent an empty reply");
   }
@@ -56,13 +53,14 @@ FetchResult FetchWhole(FetchSession& session, const FetchRequest& request, TempF
 }
 
 // The logbook page by page, each page held until it is checked and then joined on.
-FetchResult FetchPages(FetchSession& session, const FetchRequest& request, TempFile& file) {
+FetchResult FetchPages(FetchSession& session, const https::Service& service,
+                       const ProgressCheck& progress, TempFile& file) {
   PageJoiner joiner;
   DownloadProgress done;  // of the pages before the one under way
   for (;;) {
     std::string raw;
     ReplyScanner scanner;
-    ReplyRequest reply = MakeReplyRequest(request);
+    ReplyRequest reply;
     reply.option = MakePageOption(joiner.next_log_id());
     reply.take_body = [&](std::string_view piece) -> std::string {
       if (raw.size() + piece.size() > kMaxPageBytes) return "a page of the logbook was too large";
@@ -70,14 +68,15 @@ FetchResult FetchPages(FetchSession& session, const FetchRequest& request, TempF
       raw.append(piece);
       return "";
     };
-    reply.should_cancel = [&] {
+    reply.check = [&] {
       DownloadProgress now = done;
       now.records += scanner.records();
       now.bytes += scanner.bytes();
       if (joiner.pages() == 0) now.announced = scanner.announced();
-      return ShouldCancel(request, now);
+      return Check(progress, now);
     };
-    if (FetchResult fetched = FetchReply(session, reply); !fetched.ok()) return fetched;
+    if (FetchResult fetched = https::FetchReply(session, service, reply); !fetched.ok())
+      return fetched;
     if (raw.empty()) return FailWith("the logbook service sent an empty reply");
 
     const Page page = ReadPage(raw);
@@ -101,17 +100,18 @@ FetchResult FetchPages(FetchSession& session, const FetchRequest& request, TempF
 
 }  // namespace
 
-FetchResult FetchLogbook(const FetchRequest& request) {
+FetchResult FetchLogbook(const https::Service& service, const std::string& temp_path,
+                         const ProgressCheck& progress) {
   TempFile file;
-  if (std::string error = file.Open(request.temp_path); !error.empty()) return FailWith(error);
+  if (std::string error = file.Open(temp_path); !error.empty()) return FailWith(error);
   // One connection for the whole update: the pages go where the first try went.
   FetchSession session;
-  FetchResult result = FetchWhole(session, request, file);
+  FetchResult result = FetchWhole(session, service, progress, file);
   if (!result.ok() && IsWorthPaging(result.failure)) {
     // The second try starts from an empty file.
     file.Discard();
-    if (std::string error = file.Open(request.temp_path); !error.empty()) return FailWith(error);
-    result = FetchPages(session, request, file);
+    if (std::string error = file.Open(temp_path); !error.empty()) return FailWith(error);
+    result = FetchPages(session, service, progress, file);
   }
   if (result.ok()) {
     std::string error = file.Close();
@@ -119,7 +119,7 @@ FetchResult FetchLogbook(const FetchRequest& request) {
     result = FailWith(std::move(error));
   }
   file.Discard();
-  ScrubKey(result.reason, request.api_key);
+  https::ScrubKey(result.reason, service.api_key);
   return result;
 }
 

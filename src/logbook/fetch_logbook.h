@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "logbook/download.h"
+#include "https/download.h"
 
 namespace logbook {
 
@@ -26,18 +26,11 @@ struct DownloadProgress {
   std::int64_t bytes = 0;  // after decompression
 };
 
-struct FetchRequest {
-  std::string endpoint;  // the Logbook service's API address, without a query
-  std::string ca_file;   // certificate authorities to trust instead of the system's, or ""
-  std::string api_key;
-  std::string temp_path;  // the Temporary download file
-  // Called often during the download (at least about once a second, also while nothing
-  // arrives) with what has arrived; returning false cancels it. May be empty.
-  std::function<bool(const DownloadProgress&)> progress;
-  int stall_seconds = 60;  // see ReplyRequest
-};
+// Asked often during the download (at least about once a second, also while nothing
+// arrives) with what has arrived; https::Flow::kCancel cancels it.
+using ProgressCheck = std::function<https::Flow(const DownloadProgress&)>;
 
-// Fetches the logbook into `request.temp_path` (created 0600, never through a symbolic
+// Fetches the logbook from `service` into `temp_path` (created 0600, never through a symbolic
 // link or into anything but a regular file of this user). The file then holds the reply,
 // or the pages joined: the first page's text in front of its data, every page's records
 // in order, the last page's text behind its records (decoded as the program's
@@ -45,7 +38,10 @@ struct FetchRequest {
 // keeps it open. Fails when the request fails and no second try by
 // pages is due, when the second try fails at any page, on an empty reply, or when the file
 // cannot be written; the file is then removed. The result's reason never holds the key.
-[[nodiscard]] FetchResult FetchLogbook(const FetchRequest& request);
+// `progress` may be empty. Everything is borrowed for the call.
+[[nodiscard]] https::FetchResult FetchLogbook(const https::Service& service,
+                                              const std::string& temp_path,
+                                              const ProgressCheck& progress);
 
 }  // namespace logbook
 

@@ -161,29 +161,23 @@ SyncResult ProcessReply(const std::string& program_folder, const std::string& re
 SyncResult DownloadLogbook(const SyncSettings& settings, const std::string& log_path,
                            award::ConfirmedCountryList& countries) {
   base::RemoveLeftovers(settings.program_folder);  // the new files of an update killed midway
-  FetchRequest request;
-  request.endpoint = settings.endpoint;
-  request.ca_file = settings.ca_file;
-  request.api_key = settings.api_key;
-  request.temp_path = settings.temp_folder + std::string(kTemporaryFileName);
-  request.progress = settings.progress;
-  request.stall_seconds = settings.stall_seconds;
-  const FetchResult fetched = FetchLogbook(request);
+  const std::string temp_path = settings.temp_folder + std::string(kTemporaryFileName);
+  const https::FetchResult fetched = FetchLogbook(settings.service, temp_path, settings.progress);
   if (!fetched.ok()) {
     switch (fetched.failure) {
-      case FetchFailure::kCancelled:
+      case https::FetchFailure::kCancelled:
         return Failure(fetched.reason, SyncOutcome::kCancelled);
-      case FetchFailure::kKeyRefused:
+      case https::FetchFailure::kKeyRefused:
         return Failure(fetched.reason, SyncOutcome::kKeyRefused);
       default:
         return Failure(fetched.reason);
     }
   }
-  SyncResult result = ProcessReply(settings.program_folder, request.temp_path, log_path, countries);
+  SyncResult result = ProcessReply(settings.program_folder, temp_path, log_path, countries);
   // The reply has served, whether it was a logbook or not: nothing of it stays on disk.
-  std::remove(request.temp_path.c_str());
+  std::remove(temp_path.c_str());
   // The service's own REASON text could repeat the key.
-  ScrubKey(result.reason, settings.api_key);
+  https::ScrubKey(result.reason, settings.service.api_key);
   return result;
 }
 

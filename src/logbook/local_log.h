@@ -19,13 +19,10 @@ namespace logbook {
 struct SyncSettings {
   std::string program_folder;  // ends with the path separator
   std::string temp_folder;     // folder of the Temporary download file, ends with it too
-  std::string endpoint;        // the Logbook service's API address, without a query
-  std::string ca_file;         // certificate authorities to trust instead of the system's, or ""
-  std::string api_key;
-  // Called often during the download with what has arrived; returning false cancels it
-  // (the result is then kCancelled). May be empty.
-  std::function<bool(const DownloadProgress&)> progress;
-  int stall_seconds = 60;  // see ReplyRequest; only tests shorten it
+  https::Service service;      // where the logbook comes from, with the key
+  // Called often during the download with what has arrived; https::Flow::kCancel cancels
+  // it (the result is then kCancelled). May be empty.
+  ProgressCheck progress;
 };
 
 // How a synchronisation ended.

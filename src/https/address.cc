@@ -1,6 +1,6 @@
-#include "logbook/address.h"
+#include "https/address.h"
 
-namespace logbook {
+namespace https {
 
 std::string ReadScheme(std::string_view address) {
   const size_t colon = address.find(':');
@@ -52,4 +52,4 @@ std::string ResolveLocation(const AddressParts& base, std::string_view location)
   return address.append(location);
 }
 
-}  // namespace logbook
+}  // namespace https

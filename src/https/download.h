@@ -4,22 +4,29 @@
 // nothing else in the program knows the client. The request is a POST of form fields, so
 // the API key never stands in an address. The wording of failures is shared
 // (fetch_failure.h), so both say the same thing about the same failure.
-#ifndef STATEKEEPER_LOGBOOK_DOWNLOAD_H_
-#define STATEKEEPER_LOGBOOK_DOWNLOAD_H_
+#ifndef STATEKEEPER_HTTPS_DOWNLOAD_H_
+#define STATEKEEPER_HTTPS_DOWNLOAD_H_
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace logbook {
+namespace https {
 
 // The logbook service's API address, used unless the environment names another.
 inline constexpr std::string_view kDefaultEndpoint = "https://logbook.qrz.com/api";
 
-// What one request asks for and where its reply goes. Borrowed by FetchReply for the call;
-// its callbacks are called on the calling thread, before FetchReply returns.
-struct ReplyRequest {
+// What a caller answers when a transfer asks whether to go on: the one meaning of
+// cancelling, from the HTTPS clients up to the Update page.
+enum class Flow {
+  kGoOn,    // go on with the transfer
+  kCancel,  // abandon it: it fails as kCancelled
+};
+
+// The logbook service as every request of an update reaches it: built once from the
+// settings and the environment, and lent unchanged to each request.
+struct Service {
   // Scheme, host, port and path; the scheme must be https. Nothing is added to it: the
   // fields go in the body.
   std::string endpoint;
@@ -27,18 +34,24 @@ struct ReplyRequest {
   // one; WinHTTP trusts the system's store alone and fails a request that names a file.
   std::string ca_file;
   std::string api_key;
+  // The transfer is given up when less than 1 byte a second has arrived for this long
+  // (libcurl averages the speed over 5 s, so there it ends some seconds later). Only tests
+  // shorten it.
+  int stall_seconds = 60;
+};
+
+// What one request asks for beyond the service and where its reply goes. Borrowed by
+// FetchReply for the call; its callbacks are called on the calling thread, before
+// FetchReply returns.
+struct ReplyRequest {
   // The value of the OPTION field ("MAX:2000,AFTERLOGID:0"), or "" to send none.
   std::string option;
   // Takes each piece of the body as it arrives; returns "" or why the transfer must stop
   // (the request then fails with that reason as it is).
   std::function<std::string(std::string_view)> take_body;
   // Asked often during the transfer, at least about once a second also while nothing
-  // arrives; returning true abandons it. May be empty.
-  std::function<bool()> should_cancel;
-  // The transfer is given up when less than 1 byte a second has arrived for this long
-  // (libcurl averages the speed over 5 s, so there it ends some seconds later). Only tests
-  // shorten it.
-  int stall_seconds = 60;
+  // arrives; Flow::kCancel abandons it. May be empty.
+  std::function<Flow()> check;
 };
 
 // Why a request failed, as far as the caller acts on it.
@@ -63,13 +76,10 @@ struct FetchResult {
   bool ok() const { return failure == FetchFailure::kNone; }
 };
 
-// Returns `text` with every byte but A-Z a-z 0-9 - . _ ~ written as %XX (upper-case hex),
-// so that no byte of the key can change the request.
-std::string PercentEncode(std::string_view text);
-
 // Returns the body of a request, application/x-www-form-urlencoded: "KEY=" + the key
-// percent-encoded + "&ACTION=FETCH", then "&OPTION=" + `option` unless it is "". It holds
-// the key: it is never shown.
+// percent-encoded (every byte but A-Z a-z 0-9 - . _ ~ written as %XX, so that no byte of
+// the key can change the request) + "&ACTION=FETCH", then "&OPTION=" + `option` unless it is "". It
+// holds the key: it is never shown.
 std::string MakeRequestBody(std::string_view api_key, std::string_view option);
 
 // Replaces every occurrence of the key in `text`, as it is and percent-encoded, by "***".
@@ -95,7 +105,7 @@ class FetchSession {
   std::unique_ptr<Client> client_;
 };
 
-// Sends the request on `session`: a POST of MakeRequestBody(key, option) as
+// Sends the request on `session` to `service`: a POST of MakeRequestBody(key, option) as
 // application/x-www-form-urlencoded to the endpoint, asking for a compressed reply where
 // the client can decompress one, and hands the body, decompressed, to
 // `request.take_body`. Follows at most 5 redirects, each to https only, repeating the POST
@@ -104,10 +114,11 @@ class FetchSession {
 // connection, certificate, no answer within 30 s, a stall, a broken body), on an HTTP
 // status other than 2xx (whose body libcurl may already have handed on), when `take_body`
 // refuses a piece or when the caller cancels. Blocks until the transfer has ended.
-// `session` is borrowed for the call and keeps the connection for the next one; the
-// request's stall_seconds and ca_file must be the same for every request of a session.
-[[nodiscard]] FetchResult FetchReply(FetchSession& session, const ReplyRequest& request);
+// `session`, `service` and `request` are borrowed for the call; the session keeps the
+// connection for the next request, which must be to the same `service`.
+[[nodiscard]] FetchResult FetchReply(FetchSession& session, const Service& service,
+                                     const ReplyRequest& request);
 
-}  // namespace logbook
+}  // namespace https
 
-#endif  // STATEKEEPER_LOGBOOK_DOWNLOAD_H_
+#endif  // STATEKEEPER_HTTPS_DOWNLOAD_H_

@@ -1,6 +1,7 @@
-#include "logbook/fetch_failure.h"
+#include "https/fetch_failure.h"
 
-namespace logbook {
+namespace https {
+namespace {
 
 std::string DescribeFailure(FailureCause cause, const FailureDetail& detail) {
   const std::string where = detail.host + ":" + detail.port;
@@ -75,6 +76,8 @@ FetchFailure ClassifyFailure(FailureCause cause, const FailureDetail& detail) {
   }
 }
 
+}  // namespace
+
 FetchResult MakeFailure(FailureCause cause, const FailureDetail& detail) {
   return {ClassifyFailure(cause, detail), DescribeFailure(cause, detail)};
 }
@@ -101,4 +104,4 @@ std::string_view DescribeCertificateProblem(CertificateProblem problem) {
   return "invalid certificate";
 }
 
-}  // namespace logbook
+}  // namespace https

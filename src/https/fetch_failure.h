@@ -2,15 +2,15 @@
 // client saw it fail. Each client maps its own error codes to a FailureCause and hands the
 // detail that the wording names; the texts and what a caller does about each cause are
 // kept here, once, so that both platforms say the same thing about the same failure.
-#ifndef STATEKEEPER_LOGBOOK_FETCH_FAILURE_H_
-#define STATEKEEPER_LOGBOOK_FETCH_FAILURE_H_
+#ifndef STATEKEEPER_HTTPS_FETCH_FAILURE_H_
+#define STATEKEEPER_HTTPS_FETCH_FAILURE_H_
 
 #include <string>
 #include <string_view>
 
-#include "logbook/download.h"
+#include "https/download.h"
 
-namespace logbook {
+namespace https {
 
 // What went wrong, as the operator is told. Each cause's text follows it; HOST, PORT,
 // TEXT and NUMBER stand for the fields of FailureDetail.
@@ -56,15 +56,9 @@ struct FailureDetail {
   long number = 0;   // the HTTP status of kHttpStatus
 };
 
-// Returns the operator's wording of `cause` with `detail`.
-std::string DescribeFailure(FailureCause cause, const FailureDetail& detail);
-
-// Returns which failure a caller acts on `cause` is: kCancelled, kTimedOut for no answer in
-// time and a stall, kServerError for an HTTP 5xx status, kBrokenOff for a body broken off
-// or undecodable, and kOther for the rest.
-FetchFailure ClassifyFailure(FailureCause cause, const FailureDetail& detail);
-
-// Returns the result of a request that failed for `cause`: its class and its wording.
+// Returns the result of a request that failed for `cause`: its wording with `detail`, and
+// its class: kCancelled, kTimedOut for no answer in time and a stall, kServerError for an
+// HTTP 5xx status, kBrokenOff for a body broken off or undecodable, and kOther for the rest.
 FetchResult MakeFailure(FailureCause cause, const FailureDetail& detail = {});
 
 // Why a certificate was refused, for the TEXT of kCertificateRefused.
@@ -82,6 +76,6 @@ enum class CertificateProblem {
 // Returns the wording of `problem` ("self-signed certificate", "certificate revoked" ...).
 std::string_view DescribeCertificateProblem(CertificateProblem problem);
 
-}  // namespace logbook
+}  // namespace https
 
-#endif  // STATEKEEPER_LOGBOOK_FETCH_FAILURE_H_
+#endif  // STATEKEEPER_HTTPS_FETCH_FAILURE_H_

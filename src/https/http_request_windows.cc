@@ -5,7 +5,7 @@
 #include <winhttp.h>
 // clang-format on
 
-#include "logbook/http_request_windows.h"
+#include "https/http_request_windows.h"
 
 #include <chrono>
 #include <optional>
@@ -16,7 +16,7 @@
 #error "STATEKEEPER_VERSION must be defined by the build"
 #endif
 
-namespace logbook {
+namespace https {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -319,4 +319,4 @@ FetchResult HttpRequest::FailStep(DWORD error, RequestStage stage, const StepWat
   return MakeStepFailure(error, stage, watch.place, report_->secure_failure, handle_);
 }
 
-}  // namespace logbook
+}  // namespace https

@@ -3,8 +3,8 @@
 // stalled transfer while a step is under way: each step is started, then its completion
 // waited for here, and every way a step can end becomes a FetchResult in one place. Used
 // by download_windows.cc, which follows redirects and hands the body on.
-#ifndef STATEKEEPER_LOGBOOK_HTTP_REQUEST_WINDOWS_H_
-#define STATEKEEPER_LOGBOOK_HTTP_REQUEST_WINDOWS_H_
+#ifndef STATEKEEPER_HTTPS_HTTP_REQUEST_WINDOWS_H_
+#define STATEKEEPER_HTTPS_HTTP_REQUEST_WINDOWS_H_
 
 // <windows.h> comes first: <winhttp.h> builds on it.
 // clang-format off
@@ -16,11 +16,11 @@
 #include <string>
 #include <string_view>
 
-#include "logbook/download.h"
-#include "logbook/fetch_failure.h"
-#include "logbook/stall_meter.h"
+#include "https/download.h"
+#include "https/fetch_failure.h"
+#include "https/stall_meter.h"
 
-namespace logbook {
+namespace https {
 
 // Closes a WinHTTP handle: a session, a connection or a request.
 struct InternetCloser {
@@ -40,8 +40,8 @@ struct StepWatch {
   StallMeter& stall;          // the transfer's stall meter, started before the answer's head
   FailureDetail place;        // where the request goes, for the wording of a failure
 
-  // Returns true when the caller wants the transfer abandoned.
-  bool ShouldCancel() const { return fetch.should_cancel && fetch.should_cancel(); }
+  // Returns true when the caller answers Flow::kCancel.
+  bool ShouldCancel() const { return fetch.check && fetch.check() == Flow::kCancel; }
 };
 
 // Which part of a request a step belongs to, for what a time-out means.
@@ -105,6 +105,6 @@ class HttpRequest {
   HINTERNET handle_ = nullptr;
 };
 
-}  // namespace logbook
+}  // namespace https
 
-#endif  // STATEKEEPER_LOGBOOK_HTTP_REQUEST_WINDOWS_H_
+#endif  // STATEKEEPER_HTTPS_HTTP_REQUEST_WINDOWS_H_

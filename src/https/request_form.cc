@@ -3,9 +3,10 @@
 #include <string>
 #include <string_view>
 
-#include "logbook/download.h"
+#include "https/download.h"
 
-namespace logbook {
+namespace https {
+namespace {
 
 std::string PercentEncode(std::string_view text) {
   constexpr char kHex[] = "0123456789ABCDEF";
@@ -27,6 +28,8 @@ std::string PercentEncode(std::string_view text) {
   return encoded;
 }
 
+}  // namespace
+
 std::string MakeRequestBody(std::string_view api_key, std::string_view option) {
   std::string body = "KEY=" + PercentEncode(api_key) + "&ACTION=FETCH";
   if (!option.empty()) body.append("&OPTION=").append(option);
@@ -42,4 +45,4 @@ void ScrubKey(std::string& text, std::string_view api_key) {
   }
 }
 
-}  // namespace logbook
+}  // namespace https

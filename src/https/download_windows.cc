@@ -22,13 +22,13 @@
 #include <utility>
 
 #include "base/ansi_text_windows.h"
-#include "logbook/address.h"
-#include "logbook/download.h"
-#include "logbook/fetch_failure.h"
-#include "logbook/http_request_windows.h"
-#include "logbook/stall_meter.h"
+#include "https/address.h"
+#include "https/download.h"
+#include "https/fetch_failure.h"
+#include "https/http_request_windows.h"
+#include "https/stall_meter.h"
 
-namespace logbook {
+namespace https {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -205,9 +205,9 @@ HINTERNET Connect(FetchSession::Client& client, const AddressParts& address,
 
 // Runs the request to `url`, POSTing `body` to it and to every address it redirects to,
 // and hands the final body to `fetch.take_body`.
-FetchResult TransferReply(FetchSession::Client& client, const ReplyRequest& fetch, std::string url,
-                          const std::string& body) {
-  StallMeter stall(fetch.stall_seconds);
+FetchResult TransferReply(FetchSession::Client& client, const Service& service,
+                          const ReplyRequest& fetch, std::string url, const std::string& body) {
+  StallMeter stall(service.stall_seconds);
   for (int redirects = 0;; ++redirects) {
     const std::optional<AddressParts> address = SplitAddress(url);
     if (!address) return MakeFailure(FailureCause::kAddressNotValid);
@@ -247,9 +247,9 @@ FetchResult TransferReply(FetchSession::Client& client, const ReplyRequest& fetc
 
 }  // namespace
 
-FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
-  if (!WidenText(request.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
-  switch (CheckEndpointShape(request.endpoint)) {
+FetchResult FetchReply(FetchSession& session, const Service& service, const ReplyRequest& request) {
+  if (!WidenText(service.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
+  switch (CheckEndpointShape(service.endpoint)) {
     case EndpointShape::kHttps:
       break;
     case EndpointShape::kOtherScheme:
@@ -257,17 +257,17 @@ FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
     case EndpointShape::kNotAnAddress:
       return MakeFailure(FailureCause::kAddressNotValid);
   }
-  if (!SplitAddress(request.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
+  if (!SplitAddress(service.endpoint)) return MakeFailure(FailureCause::kAddressNotValid);
   // WinHTTP checks certificates against the system's store only; trusting a file of
   // authorities instead would need a check of our own before the key is sent.
-  if (!request.ca_file.empty()) {
-    return MakeFailure(FailureCause::kAuthorityFileNotUsed, {"", "", request.ca_file});
+  if (!service.ca_file.empty()) {
+    return MakeFailure(FailureCause::kAuthorityFileNotUsed, {"", "", service.ca_file});
   }
   FetchSession::Client& client = session.client();
-  if (!client.session) client.session = OpenSession(request.stall_seconds);
+  if (!client.session) client.session = OpenSession(service.stall_seconds);
   if (!client.session) return MakeFailure(FailureCause::kClientSetupFailed);
-  return TransferReply(client, request, request.endpoint,
-                       MakeRequestBody(request.api_key, request.option));
+  return TransferReply(client, service, request, service.endpoint,
+                       MakeRequestBody(service.api_key, request.option));
 }
 
-}  // namespace logbook
+}  // namespace https

@@ -1,6 +1,6 @@
-#include "logbook/stall_meter.h"
+#include "https/stall_meter.h"
 
-namespace logbook {
+namespace https {
 
 void StallMeter::Start(Clock::time_point now) {
   start_ = now;
@@ -14,4 +14,4 @@ bool StallMeter::HasStalled(Clock::time_point now) {
   return false;
 }
 
-}  // namespace logbook
+}  // namespace https

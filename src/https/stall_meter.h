@@ -1,13 +1,13 @@
 // Tells a stalled transfer from a slow one, for an HTTPS client that has no such measure of
 // its own: the transfer has stalled when less than 1 byte a second has arrived over a whole
 // window of time. The caller passes the time in, so the meter never reads a clock itself.
-#ifndef STATEKEEPER_LOGBOOK_STALL_METER_H_
-#define STATEKEEPER_LOGBOOK_STALL_METER_H_
+#ifndef STATEKEEPER_HTTPS_STALL_METER_H_
+#define STATEKEEPER_HTTPS_STALL_METER_H_
 
 #include <chrono>
 #include <cstdint>
 
-namespace logbook {
+namespace https {
 
 class StallMeter {
  public:
@@ -33,6 +33,6 @@ class StallMeter {
   std::int64_t bytes_ = 0;
 };
 
-}  // namespace logbook
+}  // namespace https
 
-#endif  // STATEKEEPER_LOGBOOK_STALL_METER_H_
+#endif  // STATEKEEPER_HTTPS_STALL_METER_H_

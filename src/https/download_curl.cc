@@ -8,15 +8,14 @@
 #include <memory>
 #include <string>
 
-#include "logbook/download.h"
-#include "logbook/fetch_failure.h"
-#include "logbook/fetch_logbook.h"
+#include "https/download.h"
+#include "https/fetch_failure.h"
 
 #ifndef STATEKEEPER_VERSION
 #error "STATEKEEPER_VERSION must be defined by the build"
 #endif
 
-namespace logbook {
+namespace https {
 namespace {
 
 constexpr long kMaxRedirects = 5;
@@ -106,14 +105,15 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
 // Asks the caller, about once a second and whenever data arrives, whether to stop.
 int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto& transfer = *static_cast<const Transfer*>(user);
-  return (transfer.request->should_cancel && transfer.request->should_cancel()) ? 1 : 0;
+  const auto& check = transfer.request->check;
+  return (check && check() == Flow::kCancel) ? 1 : 0;
 }
 
 // The operator's wording for a failed transfer. libcurl's own messages can hold the request
 // address (which holds no key, the key going in the body, but a redirect's could), so they
 // are used only where they add a detail that the wording lacks, and then scrubbed.
 FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& endpoint,
-                                    const ReplyRequest& request, const char* error_text,
+                                    const Service& service, const char* error_text,
                                     const Transfer& transfer) {
   FailureDetail detail{endpoint.host, endpoint.port};
   switch (code) {
@@ -137,11 +137,11 @@ FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& e
       detail.text = error_text;
       constexpr std::string_view kPrefix = "SSL certificate problem: ";
       if (detail.text.starts_with(kPrefix)) detail.text.erase(0, kPrefix.size());
-      ScrubKey(detail.text, request.api_key);
+      ScrubKey(detail.text, service.api_key);
       return MakeFailure(FailureCause::kCertificateRefused, detail);
     }
     case CURLE_SSL_CACERT_BADFILE:
-      detail.text = request.ca_file;
+      detail.text = service.ca_file;
       return MakeFailure(FailureCause::kAuthorityFileUnreadable, detail);
     case CURLE_SSL_CONNECT_ERROR:
       return MakeFailure(FailureCause::kSecureChannelFailed, detail);
@@ -199,13 +199,12 @@ namespace {
 // Sets every option of one request, the same ones for every request on the handle (a
 // request leaves nothing behind but the connection). Returns false when libcurl refuses
 // one of them.
-bool SetOptions(FetchSession::Client& client, const ReplyRequest& request,
-                const std::string& body) {
+bool SetOptions(FetchSession::Client& client, const Service& service, const std::string& body) {
   CURL* curl = client.curl.get();
-  const long stall = request.stall_seconds > 0 ? request.stall_seconds : 1;
+  const long stall = service.stall_seconds > 0 ? service.stall_seconds : 1;
   // The body is copied, and sent again on every redirect: a POST stays a POST.
   bool ok = curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, client.error_text) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_URL, request.endpoint.c_str()) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_URL, service.endpoint.c_str()) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
                              static_cast<curl_off_t>(body.size())) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, body.c_str()) == CURLE_OK &&
@@ -227,16 +226,16 @@ bool SetOptions(FetchSession::Client& client, const ReplyRequest& request,
             curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckCancel) == CURLE_OK &&
             curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &client.transfer) == CURLE_OK;
-  if (ok && !request.ca_file.empty()) {
-    ok = curl_easy_setopt(curl, CURLOPT_CAINFO, request.ca_file.c_str()) == CURLE_OK;
+  if (ok && !service.ca_file.empty()) {
+    ok = curl_easy_setopt(curl, CURLOPT_CAINFO, service.ca_file.c_str()) == CURLE_OK;
   }
   return ok;
 }
 
 }  // namespace
 
-FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
-  const Endpoint endpoint = ParseEndpoint(request.endpoint);
+FetchResult FetchReply(FetchSession& session, const Service& service, const ReplyRequest& request) {
+  const Endpoint endpoint = ParseEndpoint(service.endpoint);
   if (!endpoint.ok) return MakeFailure(FailureCause::kAddressNotValid);
   if (endpoint.scheme != "https") return MakeFailure(FailureCause::kAddressNotHttps);
   if (!InitialiseCurl()) return MakeFailure(FailureCause::kClientSetupFailed);
@@ -247,13 +246,13 @@ FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
 
   client.transfer = Transfer{&request, ""};
   client.error_text[0] = '\0';
-  if (!SetOptions(client, request, MakeRequestBody(request.api_key, request.option))) {
+  if (!SetOptions(client, service, MakeRequestBody(service.api_key, request.option))) {
     return MakeFailure(FailureCause::kClientLacksFeature);
   }
 
   const CURLcode code = curl_easy_perform(curl);
   if (code != CURLE_OK) {
-    return DescribeTransferFailure(code, curl, endpoint, request, client.error_text,
+    return DescribeTransferFailure(code, curl, endpoint, service, client.error_text,
                                    client.transfer);
   }
   FailureDetail detail{endpoint.host, endpoint.port};
@@ -264,4 +263,4 @@ FetchResult FetchReply(FetchSession& session, const ReplyRequest& request) {
   return {FetchFailure::kNone, ""};
 }
 
-}  // namespace logbook
+}  // namespace https

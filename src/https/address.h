@@ -2,13 +2,13 @@
 // endpoint must have before anything is sent to it, the object a request asks for, and the
 // address a redirect leads to. Pure text work on narrow strings; taking an address apart
 // into host, port and path is left to the HTTPS client, which knows its own rules.
-#ifndef STATEKEEPER_LOGBOOK_ADDRESS_H_
-#define STATEKEEPER_LOGBOOK_ADDRESS_H_
+#ifndef STATEKEEPER_HTTPS_ADDRESS_H_
+#define STATEKEEPER_HTTPS_ADDRESS_H_
 
 #include <string>
 #include <string_view>
 
-namespace logbook {
+namespace https {
 
 // One https address taken apart: what a request connects to and what it asks for.
 struct AddressParts {
@@ -44,6 +44,6 @@ std::string MakeRequestObject(std::string_view path, std::string_view query);
 // https, "/path", "?query" and a relative path against `base`'s host, port and path.
 std::string ResolveLocation(const AddressParts& base, std::string_view location);
 
-}  // namespace logbook
+}  // namespace https
 
-#endif  // STATEKEEPER_LOGBOOK_ADDRESS_H_
+#endif  // STATEKEEPER_HTTPS_ADDRESS_H_
