@@ -41,9 +41,9 @@ bool ShouldCancel(const FetchRequest& request, const DownloadProgress& progress)
 FetchResult FetchWhole(FetchSession& session, const FetchRequest& request, TempFile& file) {
   ReplyScanner scanner;
   ReplyRequest reply = MakeReplyRequest(request);
-  reply.take_body = [&](std::string_view piece) {
+  reply.take_body = [&](std::string_view piece) -> std::string {
     scanner.Feed(piece);
-    return file.Write(piece);
+    return file.Write(piece).message;
   };
   reply.should_cancel = [&] {
     return ShouldCancel(request, {scanner.records(), scanner.announced(), scanner.bytes()});
@@ -94,7 +94,7 @@ FetchResult FetchPages(FetchSession& session, const FetchRequest& request, TempF
       case PageJoiner::Step::kDone:
         break;
     }
-    if (std::string error = file.Write(joined.output); !error.empty()) return FailWith(error);
+    if (base::Error error = file.Write(joined.output)) return FailWith(std::move(error.message));
     if (joined.step == PageJoiner::Step::kDone) return {FetchFailure::kNone, ""};
   }
 }
@@ -103,20 +103,20 @@ FetchResult FetchPages(FetchSession& session, const FetchRequest& request, TempF
 
 FetchResult FetchLogbook(const FetchRequest& request) {
   TempFile file;
-  if (std::string error = file.Open(request.temp_path); !error.empty()) return FailWith(error);
+  if (base::Error error = file.Open(request.temp_path)) return FailWith(std::move(error.message));
   // One connection for the whole update: the pages go where the first try went.
   FetchSession session;
   FetchResult result = FetchWhole(session, request, file);
   if (!result.ok() && IsWorthPaging(result.failure)) {
     // The second try starts from an empty file.
     file.Discard();
-    if (std::string error = file.Open(request.temp_path); !error.empty()) return FailWith(error);
+    if (base::Error error = file.Open(request.temp_path)) return FailWith(std::move(error.message));
     result = FetchPages(session, request, file);
   }
   if (result.ok()) {
-    std::string error = file.Close();
-    if (error.empty()) return result;
-    result = FailWith(std::move(error));
+    base::Error error = file.Close();
+    if (!error) return result;
+    result = FailWith(std::move(error.message));
   }
   file.Discard();
   ScrubKey(result.reason, request.api_key);

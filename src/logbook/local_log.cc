@@ -11,6 +11,7 @@
 #include "base/atomic_file.h"
 #include "base/file_commit.h"
 #include "base/text_file.h"
+#include "base/unique_handle.h"
 #include "logbook/confirmed_countries.h"
 #include "logbook/confirmed_states.h"
 #include "logbook/normalise.h"
@@ -22,11 +23,6 @@ namespace {
 constexpr size_t kChunkSize = 1 << 17;  // the chunk and its text stay in the cache
 // The first pass looks only for the start of the data, which stands within the first bytes.
 constexpr size_t kFirstChunkSize = 1 << 12;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 SyncResult Failure(std::string reason, SyncOutcome outcome = SyncOutcome::kFailed) {
   return {outcome, std::move(reason)};
@@ -44,8 +40,8 @@ SyncResult Refusal(const ReplyVerdict& verdict) {
 template <typename Sink>
 bool NormaliseFile(const std::string& reply_path, size_t chunk_size, Sink sink,
                    std::string& error) {
-  File file(std::fopen(reply_path.c_str(), "rb"));
-  if (!file) {
+  base::UniqueFile file(std::fopen(reply_path.c_str(), "rb"));
+  if (!file.valid()) {
     error = "cannot read " + reply_path + ": " + std::strerror(errno);
     return false;
   }
