@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "logbook/normalise.h"
 #include "reference_pipeline.h"
 
 namespace logbook {
@@ -80,9 +81,10 @@ TEST(ReadPage, FindsTheDataTheRecordsAndTheLogIds) {
   // Capitals, a non-number and a short value do not count.
   EXPECT_EQ(page.lowest_log_id, 120u);
   EXPECT_EQ(page.highest_log_id, 130u);
-  EXPECT_FALSE(page.says_ok);  // looked for only where there is no record
-  EXPECT_TRUE(ReadPage("RESULT=OK&COUNT=0").says_ok);
-  EXPECT_TRUE(ReadPage("COUNT=0&STATUS=O\nK").says_ok);
+  EXPECT_EQ(page.verdict.kind, ReplyKind::kLogbook);
+  EXPECT_EQ(ReadPage("RESULT=OK&COUNT=0").verdict.kind, ReplyKind::kLogbook);
+  EXPECT_EQ(ReadPage("COUNT=0&STATUS=O\nK").verdict.kind, ReplyKind::kLogbook);
+  EXPECT_EQ(ReadPage("COUNT=0").verdict.kind, ReplyKind::kNoLogbook);
 }
 
 TEST(PageJoiner, PagesJoinIntoTheSingleReply) {

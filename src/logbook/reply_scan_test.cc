@@ -39,7 +39,7 @@ TEST(ServiceAnswer, BothSpellingsAndTheReason) {
       {"result=fail", ReplyKind::kLogbook, ""},  // the service writes capitals; so do we
   };
   for (const Row& row : rows) {
-    const ReplyVerdict verdict = ReadServiceAnswer(row.front);
+    const ReplyVerdict verdict = JudgeReply(row.front, 1, false);
     EXPECT_EQ(verdict.kind, row.kind) << row.front;
     EXPECT_EQ(verdict.reason, row.reason) << row.front;
   }
@@ -49,7 +49,7 @@ TEST(JudgeReply, NoRecordIsALogbookOnlyWhenTheServiceSaysOk) {
   EXPECT_EQ(JudgeReply("COUNT=0", 0, true).kind, ReplyKind::kLogbook);
   EXPECT_EQ(JudgeReply("COUNT=2", 2, false).kind, ReplyKind::kLogbook);
   const ReplyVerdict page = JudgeReply("<html><body>Maintenance</body></html>", 0, false);
-  EXPECT_EQ(page.kind, ReplyKind::kFailed);
+  EXPECT_EQ(page.kind, ReplyKind::kNoLogbook);
   EXPECT_EQ(page.reason, "the reply held no logbook");
   // The service's own answer comes first, records or not.
   EXPECT_EQ(JudgeReply("RESULT=AUTH", 5, true).kind, ReplyKind::kKeyRefused);
