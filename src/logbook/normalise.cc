@@ -136,16 +136,6 @@ bool DataStartFinder::Look(std::string_view text) {
   return false;
 }
 
-std::string NormaliseReply(std::string_view reply) {
-  Normaliser normaliser;
-  std::string text;
-  normaliser.Feed(reply, text);
-  normaliser.Finish(text);
-  DataStartFinder finder;
-  finder.Look(text);
-  return text.substr(finder.drop());
-}
-
 std::string DecodeReply(std::string_view raw) {
   Normaliser decoder(Steps::kDecode);
   std::string text;

@@ -65,9 +65,6 @@ class DataStartFinder {
   std::string front_;
 };
 
-// The whole normalisation of a text in memory (for small texts and tests).
-std::string NormaliseReply(std::string_view reply);
-
 // Steps 1 to 3 of a text in memory: every LF deleted, then "&lt;" and "&gt;" decoded. The
 // normalisation of the result is that of `raw`.
 std::string DecodeReply(std::string_view raw);
