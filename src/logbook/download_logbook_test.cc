@@ -110,11 +110,8 @@ TEST_F(DownloadLogbookTest, AnyFailureChangesNothing) {
       {"status RESULT=AUTH&REASON=wrong key " + std::string(kKey), SyncOutcome::kKeyRefused,
        "the logbook service said: wrong key ***"},
       {"page", SyncOutcome::kFailed, "the reply held no logbook"},
-      {"page_repeat", SyncOutcome::kFailed,
-       "the logbook service sent a page that it had sent before"},
       {"page_overlap 5", SyncOutcome::kFailed,
        "the logbook service sent a page that it had sent before"},
-      {"page_cut 2", SyncOutcome::kFailed, "the download was broken off"},
       {"page_stall 2", SyncOutcome::kFailed, "the download stalled"},
       {"stall 30", SyncOutcome::kCancelled, ""},
   };
