@@ -36,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   award::ConfirmedCountryList countries;
   logbook::CountryCollector collector(countries);
   for (const std::string& line : reference::SplitLines(log)) {
-    logbook::CountConfirmedState(line, tallies);
-    collector.AddLine(line);
+    if (logbook::CountConfirmedState(line, tallies)) collector.AddConfirmedLine(line);
   }
   const auto bands = reference::BandFiles(log);
   for (int band = 0; band < award::kBandCount; ++band) {

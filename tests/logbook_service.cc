@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 extern char** environ;
 
@@ -18,8 +19,8 @@ std::string Trimmed(std::string text) {
 
 std::string Tool(const char* name) { return std::string(STATEKEEPER_TOOLS_DIR) + "/" + name; }
 
-}  // namespace
-
+// Runs a program to its end with the process's environment; returns its exit status, or
+// -1 when it could not run or did not exit normally.
 int RunCommand(const std::vector<std::string>& arguments) {
   std::vector<char*> argv;
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.data()));
@@ -32,6 +33,8 @@ int RunCommand(const std::vector<std::string>& arguments) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+}  // namespace
 
 LogbookService::LogbookService() : state_dir_(dir_.Join("service")) {
   if (RunCommand({PYTHON3_EXECUTABLE, Tool("fake_logbook.py"), "--state-dir", state_dir_,
@@ -50,26 +53,12 @@ void LogbookService::Stop() {
   RunCommand({PYTHON3_EXECUTABLE, Tool("fake_logbook.py"), "--state-dir", state_dir_, "--stop"});
 }
 
-void LogbookService::SetMode(const std::string& mode) const {
-  WriteFile(state_dir_ + "/mode", mode);
-}
-void LogbookService::SetKey(const std::string& key) const { WriteFile(state_dir_ + "/key", key); }
-void LogbookService::SetLogbook(const std::string& adif) const {
-  WriteFile(state_dir_ + "/logbook.adi", adif);
-}
-
 bool LogbookService::GenerateLogbook(int count, int seed) const {
   return RunCommand({PYTHON3_EXECUTABLE, Tool("generate_logbook.py"), "--count",
                      std::to_string(count), "--seed", std::to_string(seed), "--output",
                      state_dir_ + "/logbook.adi"}) == 0;
 }
 
-std::string LogbookService::LastReply() const {
-  return ReadFile(state_dir_ + "/last_reply").value_or("");
-}
-std::string LogbookService::RequestLog() const {
-  return ReadFile(state_dir_ + "/requests.log").value_or("");
-}
 void LogbookService::ClearLog() const { std::remove((state_dir_ + "/requests.log").c_str()); }
 
 }  // namespace test

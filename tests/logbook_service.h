@@ -5,15 +5,10 @@
 #define STATEKEEPER_TESTS_LOGBOOK_SERVICE_H_
 
 #include <string>
-#include <vector>
 
 #include "test_util.h"
 
 namespace test {
-
-// Runs a program to its end with the process's environment; returns its exit status, or
-// -1 when it could not run or did not exit normally.
-int RunCommand(const std::vector<std::string>& arguments);
 
 class LogbookService {
  public:
@@ -28,24 +23,22 @@ class LogbookService {
   void Stop();
   // The API address, e.g. "https://127.0.0.1:4711/api", and the authority to trust.
   std::string endpoint() const { return "https://127.0.0.1:" + port_ + "/api"; }
-  std::string localhost_endpoint() const { return "https://localhost:" + port_ + "/api"; }
-  std::string untrusted_endpoint() const { return "https://127.0.0.1:" + untrusted_port_ + "/api"; }
   std::string ca_file() const { return state_dir_ + "/ca.pem"; }
   // The ports of the trusted and of the self-signed listener.
   const std::string& port() const { return port_; }
   const std::string& untrusted_port() const { return untrusted_port_; }
 
   // How the next requests are answered ("ok", "fail500", "cut", "stall 3" ...).
-  void SetMode(const std::string& mode) const;
-  void SetKey(const std::string& key) const;
+  void SetMode(const std::string& mode) const { WriteFile(state_dir_ + "/mode", mode); }
+  void SetKey(const std::string& key) const { WriteFile(state_dir_ + "/key", key); }
   // The ADIF records to serve.
-  void SetLogbook(const std::string& adif) const;
+  void SetLogbook(const std::string& adif) const { WriteFile(state_dir_ + "/logbook.adi", adif); }
   // `count` records from the logbook generator with `seed`; false when it failed.
   bool GenerateLogbook(int count, int seed) const;
   // The body of the last answer, and the request log (one line a request: its method,
   // address, form body, content type, connection number and how it was answered).
-  std::string LastReply() const;
-  std::string RequestLog() const;
+  std::string LastReply() const { return ReadFile(state_dir_ + "/last_reply").value_or(""); }
+  std::string RequestLog() const { return ReadFile(state_dir_ + "/requests.log").value_or(""); }
   // Forgets the requests logged so far.
   void ClearLog() const;
   // The state folder, for files that steer the service ("page").

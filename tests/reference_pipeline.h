@@ -12,7 +12,15 @@
 
 namespace reference {
 
-// The five normalisation steps, one after the other, each over the whole text.
+// Normalisation steps 1 to 3, one after the other, each over the whole text: every LF
+// deleted, every "&lt;" replaced by "<", then every "&gt;" by ">".
+std::string DecodeReply(std::string text);
+
+// Step 4: a CR put after every "<eor>".
+std::string MarkRecordEnds(const std::string& text);
+
+// The five normalisation steps: step 5 drops everything up to and including the "=" of
+// the first "=<".
 std::string NormaliseReply(std::string text);
 
 // The lines of a text as the Local log file is read: a line ends at CR, an LF right after

@@ -4,10 +4,12 @@
 
 #include "base/text_file.h"
 #include "base/upper_case.h"
-#include "logbook/confirmed_states.h"
 
 namespace logbook {
+namespace {
 
+// The country value of a line's first "<country:" field, read with its length, before
+// upper-casing; false when the line has no such field or no ">" after it.
 bool CountryValue(std::string_view line, std::string_view& value) {
   constexpr std::string_view kField = "<country:";
   const size_t field = line.find(kField);
@@ -20,13 +22,11 @@ bool CountryValue(std::string_view line, std::string_view& value) {
   return true;
 }
 
+}  // namespace
+
 CountryCollector::CountryCollector(award::ConfirmedCountryList& list)
     : list_(list), count_(std::clamp(base::ParseCount(list[0]), 0, award::kMaxCountries)) {
   for (int i = 1; i <= count_; ++i) known_.insert(list_[i]);
-}
-
-void CountryCollector::AddLine(std::string_view line) {
-  if (line.find(kConfirmed) != std::string_view::npos) AddConfirmedLine(line);
 }
 
 void CountryCollector::AddConfirmedLine(std::string_view line) {
@@ -38,12 +38,6 @@ void CountryCollector::AddConfirmedLine(std::string_view line) {
   list_[++count_] = name_;
   list_[0] = std::to_string(count_);
   known_.insert(name_);
-}
-
-void ExtractConfirmedCountries(award::ConfirmedCountryList& list, const std::string& log_path) {
-  CountryCollector collector(list);
-  base::LineReader reader(log_path);
-  for (std::string_view line; reader.Next(line);) collector.AddLine(line);
 }
 
 }  // namespace logbook

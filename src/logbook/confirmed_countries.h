@@ -11,17 +11,17 @@
 
 namespace logbook {
 
-// Adds the upper-cased country of each confirmed line to a Confirmed-country list when it
-// is not there yet, after the names already in it. The list keeps at most 400 names; a
-// further new name is not added.
+// Adds the upper-cased country of each confirmed line (the value of its first "<country:"
+// field, read with its length) to a Confirmed-country list when it is not there yet, after
+// the names already in it. The list keeps at most 400 names; a further new name is not
+// added.
 class CountryCollector {
  public:
   explicit CountryCollector(award::ConfirmedCountryList& list);
   CountryCollector(const CountryCollector&) = delete;
   CountryCollector& operator=(const CountryCollector&) = delete;
 
-  void AddLine(std::string_view line);
-  // AddLine for a line already known to be confirmed.
+  // Adds the country of `line`, a line that CountConfirmedState found confirmed.
   void AddConfirmedLine(std::string_view line);
 
  private:
@@ -30,14 +30,6 @@ class CountryCollector {
   std::unordered_set<std::string> known_;  // entries 1 to count_
   std::string name_;                       // reused for every line, so no line allocates
 };
-
-// The country value of a line's first "<country:" field, read with its length, before
-// upper-casing; false when the line has no such field or no ">" after it.
-bool CountryValue(std::string_view line, std::string_view& value);
-
-// Runs a CountryCollector over every line of the file at `log_path` (a missing file adds
-// nothing).
-void ExtractConfirmedCountries(award::ConfirmedCountryList& list, const std::string& log_path);
 
 }  // namespace logbook
 

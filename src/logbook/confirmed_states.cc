@@ -5,7 +5,6 @@
 
 #include "award/region_tables.h"
 #include "base/byte_scan.h"
-#include "base/text_file.h"
 
 namespace logbook {
 namespace {
@@ -118,13 +117,6 @@ bool CountConfirmedState(std::string_view line, award::BandTallies& tallies) {
   }
   if (row != 0) ++tallies[band - 1][row - 1];
   return true;
-}
-
-award::BandTallies ExtractConfirmedStates(const std::string& log_path) {
-  award::BandTallies tallies{};
-  base::LineReader reader(log_path);
-  for (std::string_view line; reader.Next(line);) CountConfirmedState(line, tallies);
-  return tallies;
 }
 
 }  // namespace logbook

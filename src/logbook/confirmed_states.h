@@ -19,9 +19,6 @@ inline constexpr std::string_view kConfirmed = "<app_qrzlog_status:1>C";
 // field of a United States record, upper-cased. Returns whether the record is confirmed.
 bool CountConfirmedState(std::string_view line, award::BandTallies& tallies);
 
-// The tallies of every line of the file at `log_path` (a missing file counts nothing).
-award::BandTallies ExtractConfirmedStates(const std::string& log_path);
-
 }  // namespace logbook
 
 #endif  // STATEKEEPER_LOGBOOK_CONFIRMED_STATES_H_

@@ -38,9 +38,9 @@ FetchResult FetchWhole(FetchSession& session, const https::Service& service,
                        const ProgressCheck& progress, TempFile& file) {
   ReplyScanner scanner;
   ReplyRequest reply;
-  reply.take_body = [&](std::string_view piece) {
+  reply.take_body = [&](std::string_view piece) -> std::string {
     scanner.Feed(piece);
-    return file.Write(piece);
+    return file.Write(piece).message;
   };
   reply.check = [&] {
     return Check(progress, {scanner.records(), scanner.announced(), scanner.bytes()});
@@ -93,7 +93,7 @@ FetchResult FetchPages(FetchSession& session, const https::Service& service,
       case PageJoiner::Step::kDone:
         break;
     }
-    if (std::string error = file.Write(joined.output); !error.empty()) return FailWith(error);
+    if (base::Error error = file.Write(joined.output)) return FailWith(std::move(error.message));
     if (joined.step == PageJoiner::Step::kDone) return {FetchFailure::kNone, ""};
   }
 }
@@ -103,20 +103,20 @@ FetchResult FetchPages(FetchSession& session, const https::Service& service,
 FetchResult FetchLogbook(const https::Service& service, const std::string& temp_path,
                          const ProgressCheck& progress) {
   TempFile file;
-  if (std::string error = file.Open(temp_path); !error.empty()) return FailWith(error);
+  if (base::Error error = file.Open(temp_path)) return FailWith(std::move(error.message));
   // One connection for the whole update: the pages go where the first try went.
   FetchSession session;
   FetchResult result = FetchWhole(session, service, progress, file);
   if (!result.ok() && IsWorthPaging(result.failure)) {
     // The second try starts from an empty file.
     file.Discard();
-    if (std::string error = file.Open(temp_path); !error.empty()) return FailWith(error);
+    if (base::Error error = file.Open(temp_path)) return FailWith(std::move(error.message));
     result = FetchPages(session, service, progress, file);
   }
   if (result.ok()) {
-    std::string error = file.Close();
-    if (error.empty()) return result;
-    result = FailWith(std::move(error));
+    base::Error error = file.Close();
+    if (!error) return result;
+    result = FailWith(std::move(error.message));
   }
   file.Discard();
   https::ScrubKey(result.reason, service.api_key);

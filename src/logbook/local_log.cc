@@ -11,9 +11,9 @@
 #include "base/atomic_file.h"
 #include "base/file_commit.h"
 #include "base/text_file.h"
+#include "base/unique_handle.h"
 #include "logbook/confirmed_countries.h"
 #include "logbook/confirmed_states.h"
-#include "logbook/normalise.h"
 #include "logbook/reply_scan.h"
 
 namespace logbook {
@@ -23,49 +23,23 @@ constexpr size_t kChunkSize = 1 << 17;  // the chunk and its text stay in the ca
 // The first pass looks only for the start of the data, which stands within the first bytes.
 constexpr size_t kFirstChunkSize = 1 << 12;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 SyncResult Failure(std::string reason, SyncOutcome outcome = SyncOutcome::kFailed) {
   return {outcome, std::move(reason)};
 }
 
-// A verdict that the reply is no logbook, as the synchronisation's failure.
-SyncResult Refusal(const ReplyVerdict& verdict) {
-  return Failure(verdict.reason, verdict.kind == ReplyKind::kKeyRefused ? SyncOutcome::kKeyRefused
-                                                                        : SyncOutcome::kFailed);
-}
-
-// Reads the reply in chunks of `chunk_size` through the normaliser; `sink(text, records)`
-// gets the normalised text piece by piece, with the number of records made so far, and
-// returns false to stop early.
+// Reads the reply in chunks of `chunk_size`; `sink(chunk)` gets them in turn and returns
+// false to stop early. Fails with the reason when the reply cannot be read.
 template <typename Sink>
-bool NormaliseFile(const std::string& reply_path, size_t chunk_size, Sink sink,
-                   std::string& error) {
-  File file(std::fopen(reply_path.c_str(), "rb"));
-  if (!file) {
-    error = "cannot read " + reply_path + ": " + std::strerror(errno);
-    return false;
-  }
+base::Error ReadReply(const std::string& reply_path, size_t chunk_size, Sink sink) {
+  base::UniqueFile file(std::fopen(reply_path.c_str(), "rb"));
+  if (!file.valid()) return {"cannot read " + reply_path + ": " + std::strerror(errno)};
   const std::unique_ptr<char[]> chunk(new char[chunk_size]);  // no need to clear it first
-  std::string text;
-  Normaliser normaliser;
   for (;;) {
     const size_t got = std::fread(chunk.get(), 1, chunk_size, file.get());
-    text.clear();
-    if (got > 0) normaliser.Feed(std::string_view(chunk.get(), got), text);
-    if (got < chunk_size) {
-      if (std::ferror(file.get())) {
-        error = "cannot read " + reply_path + ": " + std::strerror(errno);
-        return false;
-      }
-      normaliser.Finish(text);
-      sink(text, normaliser.records());
-      return true;
+    if (got < chunk_size && std::ferror(file.get())) {
+      return {"cannot read " + reply_path + ": " + std::strerror(errno)};
     }
-    if (!sink(text, normaliser.records())) return true;
+    if (!sink(std::string_view(chunk.get(), got)) || got < chunk_size) return {};
   }
 }
 
@@ -73,49 +47,40 @@ bool NormaliseFile(const std::string& reply_path, size_t chunk_size, Sink sink,
 
 SyncResult ProcessReply(const std::string& program_folder, const std::string& reply_path,
                         const std::string& log_path, award::ConfirmedCountryList& countries) {
-  std::string error;
-  // First find where the data begins and what the service said in front of it. The "=<"
-  // stands within the first bytes of a logbook, so this pass ends almost at once.
-  DataStartFinder finder;
-  if (!NormaliseFile(
-          reply_path, kFirstChunkSize,
-          [&](std::string_view text, std::int64_t) { return !finder.Look(text); }, error)) {
-    return Failure(error);
-  }
-  if (const ReplyVerdict answer = ReadServiceAnswer(finder.front());
-      answer.kind != ReplyKind::kLogbook) {
-    return Refusal(answer);
+  // First find where the data begins. The "=<" stands within the first bytes of a logbook,
+  // so this pass ends almost at once.
+  ReplyScanner head;
+  if (const base::Error failed = ReadReply(reply_path, kFirstChunkSize,
+                                           [&](std::string_view raw) {
+                                             head.Feed(raw);
+                                             return !head.data_start().found();
+                                           });
+      failed) {
+    return Failure(failed.message);
   }
 
   // The Local log file: the normalised text without what stands in front of the data.
+  // Whether the reply is a logbook at all is known only at its end.
   base::AtomicFile log(log_path, base::FileMode::kShared);
-  std::uint64_t to_drop = finder.drop();
-  // Whether the reply is a logbook at all is known only at its end. Whether it says OK
-  // matters only while it has no record, so only that much of it is searched.
-  std::int64_t records = 0;
-  TextCounter result_ok("RESULT=OK");
-  TextCounter status_ok("STATUS=OK");
-  if (!NormaliseFile(
-          reply_path, kChunkSize,
-          [&](std::string_view text, std::int64_t records_so_far) {
-            records = records_so_far;
-            if (records == 0) {
-              result_ok.Look(text);
-              status_ok.Look(text);
-            }
-            const size_t dropped =
-                static_cast<size_t>(std::min<std::uint64_t>(to_drop, text.size()));
-            to_drop -= dropped;
-            log.Write(text.substr(dropped));
-            return true;
-          },
-          error)) {
-    return Failure(error);
+  std::uint64_t to_drop = head.data_start().drop();
+  ReplyScanner scanner;
+  const auto write = [&](std::string_view text) {
+    const size_t dropped = static_cast<size_t>(std::min<std::uint64_t>(to_drop, text.size()));
+    to_drop -= dropped;
+    log.Write(text.substr(dropped));
+  };
+  if (const base::Error failed = ReadReply(reply_path, kChunkSize,
+                                           [&](std::string_view raw) {
+                                             write(scanner.Feed(raw));
+                                             return true;
+                                           });
+      failed) {
+    return Failure(failed.message);
   }
-  if (const ReplyVerdict verdict =
-          JudgeReply(finder.front(), records, result_ok.count() + status_ok.count() > 0);
-      verdict.kind != ReplyKind::kLogbook) {
-    return Refusal(verdict);
+  write(scanner.Finish());
+  if (const ReplyVerdict verdict = scanner.Judge(); verdict.kind != ReplyKind::kLogbook) {
+    return Failure(verdict.reason, verdict.kind == ReplyKind::kKeyRefused ? SyncOutcome::kKeyRefused
+                                                                          : SyncOutcome::kFailed);
   }
   log.Write("\r\n");
   if (const base::Error failed = log.Commit(base::Rename::kLater); failed) {

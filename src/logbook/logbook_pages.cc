@@ -1,10 +1,8 @@
 #include "logbook/logbook_pages.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "base/byte_scan.h"
-#include "logbook/reply_scan.h"
+#include "logbook/normalise.h"
 
 namespace logbook {
 namespace {
@@ -42,37 +40,6 @@ std::string MakePageOption(std::uint64_t after_log_id) {
   return "MAX:" + std::to_string(kPageSize) + ",AFTERLOGID:" + std::to_string(after_log_id);
 }
 
-std::string DecodeReply(std::string_view raw) {
-  // Step 1: every LF deleted, a run at a time.
-  std::string text;
-  text.reserve(raw.size());
-  for (const char *p = raw.data(), *end = p + raw.size(); p < end;) {
-    const char* line_feed = base::FindFirstOf<'\n'>(p, end);
-    text.append(p, static_cast<size_t>(line_feed - p));
-    p = line_feed + (line_feed < end ? 1 : 0);
-  }
-  // Steps 2 and 3 in one scan, in place: "&lt;" and "&gt;" cannot overlap each other or
-  // themselves, so this gives what the two scans in turn give, and the text only shrinks.
-  const size_t size = text.size();
-  size_t out = 0;
-  for (size_t at = 0; at < size;) {
-    const char* start = text.data() + at;
-    const size_t run =
-        static_cast<size_t>(base::FindFirstOf<'&'>(start, text.data() + size) - start);
-    std::memmove(text.data() + out, start, run);
-    out += run;
-    at += run;
-    if (at == size) break;
-    const bool entity = size - at >= 4 && (text[at + 1] == 'l' || text[at + 1] == 'g') &&
-                        text[at + 2] == 't' && text[at + 3] == ';';
-    const char decoded = !entity ? '&' : text[at + 1] == 'l' ? '<' : '>';
-    text[out++] = decoded;
-    at += entity ? 4 : 1;
-  }
-  text.resize(out);
-  return text;
-}
-
 std::string_view Page::front() const {
   return std::string_view(text).substr(0, has_data_start ? data_start - 1 : text.size());
 }
@@ -100,29 +67,26 @@ Page ReadPage(std::string_view raw) {
       page.highest_log_id = std::max(page.highest_log_id.value_or(0), *id);
     }
   }
-  // Only a page without records needs to say OK.
-  page.says_ok = page.records == 0 && (text.find("RESULT=OK") != std::string_view::npos ||
-                                       text.find("STATUS=OK") != std::string_view::npos);
+  ReplyScanner scanner;
+  scanner.Feed(raw);
+  page.verdict = scanner.Judge();
   return page;
 }
 
 PageJoiner::Result PageJoiner::Add(const Page& page) {
   const bool first = pages_++ == 0;
   const std::string_view text = page.text;
-  const ReplyVerdict answer = ReadServiceAnswer(page.front());
-  if (answer.kind != ReplyKind::kLogbook) {
+  const ReplyVerdict& verdict = page.verdict;
+  if (verdict.kind != ReplyKind::kLogbook) {
     // Past the last record the service answers that there is nothing more.
-    const bool nothing_more = answer.kind == ReplyKind::kFailed &&
+    const bool nothing_more = verdict.kind == ReplyKind::kFailed &&
                               (ReadNumberValue(page.front(), "COUNT") == 0 ||
                                page.front().find("no log entries found") != std::string::npos);
     if (!first && nothing_more) return {Step::kDone, trailer_, ""};
-    return {answer.kind == ReplyKind::kKeyRefused ? Step::kKeyRefused : Step::kFailed, "",
-            answer.reason};
+    return {verdict.kind == ReplyKind::kKeyRefused ? Step::kKeyRefused : Step::kFailed, "",
+            verdict.reason};
   }
-  if (page.records == 0) {
-    if (!page.says_ok) return {Step::kFailed, "", "the reply held no logbook"};
-    return {Step::kDone, first ? page.text : trailer_, ""};
-  }
+  if (page.records == 0) return {Step::kDone, first ? page.text : trailer_, ""};
   if (!page.has_data_start) return {Step::kFailed, "", "a page of the logbook could not be read"};
   if (!page.highest_log_id) {
     return {Step::kFailed, "", "a page of the logbook held no record numbers"};

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "logbook/reply_scan.h"
+
 namespace logbook {
 
 inline constexpr int kPageSize = 2000;
@@ -18,11 +20,6 @@ inline constexpr int kMaxPages = 5000;
 // Returns the OPTION value that asks for the page of records from log id `after_log_id` on
 // ("MAX:2000,AFTERLOGID:n").
 std::string MakePageOption(std::uint64_t after_log_id);
-
-// The reply's text with every LF deleted, then every "&lt;" replaced by "<" and every
-// "&gt;" by ">". The program's normalisation does these steps too and then finds nothing
-// more to do in them, so joined decoded pages read exactly like one reply.
-std::string DecodeReply(std::string_view raw);
 
 // One page's reply, decoded and taken apart.
 struct Page {
@@ -33,11 +30,12 @@ struct Page {
   std::optional<std::uint64_t> lowest_log_id;   // of the app_qrzlog_logid fields
   std::optional<std::uint64_t> highest_log_id;  // of the app_qrzlog_logid fields
   bool has_data_start = false;
-  bool says_ok = false;  // RESULT=OK or STATUS=OK anywhere (looked for only without records)
+  ReplyVerdict verdict;  // the page judged as a whole reply is judged
 
   std::string_view front() const;  // the text before the "=" of the first "=<"
 };
 
+// Decodes `raw` (DecodeReply), finds its data and log ids, and judges it.
 Page ReadPage(std::string_view raw);
 
 // Joins the pages one after the other. Each call to Add says what to write to the joined

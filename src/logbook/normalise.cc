@@ -28,12 +28,12 @@ bool IsEntityStart(const char* text, int length) {
 
 }  // namespace
 
-// Step 4, on the text that steps 1 to 3 have made.
+// Step 4, on the text that steps 1 to 3 have made; the records are counted either way.
 void Normaliser::Decoded(char c, std::string& out) {
   out += c;
   if (c == kEor[eor_matched_]) {
     if (++eor_matched_ == static_cast<int>(kEor.size())) {
-      out += '\r';
+      if (mark_record_ends_) out += '\r';
       eor_matched_ = 0;
       ++records_;
     }
@@ -87,7 +87,8 @@ void Normaliser::Feed(std::string_view chunk, std::string& out) {
           Decoded('>', out);
           p += 4;
         } else if (end - p >= 11 && std::memcmp(p, "&lt;eor&gt;", 11) == 0) {
-          out.append("<eor>\r");  // whatever came before, this "<" starts a new match
+          out.append(kEor);  // whatever came before, this "<" starts a new match
+          if (mark_record_ends_) out += '\r';
           eor_matched_ = 0;
           ++records_;
           p += 11;
@@ -135,14 +136,13 @@ bool DataStartFinder::Look(std::string_view text) {
   return false;
 }
 
-std::string NormaliseReply(std::string_view reply) {
-  Normaliser normaliser;
+std::string DecodeReply(std::string_view raw) {
+  Normaliser decoder(Steps::kDecode);
   std::string text;
-  normaliser.Feed(reply, text);
-  normaliser.Finish(text);
-  DataStartFinder finder;
-  finder.Look(text);
-  return text.substr(finder.drop());
+  text.reserve(raw.size());
+  decoder.Feed(raw, text);
+  decoder.Finish(text);
+  return text;
 }
 
 }  // namespace logbook

@@ -17,10 +17,15 @@
 
 namespace logbook {
 
-// Steps 1 to 4. Each Feed appends the text it can already decide on to `out`; Finish
-// appends what is held back at the end (a cut-off "&l", say).
+// How far a Normaliser goes: steps 1 to 4, or only the decoding of steps 1 to 3, which
+// page joining uses so that joined pages read exactly like one reply.
+enum class Steps { kAll, kDecode };
+
+// Steps 1 to 4 (or 1 to 3). Each Feed appends the text it can already decide on to `out`;
+// Finish appends what is held back at the end (a cut-off "&l", say).
 class Normaliser {
  public:
+  explicit Normaliser(Steps steps = Steps::kAll) : mark_record_ends_(steps == Steps::kAll) {}
   void Feed(std::string_view chunk, std::string& out);
   void Finish(std::string& out);
   // How many "<eor>" the text made so far holds: the records of the reply.
@@ -30,7 +35,8 @@ class Normaliser {
   void Decoded(char c, std::string& out);
   void Entity(char c, std::string& out);
 
-  char pending_[4] = {};  // the start of a possible "&lt;" or "&gt;"
+  bool mark_record_ends_;  // step 4
+  char pending_[4] = {};   // the start of a possible "&lt;" or "&gt;"
   int pending_length_ = 0;
   int eor_matched_ = 0;  // how much of "<eor>" the text just made ends with
   std::int64_t records_ = 0;
@@ -59,8 +65,9 @@ class DataStartFinder {
   std::string front_;
 };
 
-// The whole normalisation of a text in memory (for small texts and tests).
-std::string NormaliseReply(std::string_view reply);
+// Steps 1 to 3 of a text in memory: every LF deleted, then "&lt;" and "&gt;" decoded. The
+// normalisation of the result is that of `raw`.
+std::string DecodeReply(std::string_view raw);
 
 }  // namespace logbook
 

@@ -5,8 +5,6 @@
 namespace logbook {
 namespace {
 
-constexpr std::string_view kNoLogbook = "the reply held no logbook";
-
 bool Holds(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
@@ -47,12 +45,14 @@ void TextCounter::Look(std::string_view piece) {
   }
 }
 
-ReplyVerdict ReadServiceAnswer(std::string_view front) {
+ReplyVerdict JudgeReply(std::string_view front, std::int64_t records, bool says_ok) {
   ReplyKind kind = ReplyKind::kLogbook;
   if (Holds(front, "RESULT=AUTH") || Holds(front, "STATUS=AUTH")) {
     kind = ReplyKind::kKeyRefused;
   } else if (Holds(front, "RESULT=FAIL") || Holds(front, "STATUS=FAIL")) {
     kind = ReplyKind::kFailed;
+  } else if (records == 0 && !says_ok) {
+    return {ReplyKind::kNoLogbook, "the reply held no logbook"};
   } else {
     return {};
   }
@@ -67,14 +67,6 @@ ReplyVerdict ReadServiceAnswer(std::string_view front) {
   return {kind, std::move(reason)};
 }
 
-ReplyVerdict JudgeReply(std::string_view front, std::int64_t records, bool says_ok) {
-  ReplyVerdict verdict = ReadServiceAnswer(front);
-  if (verdict.kind == ReplyKind::kLogbook && records == 0 && !says_ok) {
-    verdict = {ReplyKind::kFailed, std::string(kNoLogbook)};
-  }
-  return verdict;
-}
-
 std::optional<std::int64_t> ReadNumberValue(std::string_view front, std::string_view name) {
   const std::optional<std::string_view> value = Value(front, name);
   if (!value || value->empty() || value->size() > 18) return std::nullopt;
@@ -86,17 +78,28 @@ std::optional<std::int64_t> ReadNumberValue(std::string_view front, std::string_
   return number;
 }
 
-void ReplyScanner::Feed(std::string_view raw) {
+std::string_view ReplyScanner::Feed(std::string_view raw) {
   bytes_ += static_cast<std::int64_t>(raw.size());
   text_.clear();
   normaliser_.Feed(raw, text_);
   if (!finder_.found() && finder_.Look(text_)) {
     announced_ = ReadNumberValue(finder_.front(), "COUNT");
   }
-  LookForOk();
+  Look();
+  return text_;
 }
 
-void ReplyScanner::LookForOk() {
+std::string_view ReplyScanner::Finish() {
+  text_.clear();
+  if (finished_) return text_;
+  finished_ = true;
+  normaliser_.Finish(text_);
+  if (!finder_.found()) finder_.Look(text_);
+  Look();
+  return text_;
+}
+
+void ReplyScanner::Look() {
   // Only a reply without records needs to say OK.
   if (records() > 0) return;
   result_ok_.Look(text_);
@@ -104,13 +107,7 @@ void ReplyScanner::LookForOk() {
 }
 
 ReplyVerdict ReplyScanner::Judge() {
-  if (!finished_) {
-    finished_ = true;
-    text_.clear();
-    normaliser_.Finish(text_);
-    if (!finder_.found()) finder_.Look(text_);
-    LookForOk();
-  }
+  Finish();
   return JudgeReply(finder_.front(), records(), result_ok_.count() + status_ok_.count() > 0);
 }
 

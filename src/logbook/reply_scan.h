@@ -1,7 +1,8 @@
 // What a reply of the logbook service says about itself: whether it is a logbook at all,
 // the service's own failure answer in the text in front of the data, the number of records
-// it announces (COUNT) and how many have arrived. Used while the reply arrives (progress)
-// and when it is processed (the verdict); bytes in, facts out, no files.
+// it announces (COUNT) and how many have arrived. The one judge of every reply, whole or a
+// page: used while it arrives (progress), when a page is joined and when the reply is
+// processed (the verdict); bytes in, text and facts out, no files.
 #ifndef STATEKEEPER_LOGBOOK_REPLY_SCAN_H_
 #define STATEKEEPER_LOGBOOK_REPLY_SCAN_H_
 
@@ -31,8 +32,9 @@ class TextCounter {
 // How a reply turned out.
 enum class ReplyKind {
   kLogbook,     // records, or a real empty logbook
-  kFailed,      // the service's RESULT=FAIL answer, or no logbook at all
-  kKeyRefused,  // the service's RESULT=AUTH answer
+  kFailed,      // the service's RESULT=FAIL or STATUS=FAIL answer
+  kKeyRefused,  // the service's RESULT=AUTH or STATUS=AUTH answer
+  kNoLogbook,   // no answer of the service, no record and never RESULT=OK (or STATUS=OK)
 };
 
 struct ReplyVerdict {
@@ -40,35 +42,40 @@ struct ReplyVerdict {
   std::string reason;  // why it is no logbook, fit to show; "" for kLogbook
 };
 
-// The service's own answer in `front`, the text in front of the data: RESULT=AUTH or
-// STATUS=AUTH refuse the key, RESULT=FAIL or STATUS=FAIL fail, with the REASON= value (up
-// to the next "&") as the reason. Anything else is kLogbook.
-ReplyVerdict ReadServiceAnswer(std::string_view front);
-
-// The verdict on a whole reply: the service's answer in `front` first; then a reply with no
-// record that never says RESULT=OK (or STATUS=OK) is no logbook (a maintenance page, a
-// proxy's page).
+// The verdict on a reply, whole or one page, from what its text says: the service's answer
+// in `front`, the text in front of the data, comes first (AUTH refuses the key, FAIL
+// fails, each with the REASON= value up to the next "&" as the reason); then a reply with no
+// record that never says OK is no logbook (a maintenance page, a proxy's page). The
+// service writes capitals; so does this.
 ReplyVerdict JudgeReply(std::string_view front, std::int64_t records, bool says_ok);
 
 // Returns the value of the key `name` ("COUNT") in the service's "&"-separated front text,
 // or nullopt when the key is missing or its value is not a number that fits.
 std::optional<std::int64_t> ReadNumberValue(std::string_view front, std::string_view name);
 
-// Follows a reply as its bytes arrive, in pieces of any size.
+// Follows a reply as its bytes arrive, in pieces of any size, normalising it (steps 1 to 4
+// of normalise.h) on the way.
 class ReplyScanner {
  public:
-  void Feed(std::string_view raw);
+  // Takes the next piece of the reply. Returns the normalised text that it adds, valid until
+  // the next call.
+  std::string_view Feed(std::string_view raw);
+  // Takes the end of the reply. Returns the text held back until the end; nothing after the
+  // first call.
+  std::string_view Finish();
 
   std::int64_t bytes() const { return bytes_; }
   // Records ("<eor>" after decoding) seen so far.
   std::int64_t records() const { return normaliser_.records(); }
   // The COUNT in front of the data, once the data has begun.
   std::optional<std::int64_t> announced() const { return announced_; }
-  // The verdict on what has arrived, once all of it has.
+  // Where the data begins in the normalised text, and the text in front of it.
+  const DataStartFinder& data_start() const { return finder_; }
+  // The verdict on the whole reply (JudgeReply); finishes it first.
   ReplyVerdict Judge();
 
  private:
-  void LookForOk();
+  void Look();
 
   Normaliser normaliser_;
   DataStartFinder finder_;

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "base/ansi_text_windows.h"
-#include "base/error.h"
+#include "base/unique_handle_windows.h"
 #include "logbook/temp_file.h"
 
 namespace logbook {
@@ -25,10 +25,6 @@ bool WidePath(const std::string& path, std::wstring& wide) {
   if (!widened) return false;
   wide = std::move(*widened);
   return true;
-}
-
-std::string SystemError(std::string_view what, const std::string& path, DWORD error) {
-  return std::string(what) + " " + path + ": " + base::DescribeOsError(error);
 }
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
@@ -54,106 +50,103 @@ bool IsReparsePoint(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& information
 
 }  // namespace
 
-void TempFile::CloseDescriptor(int fd) { ::_close(fd); }
-
-std::string TempFile::Open(const std::string& path) {
-  if (fd_ >= 0) return "the temporary file is already open";
+base::Error TempFile::Open(const std::string& path) {
+  if (fd_.valid()) return {"the temporary file is already open"};
   std::wstring wide;
   if (!WidePath(path, wide)) {
-    return SystemError("cannot open the temporary file", path, ERROR_INVALID_NAME);
+    return Failure("cannot open the temporary file", path, ERROR_INVALID_NAME);
   }
   // OPEN_ALWAYS creates the file or opens what is there without changing it, so that the
   // checks below see the thing at the name before anything is written. DELETE lets Discard
   // remove exactly the file that was opened, whatever happens to the name meanwhile.
-  const HANDLE handle =
+  base::UniqueWinHandle handle(
       ::CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle.valid()) {
     const DWORD error = ::GetLastError();
     // A folder cannot be opened as a file; Windows says "access denied" for it.
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      return "the temporary file is a symbolic link: " + path;
+      return {"the temporary file is a symbolic link: " + path};
     }
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      return "the temporary file is not a regular file: " + path;
+      return {"the temporary file is not a regular file: " + path};
     }
-    return SystemError("cannot open the temporary file", path, error);
+    return Failure("cannot open the temporary file", path, error);
   }
   BY_HANDLE_FILE_INFORMATION information;
-  std::string reason;
-  if (::GetFileType(handle) != FILE_TYPE_DISK) {
-    reason = "the temporary file is not a regular file: " + path;  // a device or a pipe
-  } else if (!::GetFileInformationByHandle(handle, &information)) {
-    reason = SystemError("cannot examine the temporary file", path, ::GetLastError());
-  } else if (IsReparsePoint(handle, information, wide)) {
-    reason = "the temporary file is a symbolic link: " + path;
-  } else if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    reason = "the temporary file is not a regular file: " + path;
-  } else if (information.nNumberOfLinks != 1) {
-    reason = "the temporary file has other names (hard links): " + path;
-  } else if (!Truncate(handle)) {
-    reason = SystemError("cannot empty the temporary file", path, ::GetLastError());
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
+    return {"the temporary file is not a regular file: " + path};  // a device or a pipe
   }
-  if (!reason.empty()) {
-    ::CloseHandle(handle);
-    return reason;
+  if (!::GetFileInformationByHandle(handle.get(), &information)) {
+    return Failure("cannot examine the temporary file", path, ::GetLastError());
   }
-  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-  if (fd < 0) {
-    ::CloseHandle(handle);
-    return SystemError("cannot set up the temporary file", path, ERROR_TOO_MANY_OPEN_FILES);
+  if (IsReparsePoint(handle.get(), information, wide)) {
+    return {"the temporary file is a symbolic link: " + path};
   }
+  if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return {"the temporary file is not a regular file: " + path};
+  }
+  if (information.nNumberOfLinks != 1) {
+    return {"the temporary file has other names (hard links): " + path};
+  }
+  if (!Truncate(handle.get())) {
+    return Failure("cannot empty the temporary file", path, ::GetLastError());
+  }
+  // The descriptor takes the handle over only when it is made.
+  base::UniqueFd fd(
+      ::_open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_WRONLY | _O_BINARY));
+  if (!fd.valid()) {
+    return Failure("cannot set up the temporary file", path, ERROR_TOO_MANY_OPEN_FILES);
+  }
+  handle.Release();
   path_ = path;
-  fd_ = fd;
+  fd_ = std::move(fd);
   bytes_written_ = 0;
-  error_.clear();
-  return "";
+  error_ = {};
+  return {};
 }
 
-std::string TempFile::Write(std::string_view data) {
-  if (!error_.empty()) return error_;
-  if (fd_ < 0) return "the temporary file is not open";
-  const HANDLE handle = HandleOf(fd_);
+base::Error TempFile::Write(std::string_view data) {
+  if (error_) return error_;
+  if (!fd_.valid()) return {"the temporary file is not open"};
+  const HANDLE handle = HandleOf(fd_.get());
   while (!data.empty()) {
     constexpr size_t kMostAtOnce = 1 << 30;
     const DWORD asked = static_cast<DWORD>(data.size() < kMostAtOnce ? data.size() : kMostAtOnce);
     DWORD written = 0;
     if (!::WriteFile(handle, data.data(), asked, &written, nullptr)) {
-      error_ = SystemError("cannot write the temporary file", path_, ::GetLastError());
+      error_ = Failure("cannot write the temporary file", path_, ::GetLastError());
       return error_;
     }
     data.remove_prefix(written);
     bytes_written_ += written;
   }
-  return "";
+  return {};
 }
 
-std::string TempFile::Close() {
-  if (fd_ < 0) return "the temporary file is not open";
-  // The handle is gone after _close() whatever it returns; a failure may mean lost data.
-  const HANDLE handle = HandleOf(fd_);
-  const bool flushed = ::FlushFileBuffers(handle) != 0;
+base::Error TempFile::Close() {
+  if (!fd_.valid()) return {"the temporary file is not open"};
+  // The handle is gone after the close whatever it returns; a failure may mean lost data.
+  const bool flushed = ::FlushFileBuffers(HandleOf(fd_.get())) != 0;
   const DWORD flush_error = flushed ? 0 : ::GetLastError();
-  if (::_close(std::exchange(fd_, -1)) != 0) {
-    return SystemError("cannot finish the temporary file", path_, ERROR_WRITE_FAULT);
-  }
-  if (!flushed) return SystemError("cannot finish the temporary file", path_, flush_error);
+  if (!fd_.Close()) return Failure("cannot finish the temporary file", path_, ERROR_WRITE_FAULT);
+  if (!flushed) return Failure("cannot finish the temporary file", path_, flush_error);
   return error_;
 }
 
 void TempFile::Discard() {
   if (path_.empty()) return;  // never opened: whatever is at the name is not ours
-  if (fd_ >= 0) {
+  if (fd_.valid()) {
     // Emptied first, so that even if the file cannot be removed nothing of the transfer
     // stays behind; then removed through the handle, which names the file that was written.
-    const HANDLE handle = HandleOf(fd_);
+    const HANDLE handle = HandleOf(fd_.get());
     Truncate(handle);
     FILE_DISPOSITION_INFO disposition = {};
     disposition.DeleteFile = TRUE;
     const bool marked = ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
                                                      sizeof disposition) != 0;
-    ::_close(std::exchange(fd_, -1));
+    fd_.Reset();
     if (marked) {
       path_.clear();
       return;
