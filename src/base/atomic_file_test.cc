@@ -114,13 +114,15 @@ TEST(TemporaryName, NamesTheProcessAndTheTargetAndNoOtherNameIsTakenForOne) {
       ".statekeeper-04711-09a3f1c2-CALL.adi.partial",  // a leading zero
       ".statekeeper-0-09a3f1c2-CALL.adi.partial",
       ".statekeeper-4294967296-09a3f1c2-CALL.adi.partial",  // more than 32 bits
-      ".statekeeper-4711-09A3F1C2-CALL.adi.partial",        // upper-case hex digits
-      ".statekeeper-4711-09a3f1c-CALL.adi.partial",         // seven digits
-      ".statekeeper-4711-09a3f1c2a-CALL.adi.partial",       // nine
+      ".statekeeper-12345678901-09a3f1c2-CALL.adi.partial",
+      ".statekeeper-4711-09A3F1C2-CALL.adi.partial",   // upper-case hex digits
+      ".statekeeper-4711-09a3f1c-CALL.adi.partial",    // seven digits
+      ".statekeeper-4711-09a3f1c2a-CALL.adi.partial",  // nine
       ".statekeeper-4711-09a3f1g2-CALL.adi.partial",
       ".statekeeper-4711_09a3f1c2-CALL.adi.partial",
       ".statekeeper-4711-09a3f1c2_CALL.adi.partial",
       ".statekeeper-",
+      ".statekeeper-4711.partial",
   };
   for (const char* name : others) EXPECT_EQ(TemporaryNameOwner(name), std::nullopt) << name;
 }
@@ -165,6 +167,7 @@ TEST_F(LeftoversTest, TheNewFilesOfAnEndedProcessGoAndNothingElseIsTouched) {
   test::WriteFile(dir_.Join(TemporaryName("CALL.adi", ended_.id(), 2)), "outside");
   RemoveLeftovers(In("missing"));
   RemoveLeftovers(In("CALL.adi"));  // a file, not a folder
+  RemoveLeftovers("");
 
   RemoveLeftovers(folder_);
 

@@ -179,13 +179,15 @@ TEST_F(ConsoleTest, PagesSizeTitleAndCursorReachTheBackendOnFlush) {
   EXPECT_EQ(backend_.presented().at(0, 0).character, U'o');
   EXPECT_FALSE(backend_.presented_cursor_visible());
   EXPECT_EQ(backend_.title(), "Statekeeper \xC3\xA4");
-  console_.SelectPage(9, 2);  // outside 1 to 8: the output page stays
+  console_.SelectPage(2, 2);
+  console_.SelectPage(9, 0);  // outside 1 to 8: nothing changes
   console_.WriteText("!");
   console_.Flush();
   EXPECT_EQ(backend_.presented().at(0, 0).character, U't');
   EXPECT_EQ(backend_.presented().at(0, 3).character, U'!');
 
   console_.SetScreenSize(0, 66);  // refused
+  console_.SetScreenSize(43, -1);
   EXPECT_EQ(console_.rows(), kRows);
   console_.SetColors(15, 1);
   console_.SetScreenSize(20, 30);  // every page blank in the current colours
@@ -248,7 +250,8 @@ TEST_F(ConsoleTest, WaitKeyWaitsUpToItsLimitOnTheBackendClock) {
 
 TEST_F(ConsoleTest, OnlyEnabledMouseEventsAreReportedAndReadKeyTakesNone) {
   backend_.AddMouse(kMousePressed, kMouseLeft, 3, 4);  // not enabled yet
-  EXPECT_EQ(console_.WaitKey(50), "");
+  backend_.AddKey("a");
+  EXPECT_EQ(console_.WaitKey(0), "a");
   console_.EnableMouse(kMouseLeft, kMousePressed | kMouseDoubleClick);
   EXPECT_TRUE(backend_.mouse_reporting());
   const struct {

@@ -50,6 +50,8 @@ TEST(TranslateKey, Table) {
       // Alt with a letter: NUL and its scan code; not with a digit, nor AltGr.
       {{true, 'Q', 16, u'q', kWinRightAltPressed}, "00 16"},
       {{true, 'P', 25, 0, kAlt}, "00 25"},
+      {{true, 'M', 50, u'm', kAlt}, "00 50"},
+      {{true, 'L', 38, u'l', kAlt}, "00 38"},
       {{true, '1', 2, u'1', kAlt}, "49"},
       {{true, 'Q', 16, u'@', kWinRightAltPressed | kWinLeftCtrlPressed}, "64"},
       // Beyond the Basic Multilingual Plane: one '?'.
