@@ -10,23 +10,21 @@
 namespace base {
 namespace {
 
-std::vector<std::string> Lines(const std::string& content) {
+using Lines = std::vector<std::string>;
+
+Lines ReadLines(const std::string& content) {
   test::ScopedTempDir dir;
   test::WriteFile(dir.Join("f"), content);
   LineReader reader(dir.Join("f"));
-  std::vector<std::string> lines;
+  Lines lines;
   std::string line;
   while (reader.Next(line)) lines.push_back(line);
   return lines;
 }
 
-using Lines_ = std::vector<std::string>;
-
 TEST(ParseCount, SkipsBlanksAndStopsAtTheFirstOtherCharacter) {
   const std::pair<std::string, int> cases[] = {{"", 0},
-                                               {"12", 12},
                                                {"  7", 7},
-                                               {" 2", 2},
                                                {"12abc", 12},
                                                {"abc", 0},
                                                {"-3", -3},
@@ -38,118 +36,67 @@ TEST(ParseCount, SkipsBlanksAndStopsAtTheFirstOtherCharacter) {
   for (const auto& [text, value] : cases) EXPECT_EQ(ParseCount(text), value) << text;
 }
 
-TEST(LineReader, LinesEndAtCrWithAnLfAfterItBelongingToTheEnd) {
-  EXPECT_EQ(Lines(""), Lines_{});
-  EXPECT_EQ(Lines("a"), Lines_{"a"});
-  EXPECT_EQ(Lines("a\r\n"), Lines_{"a"});
-  EXPECT_EQ(Lines("a\r\nb"), (Lines_{"a", "b"}));
-  EXPECT_EQ(Lines("a\rb\r"), (Lines_{"a", "b"}));
-  EXPECT_EQ(Lines("\r\n\r\n"), (Lines_{"", ""}));
-  EXPECT_EQ(Lines("a\r\n\nb"), (Lines_{"a", "\nb"}));  // only one LF goes with the CR
-  EXPECT_EQ(Lines("a\nb\r\n"), Lines_{"a\nb"});        // a lone LF is data
-  EXPECT_EQ(Lines("a\r\nb\x1A"
-                  "c\r\n"),
-            (Lines_{"a", "b"}));
-  EXPECT_EQ(Lines("\x1A"
-                  "a\r\n"),
-            Lines_{});
-  EXPECT_EQ(Lines("a\r\n\x1A"), Lines_{"a"});
-  EXPECT_EQ(Lines(std::string("a\0b\r\n", 5)), Lines_{std::string("a\0b", 3)});
-}
-
-TEST(LineReader, LinesRunAcrossTheReadBuffer) {
-  // Lines longer than the buffer, and a CR LF split over two reads.
-  const std::string long_line(200'000, 'x');
-  EXPECT_EQ(Lines(long_line + "\r\n" + long_line), (Lines_{long_line, long_line}));
-  for (size_t first : {65'534u, 65'535u, 65'536u}) {
-    const std::string a(first, 'a');
-    EXPECT_EQ(Lines(a + "\r\nb\r\n"), (Lines_{a, "b"})) << first;
-  }
-  const std::string a(65'535, 'a');
-  EXPECT_EQ(Lines(a + "\r\n\x1A"), Lines_{a});
-}
-
-TEST(LineReader, AMissingFileReadsAsEmpty) {
-  LineReader reader("/nonexistent/folder/file");
+TEST(LineReader, LinesEndAtCrWithOneLfAfterItAndTheDataAtCtrlZ) {
+  const std::string a(65'535, 'a'), long_line(200'000, 'x');
+  const std::pair<std::string, Lines> cases[] = {
+      {"", {}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\rb\r", {"a", "b"}},
+      {"\r\n\r\n", {"", ""}},
+      {"a\r\n\nb", {"a", "\nb"}},  // only one LF goes with the CR
+      {"a\nb\r\n", {"a\nb"}},      // a lone LF is data
+      {"a\r\nb\032c\r\n", {"a", "b"}},
+      {"\032a\r\n", {}},
+      {std::string("a\0b\r\n", 5), {std::string("a\0b", 3)}},
+      // Lines longer than the read buffer, and a CR LF split over two reads.
+      {long_line + "\r\n" + long_line, {long_line, long_line}},
+      {a + "\r\nb\r\n", {a, "b"}},
+      {a + "a\r\nb", {a + "a", "b"}},
+      {a + "\r\n\032", {a}},
+  };
+  for (const auto& [content, lines] : cases) EXPECT_EQ(ReadLines(content), lines) << content.size();
   std::string line;
-  EXPECT_FALSE(reader.Next(line));
+  EXPECT_FALSE(LineReader("/nonexistent/folder/file").Next(line));
 }
 
-struct Field {
-  bool number;
-  std::string text;
-  int value = 0;
-};
-
-TEST(FieldReader, ReadsCommaSeparatedFields) {
+TEST(FieldReader, ReadsCommaSeparatedFieldsAndNumbers) {
   test::ScopedTempDir dir;
   test::WriteFile(dir.Join("f"),
                   "AL,\r\n"
-                  "AK, 3\r\n"
                   "  \"A,Z\" , 12\r\n"
                   "A\tR,4 x,\r\n"
                   "CA, 5\n"  // a lone LF ends a record too
-                  "CO, 7\x1A"
-                  "CT,\r\n");
+                  "CO, 7\032CT,\r\n");
   FieldReader reader(dir.Join("f"));
   EXPECT_FALSE(reader.AtEnd());
-  EXPECT_EQ(reader.ReadField(), "AL");
-  EXPECT_EQ(reader.ReadField(), "");
-  EXPECT_EQ(reader.ReadField(), "AK");
-  EXPECT_EQ(reader.ReadField(), "3");
-  EXPECT_EQ(reader.ReadField(), "A,Z");
-  EXPECT_EQ(reader.ReadNumber(), 12);
-  EXPECT_EQ(reader.ReadField(), "AR");
-  EXPECT_EQ(reader.ReadNumber(), 4);  // ends at the blank; the rest of the field goes
-  EXPECT_EQ(reader.ReadField(), "");
-  EXPECT_EQ(reader.ReadField(), "CA");
-  EXPECT_EQ(reader.ReadNumber(), 5);
-  EXPECT_EQ(reader.ReadField(), "CO");
-  EXPECT_EQ(reader.ReadNumber(), 7);
-  EXPECT_TRUE(reader.AtEnd());  // Ctrl-Z ends the data
-  EXPECT_EQ(reader.ReadField(), "");
-  EXPECT_EQ(reader.ReadNumber(), 0);
-}
-
-TEST(FieldReader, AnUnclosedQuoteRunsToTheEndAndAMissingFileIsEmpty) {
-  test::ScopedTempDir dir;
-  test::WriteFile(dir.Join("f"), "\"AB,\r\nCD");
-  FieldReader reader(dir.Join("f"));
-  EXPECT_EQ(reader.ReadField(), "AB,\rCD");
+  std::string fields;
+  for (const char* kind : {"f", "f", "f", "n", "f", "n", "f", "f", "n", "f", "n", "f", "n"}) {
+    fields += (kind[0] == 'f' ? reader.ReadField() : std::to_string(reader.ReadNumber())) + "|";
+  }
+  // The number ends at the blank and the rest of its field goes; Ctrl-Z ends the data.
+  EXPECT_EQ(fields, "AL||A,Z|12|AR|4||CA|5|CO|7||0|");
   EXPECT_TRUE(reader.AtEnd());
-  FieldReader missing(dir.Join("none"));
-  EXPECT_TRUE(missing.AtEnd());
-  EXPECT_EQ(missing.ReadField(), "");
+  test::WriteFile(dir.Join("g"), "\"AB,\r\nCD");
+  FieldReader unclosed(dir.Join("g"));
+  EXPECT_EQ(unclosed.ReadField(), "AB,\rCD");
+  EXPECT_TRUE(unclosed.AtEnd());
+  EXPECT_TRUE(FieldReader(dir.Join("none")).AtEnd());
 }
 
-TEST(JoinLinesCrLf, EndsEveryLine) {
-  EXPECT_EQ(JoinLinesCrLf({}), "");
-  EXPECT_EQ(JoinLinesCrLf({"", "a"}), "\r\na\r\n");
-}
-
-struct FieldCase {
-  const char* line;
-  const char* field;
-};
-
-TEST(FirstField, Table) {
-  const FieldCase cases[] = {
+TEST(FirstField, UpToTheCommaOrBlankOrWithinQuotes) {
+  const std::pair<const char*, const char*> cases[] = {
       {"  W1AW, more text", "W1AW"},
-      {"W1AW", "W1AW"},
       {"W1AW   ", "W1AW"},
       {"W1AW  ,x", "W1AW"},
       {"\"Smith, John\" rest", "Smith, John"},
       {"  \"open quote, no close", "open quote, no close"},
       {"\"\"", ""},
-      {"", ""},
       {"     ", ""},
       {",x", ""},
       {"a b, c", "a b"},
-      {"x\"y\", z", "x\"y\""},
-  };
-  for (const FieldCase& test_case : cases) {
-    EXPECT_EQ(FirstField(test_case.line), test_case.field) << "[" << test_case.line << "]";
-  }
+      {"x\"y\", z", "x\"y\""}};
+  for (const auto& [line, field] : cases) EXPECT_EQ(FirstField(line), field) << line;
+  EXPECT_EQ(JoinLinesCrLf({"", "a"}), "\r\na\r\n");
 }
 
 }  // namespace

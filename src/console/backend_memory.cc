@@ -41,13 +41,11 @@ void MemoryBackend::AddPause(std::int64_t ms) {
   script_.push_back(std::move(step));
 }
 
-void MemoryBackend::Present(const Grid& grid, int cursor_row, int cursor_column,
+void MemoryBackend::Present(const Grid& grid, int /*cursor_row*/, int cursor_column,
                             bool cursor_visible) {
   presented_ = grid;
-  presented_cursor_row_ = cursor_row;
   presented_cursor_column_ = cursor_column;
   presented_cursor_visible_ = cursor_visible;
-  ++present_count_;
 }
 
 std::optional<InputEvent> MemoryBackend::ReadEvent(std::optional<std::int64_t> deadline_ms) {

@@ -28,17 +28,14 @@ class MemoryBackend : public Backend {
   void AddPause(std::int64_t ms);
   bool script_empty() const { return script_.empty(); }
 
-  // What the last Present showed, and how often Present ran.
+  // What the last Present showed.
   const Grid& presented() const { return presented_; }
-  int present_count() const { return present_count_; }
-  // The cursor that the last Present showed: row and column from 1, and whether shown.
-  int presented_cursor_row() const { return presented_cursor_row_; }
+  // The cursor that the last Present showed: its column from 1, and whether shown.
   int presented_cursor_column() const { return presented_cursor_column_; }
   bool presented_cursor_visible() const { return presented_cursor_visible_; }
   const std::string& title() const { return title_; }
   Size requested_size() const { return requested_size_; }
   bool mouse_reporting() const { return mouse_reporting_; }
-  void set_terminal_size(Size size) { terminal_size_ = size; }
 
   Size TerminalSize() override { return terminal_size_; }
   void Present(const Grid& grid, int cursor_row, int cursor_column, bool cursor_visible) override;
@@ -58,8 +55,6 @@ class MemoryBackend : public Backend {
   std::deque<Step> script_;
   std::int64_t now_ms_ = 0;
   Grid presented_;
-  int present_count_ = 0;
-  int presented_cursor_row_ = 0;
   int presented_cursor_column_ = 0;
   bool presented_cursor_visible_ = false;
   std::string title_;

@@ -88,7 +88,6 @@ class PaintRecord {
   [[nodiscard]] bool NeedsNotice(Size window) const;
   // Records that the notice fills the window now: nothing of the screen is painted.
   void RecordNotice();
-  bool notice_shown() const { return notice_shown_; }
 
   // Forgets what is painted and where (the terminal cut or cleared it), so that the next
   // frame paints every cell at the origin it finds.
