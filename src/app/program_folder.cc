@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <utility>
 
 namespace app {
 namespace {
@@ -41,7 +42,14 @@ std::string LocalLogFileName(std::string_view account_name) {
     name += ForbiddenInFileName(static_cast<unsigned char>(c)) ? '_' : c;
   }
   const size_t device_end = std::min(name.find('.'), name.size());
-  if (IsDeviceName(std::string_view(name).substr(0, device_end))) name.insert(device_end, "_");
+  if (IsDeviceName(std::string_view(name).substr(0, device_end))) {
+    // Built by appending: GCC 12's optimiser takes an insert for an overlapping copy
+    // (bug 105329).
+    std::string marked = name.substr(0, device_end);
+    marked += '_';
+    marked.append(name, device_end);
+    name = std::move(marked);
+  }
   const size_t limit = kMaxLogFileName - kLogExtension.size();
   if (name.size() > limit) {
     size_t cut = limit;
