@@ -138,7 +138,6 @@ TEST(CommandLineOnATerminal, AnswersAreWrittenAsPlainTextAndTheTerminalIsLeftAlo
     int status;
   };
   const Case cases[] = {
-      {"--version", std::string("statekeeper ") + STATEKEEPER_VERSION + "\n", 0},
       {"--help", app::HelpText(app::HelpPlatform::kPosix), 0},
       {"--bogus", kUnknown, 2},
   };

@@ -20,10 +20,13 @@ using e2e::VtermHarness;
 
 class ConsoleE2e : public ::testing::Test {
  protected:
-  // Starts the console driver with the terminal type `term` and waits for its screen.
+  // Starts the console driver with the terminal type `term` and waits for its screen. Its
+  // standard streams are redirected: the backend uses the terminal all the same.
   void StartDriver(const std::string& term = "xterm-256color") {
     terminal_ = std::make_unique<VtermHarness>();
-    ASSERT_TRUE(terminal_->Start(CONSOLE_DRIVER, {}, {"TERM=" + term}));
+    ASSERT_TRUE(terminal_->Start(
+        "/bin/sh", {"-c", "exec \"$0\" </dev/null >/dev/null 2>/dev/null", CONSOLE_DRIVER},
+        {"TERM=" + term}));
     ASSERT_TRUE(terminal_->WaitForText(43, "bottom"));
     ASSERT_TRUE(terminal_->WaitForText(8, "3 ALASKA"));
   }
@@ -259,20 +262,6 @@ TEST_F(ConsoleE2e, EightColourTerminalsShowTheBrightHalfAsBoldOrBlink) {
     EXPECT_EQ(FindErasesWhileBoldOrBlink(terminal_->output()), std::vector<std::string>{});
     Quit();
   }
-}
-
-TEST(ConsoleE2eRedirected, UsesTheTerminalWhenStandardStreamsAreRedirected) {
-  VtermHarness terminal;
-  ASSERT_TRUE(terminal.Start(
-      "/bin/sh", {"-c", "exec \"$0\" </dev/null >/dev/null 2>/dev/null", CONSOLE_DRIVER}));
-  ASSERT_TRUE(terminal.WaitForText(43, "bottom"));
-  terminal.SendKey(VTERM_KEY_LEFT);
-  ASSERT_TRUE(terminal.WaitForText(10, "#1 00 4b "));
-  terminal.SendChar(U'q');
-  const std::optional<e2e::ExitStatus> status = terminal.WaitExit();
-  ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(status->code, 0);
-  EXPECT_FALSE(terminal.alternate_screen());
 }
 
 }  // namespace

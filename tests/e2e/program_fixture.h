@@ -131,6 +131,14 @@ class ProgramTest : public ::testing::Test {
                                  environment, rows, columns, session));
   }
 
+  // Starts "statekeeper --update" without a terminal, with Environment() and then `changes`.
+  std::unique_ptr<e2e::DetachedRun> LaunchUpdate(const std::vector<std::string>& changes = {}) {
+    std::vector<std::string> environment = Environment();
+    environment.insert(environment.end(), changes.begin(), changes.end());
+    return std::make_unique<e2e::DetachedRun>(STATEKEEPER_PROGRAM,
+                                              std::vector<std::string>{"--update"}, environment);
+  }
+
   void Enter() { terminal_->SendKey(VTERM_KEY_ENTER); }
   void Escape() {
     terminal_->SendKey(VTERM_KEY_ESCAPE);

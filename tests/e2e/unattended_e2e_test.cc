@@ -14,17 +14,11 @@
 namespace e2e_program {
 namespace {
 
-using e2e::DetachedRun;
 using e2e::Outcome;
 
 class UnattendedTest : public ProgramTest {
  protected:
-  // Starts "statekeeper --update" without a terminal, with the fixture's folders and service.
-  std::unique_ptr<DetachedRun> Launch() {
-    return std::make_unique<DetachedRun>(STATEKEEPER_PROGRAM, std::vector<std::string>{"--update"},
-                                         Environment());
-  }
-  Outcome Update() { return Launch()->Wait(); }
+  Outcome Update() { return LaunchUpdate()->Wait(); }
 
   // Polls until the service has logged a request: the update then holds its lock.
   ::testing::AssertionResult WaitForRequest() {
@@ -124,7 +118,7 @@ TEST_F(UnattendedTest, OnATerminalTheCountOfWhatArrivedIsShownAndThenCleared) {
 TEST_F(UnattendedTest, OneUpdateAtATimeAndASignalCancelsOne) {
   WriteSettings();
   service_.SetMode("stall 30");
-  const auto holder = Launch();
+  const auto holder = LaunchUpdate();
   ASSERT_TRUE(WaitForRequest());
 
   // A second run fails at once, asking nothing.
@@ -154,7 +148,7 @@ TEST_F(UnattendedTest, OneUpdateAtATimeAndASignalCancelsOne) {
   const Files before = ProgramFiles();
   service_.ClearLog();
   service_.SetMode("stall 30");
-  const auto cancelled = Launch();
+  const auto cancelled = LaunchUpdate();
   ASSERT_TRUE(WaitForRequest());
   ::kill(cancelled->pid(), SIGTERM);
   const Outcome run = cancelled->Wait();
