@@ -3,10 +3,8 @@
 // double-clicks), draws a known screen (among it a panel in black on bright white, as the
 // country pager draws its lists) and shows every Key string it reads in hex on row 10,
 // numbered, until it reads "q". "l" reads a line with the line editor and shows it on
-// row 12. A failure to take over the terminal is the backend's one line on stderr and
-// exit status 1, as in the program.
+// row 12.
 #include <clocale>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -76,10 +74,7 @@ int main() {
   std::setlocale(LC_ALL, "");
   base::Error error;
   const std::unique_ptr<console::TerminalBackend> backend = console::TerminalBackend::Create(error);
-  if (!backend) {
-    std::fprintf(stderr, "%s\n", error.message.c_str());  // the backend's one line
-    return 1;
-  }
+  if (!backend) return 1;
   console::Console console(*backend);
   console.SelectPage(1, 1);
   console.SetTitle("Console Driver");

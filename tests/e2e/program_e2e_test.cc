@@ -1,5 +1,5 @@
-// The real program on a pseudo-terminal, as an operator uses it: the first run, moving
-// about the screen, the DX pages, signals, a small terminal and the start-up checks.
+// The real program on a pseudo-terminal, as an operator uses it: first runs, moving about
+// the screen and the DX pages, signals, a small terminal and the start-up checks.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -19,20 +19,13 @@ TEST_F(ProgramTest, AFirstRunSynchronisesAndWritesEveryFileExactly) {
   EXPECT_TRUE(terminal_->mouse_reporting());
   EXPECT_FALSE(terminal_->cursor_visible());
   EXPECT_EQ(ShownItem(), 12);
-  EXPECT_EQ(terminal_->Foreground(20, 16), kAnsi[14]);  // "Enter" in the Highlight colours
-  EXPECT_EQ(terminal_->Background(20, 16), kAnsi[4]);
-  EXPECT_EQ(terminal_->Foreground(30, 30), kAnsi[15]);  // the Work area in the Normal colours
-  EXPECT_EQ(terminal_->Background(30, 30), kAnsi[1]);
+  EXPECT_EQ(terminal_->ConsoleForeground(20, 16), 14);  // "Enter" in the Highlight colours
+  EXPECT_EQ(terminal_->ConsoleBackground(20, 16), 4);
+  EXPECT_EQ(terminal_->ConsoleForeground(30, 30), 15);  // the Work area in the Normal colours
+  EXPECT_EQ(terminal_->ConsoleBackground(30, 30), 1);
 
-  Files expected = ExpectedFiles("K1ABC", {});
-  expected["Keeper.ini"] = std::string("K1ABC\r\n") + kKey + "\r\n";
-  expected["Update.lock"] = "";  // the first synchronisation held it too
   const Files files = ProgramFiles();
-  EXPECT_EQ(files.size(), expected.size());
-  for (const auto& [name, content] : expected) {
-    ASSERT_TRUE(files.contains(name)) << name;
-    EXPECT_TRUE(files.at(name) == content) << name << " differs";
-  }
+  EXPECT_EQ(Differences(files, ExpectedFiles("K1ABC", {})), "");
   EXPECT_EQ(test::FileMode(Folder() + "Keeper.ini"), 0600);
   EXPECT_EQ(test::FileMode(Folder() + "Update.lock"), 0600);
   EXPECT_EQ(test::FileMode(Folder()), 0700);
@@ -61,62 +54,14 @@ TEST_F(ProgramTest, APastedFirstRunOfAPortableCallCountsBandsInEitherCase) {
   ASSERT_GT(capitals, 100);
   service_.SetLogbook(logbook);
 
-  Start();
-  ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
-  Type(*terminal_, "y");
-  ASSERT_TRUE(terminal_->WaitForText(1, "Please enter your QRZ Account Name:"));
-  terminal_->SendBytes("k1abc/p\r\n");
-  ASSERT_TRUE(terminal_->WaitForText(2, "Please enter you QRZ API Key:"));
-  Settle(*terminal_, 200);  // the LF of the pasted line must not answer the key prompt
-  EXPECT_FALSE(test::ReadFile(Folder() + "Keeper.ini").has_value());
-  terminal_->SendBytes(std::string(kKey) + "\r\n");
-  ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
-
-  Files expected = ExpectedFiles("K1ABC_P", {});
-  expected["Keeper.ini"] = std::string("K1ABC/P\r\n") + kKey + "\r\n";
-  expected["Update.lock"] = "";
-  const Files files = ProgramFiles();
-  EXPECT_EQ(files.size(), expected.size());
-  for (const auto& [name, content] : expected) {
-    ASSERT_TRUE(files.contains(name)) << name;
-    EXPECT_TRUE(files.at(name) == content) << name << " differs";
-  }
+  FirstRun("k1abc/p", "\r\n");
+  EXPECT_EQ(Differences(ProgramFiles(), ExpectedFiles("K1ABC_P", {}, "K1ABC/P")), "");
   Escape();
   EndWithEscape();
 }
 
-// A first run whose key the service refuses leaves no Band file: every band then lists
-// all fifty states, and none congratulates the operator.
-TEST_F(ProgramTest, AFailedFirstRunShowsEveryStateMissingOnEveryBand) {
-  service_.SetKey("ANOTHER-KEY");
-  Start();
-  ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
-  Type(*terminal_, "y");
-  ASSERT_TRUE(terminal_->WaitForText(1, "Please enter your QRZ Account Name:"));
-  Type(*terminal_, "k1abc");
-  Enter();
-  ASSERT_TRUE(terminal_->WaitForText(2, "Please enter you QRZ API Key:"));
-  Type(*terminal_, kKey);
-  Enter();
-  ASSERT_TRUE(terminal_->WaitForScreenText("nothing was changed"));
-  Type(*terminal_, "x");
-  ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
-  PassTheUpdateWait();
-  Right();
-  for (int band = 1; band <= award::kBandCount; ++band) {
-    ASSERT_TRUE(WaitForItem(band));
-    ASSERT_TRUE(terminal_->WaitForText(42, "Unconfirmed States: 50   Confirmed States: 0 "))
-        << "band " << band;
-    EXPECT_EQ(terminal_->Screen().find("Congratulation!"), std::string::npos) << band;
-    EXPECT_NE(terminal_->Row(3).find("ALABAMA"), std::string::npos) << band;
-    EXPECT_NE(terminal_->Row(14).find("WYOMING"), std::string::npos) << band;
-    Right();
-  }
-  ASSERT_TRUE(WaitForItem(10));
-  EndWithEscape();
-}
-
-TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicks) {
+// Along the Selector by arrows, through the DX pages, and back by clicks.
+TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicksAndTheDxPagesTurn) {
   FirstRun();
   const Files files = ProgramFiles();
   Right();  // from Update to 10m, then along the bands
@@ -129,6 +74,29 @@ TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicks) {
   ASSERT_TRUE(WaitForItem(10));
   ASSERT_TRUE(terminal_->WaitForText(42, "Total Confirmed:"));
   Right();
+  ASSERT_TRUE(WaitForItem(11));
+  ASSERT_TRUE(terminal_->WaitForText(3, "  1 "));
+  for (int page = 2; page <= 5; ++page) {
+    terminal_->SendKey(VTERM_KEY_PAGEDOWN);
+    ASSERT_TRUE(terminal_->WaitForText(3, std::to_string(78 * (page - 1) + 1) + " ")) << page;
+  }
+  Type(*terminal_, "D");  // the last page stays
+  Type(*terminal_, "d");  // lower case does nothing
+  Settle(*terminal_, 100);
+  EXPECT_NE(terminal_->Row(3).find("313 "), std::string::npos);
+  for (int page = 4; page >= 1; --page) {
+    terminal_->SendKey(VTERM_KEY_PAGEUP);
+    ASSERT_TRUE(terminal_->WaitForText(3, std::to_string(78 * (page - 1) + 1) + " ")) << page;
+  }
+  Escape();  // Esc does not end the program on the DX page
+  EXPECT_EQ(ShownItem(), 11);
+  Left();  // the pager hands Left back: All
+  ASSERT_TRUE(WaitForItem(10));
+  Right();
+  ASSERT_TRUE(WaitForItem(11));
+  Type(*terminal_, "R");
+  ASSERT_TRUE(WaitForItem(12));
+  Left();
   ASSERT_TRUE(WaitForItem(11));
   Right();  // the pager hands Right back to the Selector
   ASSERT_TRUE(WaitForItem(12));
@@ -151,7 +119,7 @@ TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicks) {
   EXPECT_EQ(ShownItem(), 10);
   terminal_->Click(1, 53);
   ASSERT_TRUE(WaitForItem(11));
-  Left();  // the pager hands Left back: All
+  Left();  // the pager takes no clicks
   ASSERT_TRUE(WaitForItem(10));
   terminal_->Click(1, 65);
   ASSERT_TRUE(WaitForItem(12));
@@ -160,88 +128,40 @@ TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicks) {
   EndWithEscape();
 }
 
-TEST_F(ProgramTest, TheDxPageTurnsToTheEndAndBackAndIsLeftBothWays) {
-  FirstRun();
-  Left();
-  ASSERT_TRUE(WaitForItem(11));
-  ASSERT_TRUE(terminal_->WaitForText(3, "  1 "));
-  for (int page = 2; page <= 5; ++page) {
-    terminal_->SendKey(VTERM_KEY_PAGEDOWN);
-    ASSERT_TRUE(terminal_->WaitForText(3, std::to_string(78 * (page - 1) + 1) + " ")) << page;
-  }
-  Type(*terminal_, "D");  // the last page stays
-  Type(*terminal_, "d");  // lower case does nothing
-  Settle(*terminal_, 100);
-  EXPECT_NE(terminal_->Row(3).find("313 "), std::string::npos);
-  for (int page = 4; page >= 1; --page) {
-    terminal_->SendKey(VTERM_KEY_PAGEUP);
-    ASSERT_TRUE(terminal_->WaitForText(3, std::to_string(78 * (page - 1) + 1) + " ")) << page;
-  }
-  Escape();  // Esc does not end the program on the DX page
-  EXPECT_EQ(ShownItem(), 11);
-  Left();
-  ASSERT_TRUE(WaitForItem(10));
-  Right();
-  ASSERT_TRUE(WaitForItem(11));
-  Type(*terminal_, "R");
-  ASSERT_TRUE(WaitForItem(12));
-  Escape();
-  EndWithEscape();
-}
-
-TEST_F(ProgramTest, ASecondUpdateBringsNewConfirmationsAndKeepsEveryCountry) {
-  FirstRun();
-  award::ConfirmedCountryList before;
-  award::LoadCountryFile(Folder(), before);
-
-  ASSERT_TRUE(service_.GenerateLogbook(1500, 8));
-  Enter();
-  ASSERT_TRUE(terminal_->WaitForText(22, "            Process Time: "));
-  ASSERT_TRUE(terminal_->WaitForText(21, "Syncronized"));
-  EXPECT_NE(terminal_->Row(22).find("  seconds"), std::string::npos);
-  EXPECT_EQ(terminal_->Row(20), std::string(66, ' '));
-
-  Files expected = ExpectedFiles("K1ABC", before);
-  expected["Keeper.ini"] = std::string("K1ABC\r\n") + kKey + "\r\n";
-  expected["Update.lock"] = "";  // the first synchronisation held it too
-  const Files files = ProgramFiles();
-  for (const auto& [name, content] : expected) {
-    ASSERT_TRUE(files.contains(name)) << name;
-    EXPECT_TRUE(files.at(name) == content) << name << " differs";
-  }
-  award::ConfirmedCountryList after;
-  award::LoadCountryFile(Folder(), after);
-  const int old_count = std::stoi(before[0]);
-  ASSERT_GT(std::stoi(after[0]), old_count);
-  for (int i = 1; i <= old_count; ++i) EXPECT_EQ(after[i], before[i]) << i;
-
-  PassTheUpdateWait();
-  Right();
-  ASSERT_TRUE(WaitForItem(1));
-  ASSERT_TRUE(terminal_->WaitForText(42, CountLine(files.at("10m.txt"))));
-  EndWithEscape();
-}
-
 // Every signal that ends the program, whether it asks it to end or leaves it no time (a
 // crash, SIGQUIT, SIGPIPE ...), gives the terminal back as it was and ends the program
-// with that signal; no file is touched.
+// with that signal at once, during a download too; no file is touched.
 TEST_F(ProgramTest, SignalsThatEndTheProgramRestoreTheTerminalAndEndWithTheSignal) {
-  for (const int signal_number : {SIGTERM, SIGHUP, SIGSEGV, SIGABRT, SIGQUIT, SIGPIPE, SIGUSR1}) {
-    SCOPED_TRACE(sigabbrev_np(signal_number));
+  struct Case {
+    int signal_number;
+    bool downloading;
+  };
+  const Case cases[] = {{SIGTERM, false}, {SIGHUP, false},  {SIGINT, false},
+                        {SIGSEGV, false}, {SIGABRT, false}, {SIGQUIT, false},
+                        {SIGPIPE, false}, {SIGUSR1, false}, {SIGTERM, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(sigabbrev_np(c.signal_number)) + (c.downloading ? " download" : ""));
     StartWithSettings();
-    Right();
-    ASSERT_TRUE(WaitForItem(1));  // the band view
+    if (c.downloading) {
+      service_.SetMode("stall 30");
+      Enter();
+      ASSERT_TRUE(terminal_->WaitForText(21, "One moment please"));
+      Settle(*terminal_, 300);
+    } else {
+      Right();
+      ASSERT_TRUE(WaitForItem(1));  // the band view
+    }
     ASSERT_NE(terminal_->TtyModes(), terminal_->tty_modes_at_start());
     const Files files = ProgramFiles();
-    terminal_->Signal(signal_number);
-    const std::optional<e2e::ExitStatus> status = terminal_->WaitExit();
+    terminal_->Signal(c.signal_number);
+    const std::optional<e2e::ExitStatus> status = terminal_->WaitExit(5000);
     ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(status->signalled && status->signal == signal_number);
+    EXPECT_TRUE(status->signalled && status->signal == c.signal_number);
     EXPECT_EQ(terminal_->TtyModes(), terminal_->tty_modes_at_start());
     EXPECT_FALSE(terminal_->mouse_reporting());
     EXPECT_TRUE(terminal_->cursor_visible());
     EXPECT_FALSE(terminal_->alternate_screen());
-    EXPECT_TRUE(ProgramFiles() == files);
+    EXPECT_EQ(Differences(ProgramFiles(), files), "");
     EXPECT_TRUE(test::ListFolder(temp_).empty());
   }
 }
@@ -274,14 +194,15 @@ TEST_F(ProgramTest, AStopGivesTheTerminalBackAndRunningOnPaintsItAgain) {
 }
 
 TEST_F(ProgramTest, ATerminalTooSmallShowsANoticeAndTheScreenComesBackWhole) {
-  FirstRun();
+  StartWithSettings();
   Right();
   ASSERT_TRUE(WaitForItem(1));
   ASSERT_TRUE(terminal_->WaitForText(42, "Confirmed States:"));  // the view's last row
   const std::string screen = terminal_->Screen();
   for (int i = 0; i < 5; ++i) {
     terminal_->Resize(20, 40);
-    ASSERT_TRUE(terminal_->WaitForScreenText("66 x 43"));
+    ASSERT_TRUE(terminal_->WaitForScreenText("at least 66 x 43"));
+    EXPECT_TRUE(terminal_->WaitForScreenText("40 x 20"));
     Type(*terminal_, "x");  // keys still reach the program
     terminal_->Resize(43, 66);
     ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Screen() == screen; },
@@ -292,27 +213,27 @@ TEST_F(ProgramTest, ATerminalTooSmallShowsANoticeAndTheScreenComesBackWhole) {
   EndWithEscape();
 }
 
-TEST(ProgramStart, WithoutAPlaceForItsFilesItSaysSoAndEnds) {
-  e2e::VtermHarness terminal;
-  ASSERT_TRUE(terminal.Start(STATEKEEPER_PROGRAM, {},
-                             {"LOCALAPPDATA", "XDG_DATA_HOME", "HOME", "LC_ALL=C.UTF-8"}));
-  EXPECT_TRUE(ExitedWith(terminal.WaitExit(), 1));
-  EXPECT_NE(terminal.output().find("LOCALAPPDATA"), std::string::npos) << terminal.output();
-  EXPECT_FALSE(terminal.alternate_screen());
-}
-
-TEST(ProgramStart, AnUnknownTerminalTypeIsOneLineAndExitStatusOne) {
+// A start that cannot go on says why in one line, leaves the terminal alone, ends with
+// status 1 and makes no file.
+TEST(ProgramStart, WithoutAPlaceForItsFilesOrAKnownTerminalItSaysSoInOneLine) {
   test::ScopedTempDir dir;
-  e2e::VtermHarness terminal;
-  ASSERT_TRUE(
-      terminal.Start(STATEKEEPER_PROGRAM, {},
-                     {"TERM=no-such-terminal", "LOCALAPPDATA=" + dir.path(), "LC_ALL=C.UTF-8",
-                      // curses leaks a little inside its terminal database when it
-                      // does not know the type: not ours to report.
-                      "ASAN_OPTIONS=detect_leaks=0"}));
-  EXPECT_TRUE(ExitedWith(terminal.WaitExit(), 1));
-  EXPECT_NE(terminal.output().find("no-such-terminal"), std::string::npos) << terminal.output();
-  EXPECT_TRUE(test::ListFolder(dir.path()).empty());
+  const std::vector<std::string> no_folder = {"LOCALAPPDATA", "XDG_DATA_HOME", "HOME"};
+  // curses leaks a little inside its terminal database when it does not know the type:
+  // not ours to report.
+  const std::vector<std::string> no_terminal = {
+      "TERM=no-such-terminal", "LOCALAPPDATA=" + dir.path(), "ASAN_OPTIONS=detect_leaks=0"};
+  for (const auto& [environment, reason] :
+       {std::pair{no_folder, "LOCALAPPDATA"}, std::pair{no_terminal, "no-such-terminal"}}) {
+    SCOPED_TRACE(reason);
+    e2e::VtermHarness terminal;
+    ASSERT_TRUE(terminal.Start(STATEKEEPER_PROGRAM, {}, environment));
+    EXPECT_TRUE(ExitedWith(terminal.WaitExit(), 1));
+    const std::string& output = terminal.output();
+    EXPECT_NE(output.find(reason), std::string::npos) << output;
+    EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
+    EXPECT_EQ(output.find('\x1b'), std::string::npos) << "the terminal was touched: " << output;
+    EXPECT_TRUE(test::ListFolder(dir.path()).empty());
+  }
 }
 
 }  // namespace

@@ -13,9 +13,8 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
-#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "award/country_file.h"
@@ -30,9 +29,6 @@ namespace e2e_program {
 constexpr char kKey[] = "XXXX-YYYY-ZZZZ-AAAA";
 // The first column of each Selector item on row 1.
 constexpr int kItemColumns[] = {3, 8, 13, 18, 23, 28, 33, 38, 43, 49, 54, 58};
-// The terminal's (ANSI) colour index of each console colour: the console numbers blue 1 and
-// red 4, the terminal the other way round.
-constexpr int kAnsi[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
 constexpr char kUpdatePrompt[] = "Press [Enter] to syncronize with your QRZ Logbook.";
 
 // Types `text` (ASCII) as a terminal sends it.
@@ -79,8 +75,20 @@ inline void ExpectGoldenRows(const e2e::VtermHarness& terminal, int first_row, i
   }
 }
 
-// Every file of the Program folder, by name.
+// Files by name, with their contents.
 using Files = std::map<std::string, std::string>;
+
+// The names of the files that differ between `shown` and `expected`, or are in one only.
+inline std::string Differences(const Files& shown, const Files& expected) {
+  std::string names;
+  for (const auto& [name, content] : expected) {
+    if (!shown.contains(name) || shown.at(name) != content) names += name + " ";
+  }
+  for (const auto& [name, content] : shown) {
+    if (!expected.contains(name)) names += name + "(extra) ";
+  }
+  return names;
+}
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -93,13 +101,42 @@ class ProgramTest : public ::testing::Test {
 
   std::string Folder() const { return data_ + "/Varnhold/"; }
 
-  void Start() {
+  // The program's environment: the fixture's folders and service, no proxy.
+  std::vector<std::string> Environment() const {
+    return {"LOCALAPPDATA=" + data_,
+            "TEMP=" + temp_,
+            "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint(),
+            "STATEKEEPER_CA_FILE=" + service_.ca_file(),
+            "no_proxy=127.0.0.1",
+            "NO_PROXY=127.0.0.1",
+            "https_proxy",
+            "HTTPS_PROXY",
+            "all_proxy",
+            "ALL_PROXY"};
+  }
+
+  // Starts the program on a new terminal of `rows` x `columns`, with Environment() and then
+  // `changes`, through `wrapper` (a program and its arguments, to which the program is the
+  // last) when one is given.
+  void Start(const std::vector<std::string>& changes = {},
+             const std::vector<std::string>& wrapper = {}, int rows = 43, int columns = 66,
+             e2e::Session session = e2e::Session::kLeader) {
+    std::vector<std::string> environment = Environment();
+    environment.insert(environment.end(), changes.begin(), changes.end());
+    std::vector<std::string> arguments(wrapper.empty() ? wrapper.end() : wrapper.begin() + 1,
+                                       wrapper.end());
+    if (!wrapper.empty()) arguments.push_back(STATEKEEPER_PROGRAM);
     terminal_ = std::make_unique<e2e::VtermHarness>();
-    ASSERT_TRUE(terminal_->Start(
-        STATEKEEPER_PROGRAM, {},
-        {"LOCALAPPDATA=" + data_, "TEMP=" + temp_, "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint(),
-         "STATEKEEPER_CA_FILE=" + service_.ca_file(), "LC_ALL=C.UTF-8", "no_proxy=127.0.0.1",
-         "NO_PROXY=127.0.0.1", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}));
+    ASSERT_TRUE(terminal_->Start(wrapper.empty() ? STATEKEEPER_PROGRAM : wrapper.front(), arguments,
+                                 environment, rows, columns, session));
+  }
+
+  // Starts "statekeeper --update" without a terminal, with Environment() and then `changes`.
+  std::unique_ptr<e2e::DetachedRun> LaunchUpdate(const std::vector<std::string>& changes = {}) {
+    std::vector<std::string> environment = Environment();
+    environment.insert(environment.end(), changes.begin(), changes.end());
+    return std::make_unique<e2e::DetachedRun>(STATEKEEPER_PROGRAM,
+                                              std::vector<std::string>{"--update"}, environment);
   }
 
   void Enter() { terminal_->SendKey(VTERM_KEY_ENTER); }
@@ -108,27 +145,56 @@ class ProgramTest : public ::testing::Test {
     Settle(*terminal_, 100);  // a lone Esc is told from Alt+key by the silence after it
   }
   void Right() { terminal_->SendKey(VTERM_KEY_RIGHT); }
+  void Left() { terminal_->SendKey(VTERM_KEY_LEFT); }
   // After an update the page drops the first key for 3 seconds: a key that means nothing
   // there goes first, so that the next one counts whether the wait is over or not.
   void PassTheUpdateWait() {
     Type(*terminal_, "x");
     Settle(*terminal_, 50);
   }
-  void Left() { terminal_->SendKey(VTERM_KEY_LEFT); }
+
+  // Answers the Introduction and the two prompts of a first run, each line typed and
+  // ended with Enter, or pasted in one piece with `line_end`.
+  void AnswerPrompts(const std::string& account, const char* line_end = nullptr) {
+    ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
+    Type(*terminal_, "y");
+    for (const auto& [row, prompt, answer] :
+         {std::tuple{1, "Please enter your QRZ Account Name:", account},
+          std::tuple{2, "Please enter you QRZ API Key:", std::string(kKey)}}) {
+      ASSERT_TRUE(terminal_->WaitForText(row, prompt));
+      if (line_end == nullptr) {
+        Type(*terminal_, answer);
+        Enter();
+      } else {
+        terminal_->SendBytes(answer + line_end);
+        Settle(*terminal_, 200);  // the LF of a pasted line must not answer the next prompt
+        if (row == 1) {
+          EXPECT_FALSE(test::ReadFile(Folder() + "Keeper.ini").has_value());
+        }
+      }
+    }
+  }
 
   // From the Introduction through the prompts and the first synchronisation to the main
   // screen.
-  void FirstRun(const std::string& account = "k1abc") {
+  void FirstRun(const std::string& account = "k1abc", const char* line_end = nullptr) {
     Start();
-    ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
-    Type(*terminal_, "y");
-    ASSERT_TRUE(terminal_->WaitForText(1, "Please enter your QRZ Account Name:"));
-    Type(*terminal_, account);
-    Enter();
-    ASSERT_TRUE(terminal_->WaitForText(2, "Please enter you QRZ API Key:"));
-    Type(*terminal_, kKey);
-    Enter();
-    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+    AnswerPrompts(account, line_end);
+    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt, 20'000));
+  }
+
+  // The Settings file of a first run, with `key`.
+  void WriteSettings(const std::string& key = kKey) {
+    ::mkdir(Folder().c_str(), 0700);
+    test::WriteFile(Folder() + "Keeper.ini", "K1ABC\r\n" + key + "\r\n");
+  }
+
+  // A start with the Settings file of a first run already there, up to the Update page.
+  void StartWithSettings(const std::vector<std::string>& wrapper = {},
+                         e2e::Session session = e2e::Session::kLeader) {
+    WriteSettings();
+    Start({}, wrapper, 43, 66, session);
+    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt, 20'000));
   }
 
   // The item whose page the screen shows: highlighted on row 1, or DX for the pager's
@@ -137,8 +203,8 @@ class ProgramTest : public ::testing::Test {
     if (terminal_->Row(1).find("Confirmed Countries") != std::string::npos) return 11;
     for (int item = 1; item <= 12; ++item) {
       const int column = kItemColumns[item - 1];
-      if (terminal_->Foreground(1, column) == kAnsi[14] &&
-          terminal_->Background(1, column) == kAnsi[4]) {
+      if (terminal_->ConsoleForeground(1, column) == 14 &&
+          terminal_->ConsoleBackground(1, column) == 4) {
         return item;
       }
     }
@@ -158,36 +224,10 @@ class ProgramTest : public ::testing::Test {
     EXPECT_TRUE(ExitedWith(terminal_->WaitExit(), 0));
     EXPECT_FALSE(terminal_->mouse_reporting());
     EXPECT_TRUE(terminal_->cursor_visible());
+    EXPECT_FALSE(terminal_->alternate_screen());
   }
 
-  // A start with the Settings file of a first run already there, through `wrapper` (a
-  // program and its arguments, to which the program is the last) when one is given.
-  void StartWithSettings(const std::vector<std::string>& wrapper = {},
-                         e2e::Session session = e2e::Session::kLeader) {
-    ::mkdir(Folder().c_str(), 0700);
-    test::WriteFile(Folder() + "Keeper.ini", std::string("K1ABC\r\n") + kKey + "\r\n");
-    const std::vector<std::string> environment = {"LOCALAPPDATA=" + data_,
-                                                  "TEMP=" + temp_,
-                                                  "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint(),
-                                                  "STATEKEEPER_CA_FILE=" + service_.ca_file(),
-                                                  "LC_ALL=C.UTF-8",
-                                                  "no_proxy=127.0.0.1",
-                                                  "NO_PROXY=127.0.0.1",
-                                                  "https_proxy",
-                                                  "HTTPS_PROXY",
-                                                  "all_proxy",
-                                                  "ALL_PROXY"};
-    terminal_ = std::make_unique<e2e::VtermHarness>();
-    if (wrapper.empty()) {
-      ASSERT_TRUE(terminal_->Start(STATEKEEPER_PROGRAM, {}, environment, 43, 66, session));
-    } else {
-      std::vector<std::string> arguments(wrapper.begin() + 1, wrapper.end());
-      arguments.push_back(STATEKEEPER_PROGRAM);
-      ASSERT_TRUE(terminal_->Start(wrapper.front(), arguments, environment));
-    }
-    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
-  }
-
+  // Every file of the Program folder, by name.
   Files ProgramFiles() const {
     Files files;
     for (const std::string& name : test::ListFolder(Folder())) {
@@ -197,9 +237,15 @@ class ProgramTest : public ::testing::Test {
   }
 
   // What the files must hold after a synchronisation of the service's last reply, with
-  // `countries` the list as it was before.
-  Files ExpectedFiles(const std::string& account, award::ConfirmedCountryList countries) const {
+  // `countries` the list as it was before: the Settings file of `settings` and the lock
+  // too, unless `settings` is empty.
+  Files ExpectedFiles(const std::string& account, award::ConfirmedCountryList countries,
+                      const std::string& settings = "K1ABC") const {
     Files files;
+    if (!settings.empty()) {
+      files["Keeper.ini"] = settings + "\r\n" + kKey + "\r\n";
+      files["Update.lock"] = "";  // the synchronisation held it
+    }
     const std::string log = reference::NormaliseReply(service_.LastReply()) + "\r\n";
     files[account + ".adi"] = log;
     const auto bands = reference::BandFiles(log);

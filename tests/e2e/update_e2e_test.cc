@@ -1,16 +1,16 @@
-// Updates of the real program on a pseudo-terminal: failures that change nothing, keys and
-// signals during a download, a kill at any moment, a full disk, and the progress of a slow
-// download with Esc to cancel it.
+// Updates of the real program on a pseudo-terminal: failures that change nothing, a failed
+// first run, a kill at any moment, a full disk, and later updates: the progress of a slow
+// download, keys typed during it, Esc to cancel it.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cctype>
 #include <chrono>
+#include <filesystem>
 #include <random>
+#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/atomic_file.h"
@@ -19,19 +19,24 @@
 namespace e2e_program {
 namespace {
 
+// Each failure of an update, a full disk among them, says why and changes no file; the
+// program goes on.
 TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
   FirstRun();
+  Escape();
+  EndWithEscape();
   const Files before = ProgramFiles();
+  ASSERT_TRUE(service_.GenerateLogbook(3000, 10));
+  // No room for the download of 3,000 contacts.
+  StartWithSettings({"/usr/bin/prlimit", "--fsize=700000"});
   struct Failure {
     const char* mode;  // how the service answers, or "" with the service stopped
     const char* reason;
   };
   const Failure failures[] = {
-      {"fail500", "500"},
-      {"cut", "broken off"},
+      {"ok", "File too large"},      {"fail500", "500"},     {"cut", "broken off"},
       {"page", "held no logbook"},  // a maintenance page with status 200
-      {"refuse", "invalid api key"},
-      {"", "cannot connect"},
+      {"refuse", "invalid api key"}, {"", "cannot connect"},
   };
   test::WriteFile(service_.state_dir() + "/page",
                   "<html><body><h1>Down for maintenance</h1>Back soon.</body></html>\n");
@@ -49,14 +54,14 @@ TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
     // The terminal receives changed rows top to bottom: the notice is whole once its
     // lowest row is there.
     const bool refused = std::string(failure.mode) == "refuse";
-    ASSERT_TRUE(
-        terminal_->WaitForText(refused ? 25 : 23, refused ? "Keeper.ini" : "Process Time:"));
+    ASSERT_TRUE(terminal_->WaitForText(refused ? 25 : 23,
+                                       refused ? "Keeper.ini" : "Process Time:", 60'000));
     ASSERT_TRUE(terminal_->WaitForText(21, "Update failed: nothing was changed"));
     EXPECT_NE(terminal_->Row(22).find(failure.reason), std::string::npos) << terminal_->Row(22);
     EXPECT_EQ(terminal_->Row(22).find(kKey), std::string::npos);
     EXPECT_NE(terminal_->Row(23).find("Process Time:"), std::string::npos);
     EXPECT_EQ(terminal_->Row(24).find("delete the file") != std::string::npos, refused);
-    EXPECT_TRUE(ProgramFiles() == before);
+    EXPECT_EQ(Differences(ProgramFiles(), before), "");
     // Back to the prompt for the next try: away and back again.
     PassTheUpdateWait();
     Right();
@@ -70,8 +75,9 @@ TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
 
 // A first run happens in the window's own size: the notice of a failed first
 // synchronisation, its reason, the hint and the line asking for a key stand each on a row
-// of its own within the first 24, in the common 80 x 24 window as in a larger one.
-TEST_F(ProgramTest, AFirstRunsFailureFitsTheFirst24Rows) {
+// of its own within the first 24, in the common 80 x 24 window as in a larger one. Without
+// Band files every band then lists all fifty states, and none congratulates the operator.
+TEST_F(ProgramTest, AFirstRunsFailureFitsTheFirst24RowsAndLeavesEveryStateMissing) {
   struct Case {
     int rows;
     int columns;
@@ -80,75 +86,59 @@ TEST_F(ProgramTest, AFirstRunsFailureFitsTheFirst24Rows) {
   };
   const Case cases[] = {
       {24, 80, true, "first_run_key_refused"},
-      {43, 66, true, "first_run_key_refused"},
       {24, 80, false, "first_run_no_connection"},
       {43, 66, false, "first_run_no_connection"},
+      {43, 66, true, "first_run_key_refused"},
   };
   service_.SetKey("ANOTHER-KEY");
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.golden) + " " + std::to_string(c.columns));
     // A short Settings file path, the same in every run, for the hint.
-    test::ScopedTempDir dir;
-    ::mkdir(dir.Join("data").c_str(), 0755);
-    terminal_ = std::make_unique<e2e::VtermHarness>();
-    ASSERT_TRUE(terminal_->Start(
-        "/usr/bin/env", {"-C", dir.path(), STATEKEEPER_PROGRAM},
-        {"LOCALAPPDATA=data", "TEMP=" + dir.path(),
-         "STATEKEEPER_LOGBOOK_URL=" + (c.refused ? service_.endpoint() : "https://127.0.0.1:9/api"),
-         "STATEKEEPER_CA_FILE=" + service_.ca_file(), "no_proxy=127.0.0.1", "NO_PROXY=127.0.0.1",
-         "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"},
-        c.rows, c.columns));
-    ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
-    Type(*terminal_, "y");
-    ASSERT_TRUE(terminal_->WaitForText(1, "Please enter your QRZ Account Name:"));
-    Type(*terminal_, "k1abc");
-    Enter();
-    ASSERT_TRUE(terminal_->WaitForText(2, "Please enter you QRZ API Key:"));
-    Type(*terminal_, kKey);
-    Enter();
+    std::filesystem::remove_all(data_);
+    ::mkdir(data_.c_str(), 0755);
+    Start({"LOCALAPPDATA=data", "STATEKEEPER_LOGBOOK_URL=" +
+                                    (c.refused ? service_.endpoint() : "https://127.0.0.1:9/api")},
+          {"/usr/bin/env", "-C", dir_.path()}, c.rows, c.columns);
+    AnswerPrompts("k1abc");
     // The terminal receives changed rows top to bottom: the last row comes last.
     ASSERT_TRUE(terminal_->WaitForText(24, "Press any key to go on."));
     // Rows 1 and 2 hold the prompts and what was typed.
     ExpectGoldenRows(*terminal_, 3, 24, c.golden);
   }
+  Type(*terminal_, "x");
+  ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+  PassTheUpdateWait();
+  Right();
+  for (int band = 1; band <= award::kBandCount; ++band) {
+    ASSERT_TRUE(WaitForItem(band));
+    ASSERT_TRUE(terminal_->WaitForText(42, "Unconfirmed States: 50   Confirmed States: 0 "))
+        << "band " << band;
+    EXPECT_EQ(terminal_->Screen().find("Congratulation!"), std::string::npos) << band;
+    EXPECT_NE(terminal_->Row(3).find("ALABAMA"), std::string::npos) << band;
+    EXPECT_NE(terminal_->Row(14).find("WYOMING"), std::string::npos) << band;
+    Right();
+  }
+  ASSERT_TRUE(WaitForItem(10));
+  EndWithEscape();
 }
 
 TEST_F(ProgramTest, KilledAtAnyMomentOfAnUpdateTheFilesAreAllOldOrAllNew) {
   // The old files: a first synchronisation of a small logbook.
-  FirstRun();
-  Escape();
-  EndWithEscape();
+  WriteSettings();
+  ASSERT_EQ(LaunchUpdate()->Wait().status, 0);
   const Files old_files = ProgramFiles();
   ASSERT_TRUE(service_.GenerateLogbook(15000, 9));
-  const auto start = [&](e2e::VtermHarness& terminal, const std::string& data) {
-    return terminal.Start(
-        STATEKEEPER_PROGRAM, {},
-        {"LOCALAPPDATA=" + data, "TEMP=" + temp_, "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint(),
-         "STATEKEEPER_CA_FILE=" + service_.ca_file(), "LC_ALL=C.UTF-8", "no_proxy=127.0.0.1",
-         "NO_PROXY=127.0.0.1"});
-  };
 
   // The new files, and how long the update takes on this machine now: the same update run
   // to its end on a copy of the folder.
   const std::string copy = dir_.Join("copy");
-  ::mkdir(copy.c_str(), 0700);
-  ::mkdir((copy + "/Varnhold").c_str(), 0700);
-  for (const auto& [name, content] : old_files)
-    test::WriteFile(copy + "/Varnhold/" + name, content);
-  std::int64_t update_ms = 0;
-  {
-    e2e::VtermHarness terminal;
-    ASSERT_TRUE(start(terminal, copy));
-    ASSERT_TRUE(terminal.WaitForText(20, kUpdatePrompt));
-    const auto began = std::chrono::steady_clock::now();
-    terminal.SendKey(VTERM_KEY_ENTER);
-    ASSERT_TRUE(terminal.WaitForText(21, "Syncronized", 60'000));
-    update_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now() - began)
-                    .count();
-    terminal.Signal(SIGKILL);
-    ASSERT_TRUE(terminal.WaitExit().has_value());
-  }
+  std::filesystem::create_directories(copy + "/Varnhold");
+  std::filesystem::copy(Folder(), copy + "/Varnhold");
+  const auto began = std::chrono::steady_clock::now();
+  ASSERT_EQ(LaunchUpdate({"LOCALAPPDATA=" + copy})->Wait().status, 0);
+  const auto update_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - began)
+                             .count();
   Files new_files;
   for (const auto& [name, content] : old_files) {
     new_files[name] = test::ReadFile(copy + "/Varnhold/" + name).value_or("?");
@@ -156,110 +146,75 @@ TEST_F(ProgramTest, KilledAtAnyMomentOfAnUpdateTheFilesAreAllOldOrAllNew) {
 
   // Kills spread over the whole update and a little past it.
   std::mt19937 random(4711);
-  std::vector<Files> seen;
+  bool changed = false;
   for (int kill = 0; kill < 50; ++kill) {
-    e2e::VtermHarness terminal;
-    ASSERT_TRUE(start(terminal, data_));
-    ASSERT_TRUE(terminal.WaitForText(20, kUpdatePrompt));
-    terminal.SendKey(VTERM_KEY_ENTER);
-    Settle(terminal, static_cast<int>(random() % (update_ms * 5 / 4 + 1)));
-    terminal.Signal(SIGKILL);
-    ASSERT_TRUE(terminal.WaitExit().has_value());
+    const auto update = LaunchUpdate();
+    std::this_thread::sleep_for(std::chrono::milliseconds(random() % (update_ms * 5 / 4 + 1)));
+    ::kill(update->pid(), SIGKILL);
+    update->Wait();
     // What the next start does first: an interrupted commit is undone, leftovers go.
     base::RemoveLeftovers(Folder());
-    seen.push_back(ProgramFiles());
-  }
-
-  bool changed = false;
-  for (const Files& files : seen) {
-    const bool is_old = files == old_files;
-    EXPECT_TRUE(is_old || files == new_files) << "the files are a mix of old and new";
-    changed = changed || !is_old;
+    const Files files = ProgramFiles();
+    EXPECT_TRUE(files == old_files || files == new_files) << "the files are a mix of old and new";
+    changed = changed || files != old_files;
   }
   EXPECT_TRUE(changed) << "no kill came late enough to see the new files";
 }
 
-TEST_F(ProgramTest, AFullDiskFailsTheUpdateKeepsTheOldDataAndLeavesNoTemporary) {
-  FirstRun();
-  Escape();
-  EndWithEscape();
-  const Files before = ProgramFiles();
-  ASSERT_TRUE(service_.GenerateLogbook(3000, 10));
-  // No room for the download.
-  StartWithSettings({"/usr/bin/prlimit", "--fsize=700000"});
-  Enter();
-  ASSERT_TRUE(terminal_->WaitForText(23, "Process Time:", 60'000));
-  ASSERT_TRUE(terminal_->WaitForText(21, "Update failed: nothing was changed"));
-  EXPECT_NE(terminal_->Row(22).find("File too large"), std::string::npos) << terminal_->Row(22);
-  EXPECT_TRUE(ProgramFiles() == before);
-  PassTheUpdateWait();
-  Right();
-  ASSERT_TRUE(WaitForItem(1));
-  EndWithEscape();
-}
-
-TEST_F(ProgramTest, KeysTypedDuringADownloadAreReadAfterItAndChangeNoData) {
-  FirstRun();
-  const Files before = ProgramFiles();
-  service_.SetMode("stall 2");
-  Enter();
-  ASSERT_TRUE(terminal_->WaitForText(21, "One moment please"));
-  Right();  // taken and dropped by the 3-second wait after the update
-  Right();  // then read by the main screen: 10m
-  // The failure notice shows for the 3 seconds only; the band view after it stays.
-  ASSERT_TRUE(terminal_->WaitUntil([&] { return ShownItem() == 1; }, "10m shown", 60'000));
-  EXPECT_TRUE(ProgramFiles() == before);
-  EndWithEscape();
-}
-
-TEST_F(ProgramTest, ATerminationSignalDuringADownloadEndsAtOnceAndWritesNothing) {
-  FirstRun();
-  const Files before = ProgramFiles();
-  service_.SetMode("stall 30");
-  Enter();
-  ASSERT_TRUE(terminal_->WaitForText(21, "One moment please"));
-  Settle(*terminal_, 300);
-  terminal_->Signal(SIGTERM);
-  const std::optional<e2e::ExitStatus> status = terminal_->WaitExit(5000);
-  ASSERT_TRUE(status.has_value()) << "still downloading";
-  EXPECT_TRUE(status->signalled && status->signal == SIGTERM);
-  EXPECT_FALSE(terminal_->mouse_reporting());
-  EXPECT_TRUE(terminal_->cursor_visible());
-  EXPECT_TRUE(ProgramFiles() == before);
-}
-
-// The number of contacts row 23 says have arrived, or -1 while it says something else.
+// The number of contacts row 23 says have arrived of `total`, or -1 while it says something
+// else.
 int ContactsReceived(const std::string& row, const std::string& total) {
-  const std::string suffix = " of " + total + " contacts received";
-  const size_t end = row.find(suffix);
-  if (end == std::string::npos) return -1;
-  size_t start = end;
-  while (start > 0 &&
-         (std::isdigit(static_cast<unsigned char>(row[start - 1])) || row[start - 1] == ',')) {
-    --start;
+  std::smatch match;
+  if (!std::regex_search(row, match,
+                         std::regex("([0-9][0-9,]*) of " + total + " contacts received"))) {
+    return -1;
   }
-  std::string digits = row.substr(start, end - start);
+  std::string digits = match[1];
   std::erase(digits, ',');
-  return digits.empty() ? -1 : std::stoi(digits);
+  return std::stoi(digits);
 }
 
-TEST_F(ProgramTest, ASlowDownloadShowsItsCountRisingAndEscCancelsIt) {
+// Later updates: a slow one shows its count rising, and keys typed during it are read
+// after it (the first by the wait after the update); the update brings new confirmations
+// and keeps every country. Esc cancels the next one, which changes nothing.
+TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWithEsc) {
   FirstRun();
-  const Files before = ProgramFiles();
-  ASSERT_TRUE(service_.GenerateLogbook(4000, 12));
-  service_.SetMode("slow 20000");  // compressed bytes a second: some seconds for the whole
+  award::ConfirmedCountryList before;
+  award::LoadCountryFile(Folder(), before);
+  ASSERT_TRUE(service_.GenerateLogbook(1500, 8));
+  service_.SetMode("slow 40000");  // compressed bytes a second: some seconds for the whole
   Enter();
   ASSERT_TRUE(terminal_->WaitForText(21, "One moment please"));
   ASSERT_TRUE(terminal_->WaitForText(24, "Press [Esc] to cancel the download"));
   int first = -1;
   ASSERT_TRUE(terminal_->WaitUntil(
-      [&] { return (first = ContactsReceived(terminal_->Row(23), "4,000")) > 0; },
-      "a count of the 4,000 contacts", 20'000));
+      [&] { return (first = ContactsReceived(terminal_->Row(23), "1,500")) > 0; },
+      "a count of the 1,500 contacts", 20'000));
   int later = -1;
   ASSERT_TRUE(terminal_->WaitUntil(
-      [&] { return (later = ContactsReceived(terminal_->Row(23), "4,000")) > first; },
+      [&] { return (later = ContactsReceived(terminal_->Row(23), "1,500")) > first; },
       "the count rising", 20'000));
-  EXPECT_LT(later, 4000);
+  EXPECT_LT(later, 1500);
+  Type(*terminal_, "x");  // kept, then taken by the 3-second wait after the update
+  Right();                // kept, then read by the main screen: 10m at once
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return ShownItem() == 1; }, "10m shown", 30'000));
+
+  const Files files = ProgramFiles();
+  EXPECT_EQ(Differences(files, ExpectedFiles("K1ABC", before)), "");
+  award::ConfirmedCountryList after;
+  award::LoadCountryFile(Folder(), after);
+  const int old_count = std::stoi(before[0]);
+  ASSERT_GT(std::stoi(after[0]), old_count);
+  for (int i = 1; i <= old_count; ++i) EXPECT_EQ(after[i], before[i]) << i;
+  ASSERT_TRUE(terminal_->WaitForText(42, CountLine(files.at("10m.txt"))));
+
+  Left();
+  ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+  ASSERT_TRUE(service_.GenerateLogbook(4000, 12));
+  service_.SetMode("slow 20000");
+  Enter();
+  ASSERT_TRUE(terminal_->WaitUntil(
+      [&] { return ContactsReceived(terminal_->Row(23), "4,000") > 0; }, "a count", 20'000));
   Escape();
   ASSERT_TRUE(terminal_->WaitForText(23, "Process Time:"));
   ASSERT_TRUE(terminal_->WaitForText(21, "Update cancelled: nothing was changed"));
@@ -268,26 +223,11 @@ TEST_F(ProgramTest, ASlowDownloadShowsItsCountRisingAndEscCancelsIt) {
   EXPECT_TRUE(terminal_->WaitUntil([&] { return terminal_->Row(24) == std::string(66, ' '); },
                                    "row 24 blank"));
   EXPECT_EQ(terminal_->Row(23).find("contacts received"), std::string::npos);
-  EXPECT_TRUE(ProgramFiles() == before);
+  EXPECT_EQ(Differences(ProgramFiles(), files), "");
   // The Esc was the download's: the program goes on.
   PassTheUpdateWait();
   Right();
   ASSERT_TRUE(WaitForItem(1));
-  EndWithEscape();
-}
-
-TEST_F(ProgramTest, ALetterTypedDuringTheDownloadIsTheKeyTheWaitAfterItDrops) {
-  FirstRun();
-  ASSERT_TRUE(service_.GenerateLogbook(1500, 13));
-  service_.SetMode("slow 40000");
-  Enter();
-  ASSERT_TRUE(terminal_->WaitUntil(
-      [&] { return ContactsReceived(terminal_->Row(23), "1,500") >= 0; }, "the count", 20'000));
-  Type(*terminal_, "x");  // kept, then taken by the 3-second wait after the update
-  Right();                // kept, then read by the main screen: 10m at once
-  ASSERT_TRUE(terminal_->WaitUntil([&] { return ShownItem() == 1; }, "10m shown", 30'000));
-  // The update itself went through: the Local log holds the new logbook.
-  EXPECT_EQ(ProgramFiles().at("K1ABC.adi"), ExpectedFiles("K1ABC", {}).at("K1ABC.adi"));
   EndWithEscape();
 }
 

@@ -13,7 +13,6 @@
 #include <unistd.h>
 #include <utmp.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -31,26 +30,42 @@ std::int64_t NowMs() {
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-// Sets NAME=VALUE, or removes NAME for an entry without "=".
-void ApplyEnvironment(std::vector<std::string>& environment, const std::string& entry) {
-  const std::size_t equals = entry.find('=');
-  const std::string name = entry.substr(0, equals);
-  std::erase_if(environment, [&](const std::string& existing) {
-    return existing.compare(0, name.size() + 1, name + "=") == 0;
-  });
-  if (equals != std::string::npos) environment.push_back(entry);
+// This process's environment with TERM=xterm-256color and LC_ALL=C.UTF-8, then `changes`
+// applied in order: "NAME=VALUE" sets NAME, a bare "NAME" removes it.
+std::vector<std::string> Environment(const std::vector<std::string>& changes) {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+  std::vector<std::string> all = {"TERM=xterm-256color", "LC_ALL=C.UTF-8"};
+  all.insert(all.end(), changes.begin(), changes.end());
+  for (const std::string& entry : all) {
+    const std::size_t equals = entry.find('=');
+    const std::string name = entry.substr(0, equals);
+    std::erase_if(environment, [&](const std::string& existing) {
+      return existing.compare(0, name.size() + 1, name + "=") == 0;
+    });
+    if (equals != std::string::npos) environment.push_back(entry);
+  }
+  return environment;
 }
 
-int ColourIndex(const VTermColor& colour) {
-  if (VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour)) return -1;
-  if (VTERM_COLOR_IS_INDEXED(&colour)) return colour.indexed.idx;
-  return -1;
+// The null-terminated array of pointers into `texts` that exec takes.
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
 }
 
-// ANSI colour indexes to console colour numbers and back (the map is its own inverse).
-int ConsoleColour(int ansi) {
+// The console colour number of an indexed colour among the first 16 (the console numbers
+// blue/red and cyan/brown the other way round from ANSI: the map is its own inverse); -1
+// for the default colour, others and RGB.
+int ConsoleColour(const VTermColor& colour) {
   static constexpr int kMap[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
-  return ansi >= 0 && ansi < 16 ? kMap[ansi] : -1;
+  if (VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour) ||
+      !VTERM_COLOR_IS_INDEXED(&colour) || colour.indexed.idx >= 16) {
+    return -1;
+  }
+  return kMap[colour.indexed.idx];
 }
 
 std::string DescribeModes(const termios& modes) {
@@ -118,19 +133,11 @@ VtermHarness::~VtermHarness() {
   vterm_screen_reset(screen_, 1);
 
   // Everything the child needs is built before fork: after it, only async-signal-safe calls.
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
-  ApplyEnvironment(env, "TERM=xterm-256color");
-  ApplyEnvironment(env, "LC_ALL=C.UTF-8");
-  for (const std::string& entry : environment) ApplyEnvironment(env, entry);
-  std::vector<char*> envp;
-  for (std::string& entry : env) envp.push_back(entry.data());
-  envp.push_back(nullptr);
+  std::vector<std::string> env = Environment(environment);
   std::vector<std::string> argv_text{program};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : argv_text) argv.push_back(arg.data());
-  argv.push_back(nullptr);
+  const std::vector<char*> envp = Pointers(env);
+  const std::vector<char*> argv = Pointers(argv_text);
 
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);
@@ -230,14 +237,10 @@ void VtermHarness::SendChar(char32_t character, VTermModifier modifiers) {
   vterm_keyboard_unichar(vterm_.get(), static_cast<uint32_t>(character), modifiers);
 }
 
-void VtermHarness::MouseButton(int row, int column, int button, ButtonAction action) {
-  vterm_mouse_move(vterm_.get(), row - 1, column - 1, VTERM_MOD_NONE);
-  vterm_mouse_button(vterm_.get(), button, action == ButtonAction::kPress, VTERM_MOD_NONE);
-}
-
 void VtermHarness::Click(int row, int column, int button) {
-  MouseButton(row, column, button, ButtonAction::kPress);
-  MouseButton(row, column, button, ButtonAction::kRelease);
+  vterm_mouse_move(vterm_.get(), row - 1, column - 1, VTERM_MOD_NONE);
+  vterm_mouse_button(vterm_.get(), button, true, VTERM_MOD_NONE);
+  vterm_mouse_button(vterm_.get(), button, false, VTERM_MOD_NONE);
 }
 
 void VtermHarness::Pump(int timeout_ms) {
@@ -317,22 +320,14 @@ std::string VtermHarness::Screen() const {
   return text;
 }
 
-int VtermHarness::Foreground(int row, int column) const {
-  VTermScreenCell cell{};
-  return CellAt(row, column, cell) ? ColourIndex(cell.fg) : -1;
-}
-
-int VtermHarness::Background(int row, int column) const {
-  VTermScreenCell cell{};
-  return CellAt(row, column, cell) ? ColourIndex(cell.bg) : -1;
-}
-
 int VtermHarness::ConsoleForeground(int row, int column) const {
-  return ConsoleColour(Foreground(row, column));
+  VTermScreenCell cell{};
+  return CellAt(row, column, cell) ? ConsoleColour(cell.fg) : -1;
 }
 
 int VtermHarness::ConsoleBackground(int row, int column) const {
-  return ConsoleColour(Background(row, column));
+  VTermScreenCell cell{};
+  return CellAt(row, column, cell) ? ConsoleColour(cell.bg) : -1;
 }
 
 bool VtermHarness::Bold(int row, int column) const {
@@ -378,26 +373,68 @@ std::string VtermHarness::TtyModes() const {
 void VtermHarness::Hangup() { master_.Reset(); }
 
 std::optional<ExitStatus> VtermHarness::WaitExit(int timeout_ms) {
-  if (exit_status_) return exit_status_;
-  if (pid_ <= 0) return std::nullopt;
-  const std::int64_t deadline = NowMs() + timeout_ms;
-  for (;;) {
-    Pump(0);
-    int status = 0;
-    const pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      ExitStatus result;
-      result.exited = WIFEXITED(status);
-      result.code = result.exited ? WEXITSTATUS(status) : 0;
-      result.signalled = WIFSIGNALED(status);
-      result.signal = result.signalled ? WTERMSIG(status) : 0;
-      exit_status_ = result;
-      Pump(0);  // the last bytes it wrote
-      return exit_status_;
-    }
-    if (NowMs() >= deadline) return std::nullopt;
-    Pump(10);
+  if (exit_status_ || pid_ <= 0) return exit_status_;
+  int status = 0;
+  if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, "the end", timeout_ms)) {
+    return std::nullopt;
   }
+  ExitStatus result;
+  result.exited = WIFEXITED(status);
+  result.code = result.exited ? WEXITSTATUS(status) : 0;
+  result.signalled = WIFSIGNALED(status);
+  result.signal = result.signalled ? WTERMSIG(status) : 0;
+  exit_status_ = result;
+  Pump(0);  // the last bytes it wrote
+  return exit_status_;
+}
+
+DetachedRun::DetachedRun(const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& environment, const std::string& cwd) {
+  std::vector<std::string> env = Environment(environment);
+  std::vector<std::string> argv_text{program};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  const std::vector<char*> envp = Pointers(env);
+  const std::vector<char*> argv = Pointers(argv_text);
+  const std::string output_path = files_.Join("stdout");
+  const std::string error_path = files_.Join("stderr");
+  pid_ = fork();
+  if (pid_ == 0) {
+    // Only async-signal-safe calls between fork and exec.
+    const int input = open("/dev/null", O_RDONLY);
+    const int output = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int error = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (setsid() < 0 || input < 0 || output < 0 || error < 0 || dup2(input, 0) < 0 ||
+        dup2(output, 1) < 0 || dup2(error, 2) < 0 || chdir(cwd.c_str()) != 0) {
+      _exit(126);
+    }
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+}
+
+DetachedRun::~DetachedRun() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    Wait();
+  }
+}
+
+Outcome DetachedRun::Wait() {
+  Outcome run;
+  int status = 0;
+  if (pid_ <= 0) {
+    run.exited = true;
+    run.status = 126;
+    return run;
+  }
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  run.exited = WIFEXITED(status);
+  run.status = run.exited ? WEXITSTATUS(status) : -1;
+  run.output = test::ReadFile(files_.Join("stdout")).value_or("(no file)");
+  run.error = test::ReadFile(files_.Join("stderr")).value_or("(no file)");
+  return run;
 }
 
 }  // namespace e2e

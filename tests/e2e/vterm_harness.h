@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "base/unique_handle.h"
+#include "test_util.h"
 
 namespace e2e {
 
@@ -70,8 +71,6 @@ class VtermHarness {
   // `column` (from 1), encoded in the mouse protocol the program has enabled (nothing is
   // sent when it has enabled none).
   void Click(int row, int column, int button = 1);
-  enum class ButtonAction { kPress, kRelease };
-  void MouseButton(int row, int column, int button, ButtonAction action);
 
   // Waits until row `row` (from 1) contains `text`, or `predicate` holds. On failure the
   // result carries `what` and the whole screen.
@@ -92,15 +91,12 @@ class VtermHarness {
   // Row `row` as UTF-8, every cell of it (an empty cell reads as a blank).
   std::string Row(int row) const;
   std::string Screen() const;  // all rows, each followed by "\n"
-  // The colour index (0 to 15, or up to 255) of a cell; -1 for the terminal's default
-  // colour or a colour given as RGB.
-  int Foreground(int row, int column) const;
-  int Background(int row, int column) const;
   bool Bold(int row, int column) const;
   bool Blink(int row, int column) const;
-  // The same colours as numbers of the console's own palette (0 black, 1 blue, 4 red, 14
-  // yellow, 15 bright white ...), which numbers blue/red and cyan/brown the other way round
-  // from the terminal's ANSI indexes; -1 as above.
+  // The colours of a cell as numbers of the console's own palette (0 black, 1 blue, 4 red,
+  // 14 yellow, 15 bright white ...), which numbers blue/red and cyan/brown the other way
+  // round from the terminal's ANSI indexes; -1 for the terminal's default colour, a colour
+  // beyond the first 16 or one given as RGB.
   int ConsoleForeground(int row, int column) const;
   int ConsoleBackground(int row, int column) const;
 
@@ -127,7 +123,6 @@ class VtermHarness {
   // Waits for the program to end, reading its last output; nothing when it is still
   // running after `timeout_ms`.
   [[nodiscard]] std::optional<ExitStatus> WaitExit(int timeout_ms = kDefaultTimeoutMs);
-  pid_t pid() const { return pid_; }
 
  private:
   static void OnOutput(const char* bytes, size_t length, void* user);
@@ -152,6 +147,36 @@ class VtermHarness {
   int mouse_mode_ = 0;
   bool cursor_visible_ = true;
   std::string output_;
+};
+
+// What a program run without a terminal wrote, and how it ended.
+struct Outcome {
+  bool exited = false;  // by exit(): `status` holds the exit status
+  int status = -1;
+  std::string output;  // standard output
+  std::string error;   // standard error
+};
+
+// A program run as a script or cron runs it: in a new session without a controlling
+// terminal (any attempt to use one fails), standard input /dev/null, standard output and
+// error into files of a folder of its own, in the working folder `cwd`, with the
+// environment built as VtermHarness::Start builds it. The process is killed and reaped on
+// destruction if Wait() was not called.
+class DetachedRun {
+ public:
+  DetachedRun(const std::string& program, const std::vector<std::string>& args,
+              const std::vector<std::string>& environment, const std::string& cwd = ".");
+  ~DetachedRun();
+  DetachedRun(const DetachedRun&) = delete;
+  DetachedRun& operator=(const DetachedRun&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // Waits for the end and reads what it wrote; a failed fork is an exit with status 126.
+  Outcome Wait();
+
+ private:
+  test::ScopedTempDir files_;
+  pid_t pid_ = -1;
 };
 
 }  // namespace e2e
