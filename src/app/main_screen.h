@@ -1,6 +1,6 @@
 // The main screen: the Selector of twelve items on row 1, the rule on row 2, the view of
-// the selected item below, the key loop that moves the selection, the Update page, and the
-// Farewell that ends the program.
+// the selected item below (the Update page is update_page.h), the key loop that moves the
+// selection, and the Farewell that ends the program.
 #ifndef STATEKEEPER_APP_MAIN_SCREEN_H_
 #define STATEKEEPER_APP_MAIN_SCREEN_H_
 
@@ -30,10 +30,6 @@ void RunMainScreen(console::Console& console, const ProgramValues& values, Award
 
 // Clears the screen in the colours in force, says goodbye and waits up to 5 seconds.
 void ShowFarewell(console::Console& console);
-
-// The process time of `elapsed_ms` in seconds, rounded to two decimals (an exact half to
-// the even neighbour).
-double ProcessSeconds(long long elapsed_ms);
 
 }  // namespace app
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/synchronise.h"
+#include "app/update_page.h"
 #include "award/band_files.h"
 #include "award/region_tables.h"
 #include "base/atomic_file.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/main_screen.h"
+#include "app/update_page.h"
 #include "app/program.h"
 #include "app/settings.h"
 #include "app/synchronise.h"
