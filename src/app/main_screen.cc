@@ -42,16 +42,7 @@ void DrawRuleAndBlankWorkArea(console::Console& console) {
   }
 }
 
-}  // namespace
-
-int ItemAtColumn(int column) {
-  for (int item = 1; item <= kItemCount; ++item) {
-    const ClickColumns& columns = kClickColumns[item - 1];
-    if (column >= columns.first && column <= columns.last) return item;
-  }
-  return 0;
-}
-
+// Draws the Selector on row 1 with `selection` (1 to 12) in the Highlight colours.
 void DrawSelector(console::Console& console, int selection) {
   console.MoveCursor(1, 3);
   for (int item = 1; item <= kItemCount; ++item) {
@@ -64,6 +55,16 @@ void DrawSelector(console::Console& console, int selection) {
     SetNormalColors(console);
     console.WriteText("  ");
   }
+}
+
+}  // namespace
+
+int ItemAtColumn(int column) {
+  for (int item = 1; item <= kItemCount; ++item) {
+    const ClickColumns& columns = kClickColumns[item - 1];
+    if (column >= columns.first && column <= columns.last) return item;
+  }
+  return 0;
 }
 
 void RunMainScreen(console::Console& console, const ProgramValues& values, AwardData& data) {

@@ -22,9 +22,6 @@ inline constexpr std::array<std::string_view, kItemCount> kSelectorItems = {
 // The Selector item (1 to 12) that a click on row 1, `column` selects, or 0 for none.
 int ItemAtColumn(int column);
 
-// Draws the Selector on row 1 with `selection` (1 to 12) in the Highlight colours.
-void DrawSelector(console::Console& console, int selection);
-
 // Runs the main loop from the Update page until Esc, then the Farewell.
 void RunMainScreen(console::Console& console, const ProgramValues& values, AwardData& data);
 
