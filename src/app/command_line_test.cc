@@ -116,9 +116,10 @@ TEST(WriteAnswer, WritesBothTextsAndReturnsTheStatusOrOneWhenOutputTakesNothing)
       const bool fails = *mode == 'r' && answer == &version;
       EXPECT_EQ(status, fails ? 1 : answer->exit_status);
       EXPECT_EQ(test::ReadFile(dir.Join("out")), *mode == 'r' ? "" : answer->standard_output);
-      EXPECT_EQ(test::ReadFile(dir.Join("err"))->rfind(
-                    fails ? "statekeeper: cannot write to standard output" : answer->standard_error,
-                    0),
+      EXPECT_EQ(test::ReadFile(dir.Join("err"))
+                    ->rfind(fails ? "statekeeper: cannot write to standard output"
+                                  : answer->standard_error,
+                            0),
                 0u);
     }
   }

@@ -82,8 +82,8 @@ void RunMainScreen(console::Console& console, const ProgramValues& values, Award
       const views::PagerDirection direction = views::ShowCountryPager(console, data.countries);
       SetNormalColors(console);
       console.ClearScreen();
-      pending =
-          direction == views::PagerDirection::kPrevious ? UpdatePageMove::kLeft : UpdatePageMove::kRight;
+      pending = direction == views::PagerDirection::kPrevious ? UpdatePageMove::kLeft
+                                                              : UpdatePageMove::kRight;
     } else {
       pending = ShowUpdatePage(console, values, data);
     }

@@ -40,8 +40,8 @@ TEST(ProgressText, CountsContactsOnceAnnouncedElseMegabytes) {
 }
 
 TEST(ProcessSeconds, RoundsToHundredthsWithHalvesToEven) {
-  const std::pair<long long, double> cases[] = {{4, 0.0},      {5, 0.0},       {6, 0.01},
-                                                {15, 0.02},    {25, 0.02},     {12300, 12.3},
+  const std::pair<long long, double> cases[] = {{4, 0.0},       {5, 0.0},       {6, 0.01},
+                                                {15, 0.02},     {25, 0.02},     {12300, 12.3},
                                                 {12345, 12.34}, {12355, 12.36}, {3599999, 3600.0}};
   for (const auto& [ms, seconds] : cases) EXPECT_DOUBLE_EQ(ProcessSeconds(ms), seconds) << ms;
 }
@@ -89,8 +89,8 @@ TEST_F(StartTest, TheUpdatePageTakesOnlyArrowsAndRAndLAndEscEndsOnAView) {
   // On the Update page a key for the page, then one for the loop when the page stays.
   for (const std::string& key : std::vector<std::string>{
            "r", "x", "l", "x", up, "x", "\x1b", "x",  // dropped; the loop's "x" redraws
-           "R", "R", "L", left,                     // to 10m, where they redraw; back
-           "L", right, "L", "L"}) {                 // to DX, left to Update; DX, left to All
+           "R", "R", "L", left,                       // to 10m, where they redraw; back
+           "L", right, "L", "L"}) {                   // to DX, left to Update; DX, left to All
     backend_.AddKey(key);
   }
   backend_.AddMouse(console::kMousePressed, console::kMouseLeft, 1, 30);  // 30m
@@ -100,7 +100,8 @@ TEST_F(StartTest, TheUpdatePageTakesOnlyArrowsAndRAndLAndEscEndsOnAView) {
   std::vector<int> shown;
   for (const console::Grid& grid : backend_.screens()) shown.push_back(ShownItem(grid));
   // The last screen is the Farewell's wait.
-  EXPECT_EQ(shown, (std::vector<int>{12, 12, 12, 12, 12, 12, 12, 12, 12, 1, 1, 1, 12, 11, 12, 11, 10, 6, 0}));
+  EXPECT_EQ(shown, (std::vector<int>{12, 12, 12, 12, 12, 12, 12, 12, 12, 1, 1, 1, 12, 11, 12, 11,
+                                     10, 6, 0}));
   EXPECT_TRUE(SaysFarewell(backend_));
   // Configured for the main screen, and nothing written.
   EXPECT_EQ(backend_.title(), "Statekeeper By Brannock Tarvel v2021.11.10");

@@ -71,10 +71,10 @@ TEST(CreateProgramFolder, CreatesThePrivateFolderAndItsParentsOnlyWhereAsked) {
   test::ScopedTempDir dir;
   test::WriteFile(dir.Join("file"), "not a folder");
   const std::pair<std::string, Places::Creation> cases[] = {
-      {"missing/Varnhold/", Places::Creation::kLastLevel},     // not created
-      {"Varnhold/", Places::Creation::kLastLevel},             // created
+      {"missing/Varnhold/", Places::Creation::kLastLevel},       // not created
+      {"Varnhold/", Places::Creation::kLastLevel},               // created
       {".local/share/Varnhold/", Places::Creation::kAllLevels},  // created with its parents
-      {"file/", Places::Creation::kLastLevel}};                // left alone
+      {"file/", Places::Creation::kLastLevel}};                  // left alone
   for (const auto& [folder, creation] : cases) {
     Places places;
     places.program_folder = dir.Join(folder);
@@ -128,9 +128,9 @@ TEST(Settings, TwoPrivateCrLfLinesAreWrittenAndTheFirstTwoLinesRead) {
       {"k1abc\r\nKEY-1\r\nmore\r\n", "k1abc", "KEY-1"},  // not upper-cased when read
       {"K1ABC", "K1ABC", ""},
       {"", "", ""},
-      {"K1ABC\rKEY\r", "K1ABC", "KEY"},   // CR alone ends a line
-      {"K1ABC\x1AKEY\r\n", "K1ABC", ""},  // Ctrl-Z ends the data
-      {"K1ABC\nKEY", "K1ABC", "KEY"},     // a file saved by a POSIX editor
+      {"K1ABC\rKEY\r", "K1ABC", "KEY"},                  // CR alone ends a line
+      {"K1ABC\x1AKEY\r\n", "K1ABC", ""},                 // Ctrl-Z ends the data
+      {"K1ABC\nKEY", "K1ABC", "KEY"},                    // a file saved by a POSIX editor
       {"\xEF\xBB\xBFK1ABC\r\nKEY\r\n", "K1ABC", "KEY"},  // a byte order mark is skipped
       {long_line + "\r\n" + long_line, long_line, long_line},
   };

@@ -64,9 +64,9 @@ TEST_F(ViewTest, TextIsCutPaddedAndCentredByCharacters) {
   EXPECT_EQ(Centred("abcdefghij", 10), "abcdefghij");
   EXPECT_EQ(Centred("abcdefghijk", 10), "abc...hijk");
   EXPECT_EQ(Centred("ÄbcdefghijkÖ", 9), "Äbc...jkÖ");
-  EXPECT_EQ(Centred("cannot write /home/operator/a/very/long/folder/QRZ_LogBook.tmp: File too large",
-                    53),
-            "cannot write /home/operat...gBook.tmp: File too large");
+  EXPECT_EQ(
+      Centred("cannot write /home/operator/a/very/long/folder/QRZ_LogBook.tmp: File too large", 53),
+      "cannot write /home/operat...gBook.tmp: File too large");
 }
 
 TEST_F(ViewTest, BandViewsMatchTheirGoldenScreens) {
@@ -157,9 +157,13 @@ void SetNumberedNames(award::ConfirmedCountryList& countries, int count) {
 
 TEST_F(ViewTest, ThePagerSortsCutsAndNumbersItsNames) {
   award::ConfirmedCountryList countries;
-  const std::vector<std::string> names = {
-      "ZAMBIA", "ÅLAND ISLANDS", "UNITED STATES", "UNITED", "CHAD",
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234", std::string(25, 'A') + "ÄÖÜ"};
+  const std::vector<std::string> names = {"ZAMBIA",
+                                          "ÅLAND ISLANDS",
+                                          "UNITED STATES",
+                                          "UNITED",
+                                          "CHAD",
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234",
+                                          std::string(25, 'A') + "ÄÖÜ"};
   countries[0] = " 7" + std::string(80, ' ');  // shown as stored, cut at the row's end
   for (size_t i = 0; i < names.size(); ++i) countries[i + 1] = names[i];
   countries[8] = "AAA";  // above the count: neither shown nor sorted
@@ -197,12 +201,15 @@ TEST_F(ViewTest, ThePagersKeysTurnRedrawOrLeaveAndOthersAreDropped) {
     if (screens == 9) countries[236] = "CHANGED";
   };
   EXPECT_EQ(ShowCountryPager(console_, countries), PagerDirection::kPrevious);
-  std::vector<std::string> shown;  // the first entry of each page shown, and whether entry 236 changed
+  std::vector<std::string>
+      shown;  // the first entry of each page shown, and whether entry 236 changed
   for (const console::Grid& grid : backend_.screens()) {
     const std::vector<std::string> rows = test::ScreenText(grid);
-    shown.push_back(rows[2].substr(5, 3) + (rows[3].find("CHANGED") != std::string::npos ? "*" : ""));
+    shown.push_back(rows[2].substr(5, 3) +
+                    (rows[3].find("CHANGED") != std::string::npos ? "*" : ""));
   }
-  std::vector<std::string> expected = {"  1", "  1", "  1", " 79", "157", "235", "313", "313", "235"};
+  std::vector<std::string> expected = {"  1", "  1", "  1", " 79", "157",
+                                       "235", "313", "313", "235"};
   expected.resize(expected.size() + 10, "235");
   expected.push_back("235*");
   EXPECT_EQ(shown, expected);
