@@ -32,21 +32,6 @@ class RecordingBackend : public console::MemoryBackend {
   std::vector<console::Grid> screens_;
 };
 
-// Row `row` (from 1) of `grid` as UTF-8, trailing blanks kept.
-inline std::string RowText(const console::Grid& grid, int row) {
-  std::string text;
-  for (int column = 0; column < grid.columns; ++column) {
-    text += EncodeUtf8(grid.at(row - 1, column).character);
-  }
-  return text;
-}
-
-// `text` padded with blanks to `width` characters (ASCII text only).
-inline std::string PadRight(std::string text, int width = 66) {
-  text.resize(static_cast<size_t>(width), ' ');
-  return text;
-}
-
 }  // namespace test
 
 #endif  // STATEKEEPER_TESTS_RECORDING_BACKEND_H_

@@ -1,55 +1,32 @@
-// The program's entry on POSIX systems: the command line, the locale, the places of its
-// files, the terminal, and then the program itself.
+// The program's entry on POSIX systems: the locale, the signals and the terminal; the rest
+// is the main program that every platform shares (RunMain).
 #include <signal.h>
 
 #include <clocale>
-#include <cstdio>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "app/command_line.h"
-#include "app/program_folder.h"
 #include "app/startup.h"
-#include "app/unattended.h"
 #include "console/backend_ncurses.h"
-#include "console/console.h"
 
-int main(int argc, char** argv) {
-  // Arguments are answered before any set-up: "--help" and the like touch neither the
-  // terminal nor a file.
-  const std::vector<std::string> arguments =
-      argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
-  const app::CommandLineAnswer answer =
-      app::AnswerCommandLine(arguments, STATEKEEPER_VERSION, app::HelpPlatform::kPosix);
-  if (answer.next == app::CommandLineAnswer::Next::kExit) {
-    return app::WriteAnswer(answer, stdout, stderr);
-  }
+namespace {
 
+void SetUp() {
   std::setlocale(LC_ALL, "");
   // Numbers are written with a full stop whatever the user's locale says.
   std::setlocale(LC_NUMERIC, "C");
   // A disk that fills up, or a file size limit, must come back as a write error that
   // leaves the old files in place, not as a signal that kills the program mid-write.
   ::signal(SIGXFSZ, SIG_IGN);
+}
 
-  // Both checks come before the screen is taken over, so that their one line stays
-  // readable on the terminal.
-  base::Error error;
-  const std::optional<app::Places> places = app::PlacesFromEnvironment(error);
-  if (!places) {
-    std::fprintf(stderr, "%s\n", error.message.c_str());
-    return 1;
-  }
-  // A run without the screen touches no terminal.
-  if (answer.next != app::CommandLineAnswer::Next::kRun) {
-    return app::RunUnattended(answer, *places, stdout, stderr);
-  }
-  std::unique_ptr<console::TerminalBackend> backend = console::TerminalBackend::Create(error);
-  if (!backend) {
-    std::fprintf(stderr, "%s\n", error.message.c_str());
-    return 1;
-  }
-  console::Console console(*backend);
-  return app::RunProgram(console, *places, &console::TerminalBackend::IsTerminationRequested);
+std::unique_ptr<console::Backend> OpenTerminal(base::Error& error) {
+  return console::TerminalBackend::Create(error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const app::Platform platform{app::HelpPlatform::kPosix, &SetUp, &OpenTerminal,
+                               &console::TerminalBackend::IsTerminationRequested};
+  return app::RunMain(argc, argv, STATEKEEPER_VERSION, platform);
 }

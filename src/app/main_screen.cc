@@ -2,15 +2,13 @@
 
 #include <string>
 
-#include "app/synchronise.h"
+#include "app/update_page.h"
 #include "views/all_bands_summary.h"
 #include "views/band_view.h"
 #include "views/country_pager.h"
 
 namespace app {
 namespace {
-
-enum class PendingMove { kNone, kLeft, kRight };
 
 // The first and last column of row 1 on which a click selects each item.
 struct ClickColumns {
@@ -44,61 +42,7 @@ void DrawRuleAndBlankWorkArea(console::Console& console) {
   }
 }
 
-void WriteProcessTime(console::Console& console, int row, long long elapsed_ms) {
-  console.MoveCursor(row, 6);
-  console.WriteText("            Process Time:");
-  console.WriteNumber(ProcessSeconds(elapsed_ms));
-  console.WriteText(" seconds");
-  console.EndLine();
-}
-
-// The Update page: its prompt, and on Enter a synchronisation with its outcome. Returns
-// the move that an arrow or "R"/"L" asked for; every other key is dropped.
-PendingMove ShowUpdatePage(console::Console& console, const ProgramValues& values,
-                           AwardData& data) {
-  ClearWorkArea(console);
-  console.MoveCursor(20, 9);
-  console.WriteText("Press [Enter] to syncronize with your QRZ Logbook.");
-  console.SetColors(kHighlightForeground, kHighlightBackground);
-  console.MoveCursor(20, 16);
-  console.WriteText("Enter");
-  console.EndLine();
-  SetNormalColors(console);
-
-  const std::string key = console.WaitKey(0);
-  if (key == std::string(1, console::kKeyEnter)) {
-    const std::int64_t start_ms = console.NowMs();
-    console.MoveCursor(20, 1);
-    console.WriteText(std::string(kScreenColumns, ' '));
-    console.EndLine();
-    const logbook::SyncResult result = Synchronise(console, values, data);
-    if (result.ok()) {
-      console.MoveCursor(21, 6);
-      console.WriteText("                     Syncronized                     ");
-      console.EndLine();
-      WriteProcessTime(console, 22, console.NowMs() - start_ms);
-    } else {
-      ShowSyncFailure(console, values, result, FailureLayout::kUpdatePage);
-      WriteProcessTime(console, 23, console.NowMs() - start_ms);
-    }
-    console.WaitKey(3000);  // a key typed during the download is taken and dropped here
-    return PendingMove::kNone;
-  }
-  if (console::IsExtendedKey(key, console::kScanRight) || key == "R") return PendingMove::kRight;
-  if (console::IsExtendedKey(key, console::kScanLeft) || key == "L") return PendingMove::kLeft;
-  return PendingMove::kNone;
-}
-
-}  // namespace
-
-int ItemAtColumn(int column) {
-  for (int item = 1; item <= kItemCount; ++item) {
-    const ClickColumns& columns = kClickColumns[item - 1];
-    if (column >= columns.first && column <= columns.last) return item;
-  }
-  return 0;
-}
-
+// Draws the Selector on row 1 with `selection` (1 to 12) in the Highlight colours.
 void DrawSelector(console::Console& console, int selection) {
   console.MoveCursor(1, 3);
   for (int item = 1; item <= kItemCount; ++item) {
@@ -113,13 +57,23 @@ void DrawSelector(console::Console& console, int selection) {
   }
 }
 
+}  // namespace
+
+int ItemAtColumn(int column) {
+  for (int item = 1; item <= kItemCount; ++item) {
+    const ClickColumns& columns = kClickColumns[item - 1];
+    if (column >= columns.first && column <= columns.last) return item;
+  }
+  return 0;
+}
+
 void RunMainScreen(console::Console& console, const ProgramValues& values, AwardData& data) {
   int selection = kUpdateItem;
   for (;;) {
     DrawSelector(console, selection);
     DrawRuleAndBlankWorkArea(console);
 
-    PendingMove pending = PendingMove::kNone;
+    UpdatePageMove pending = UpdatePageMove::kStay;
     if (selection <= award::kBandCount) {
       views::ShowBandView(console, selection, data.unconfirmed);
     } else if (selection == kAllItem) {
@@ -128,16 +82,16 @@ void RunMainScreen(console::Console& console, const ProgramValues& values, Award
       const views::PagerDirection direction = views::ShowCountryPager(console, data.countries);
       SetNormalColors(console);
       console.ClearScreen();
-      pending =
-          direction == views::PagerDirection::kPrevious ? PendingMove::kLeft : PendingMove::kRight;
+      pending = direction == views::PagerDirection::kPrevious ? UpdatePageMove::kLeft
+                                                              : UpdatePageMove::kRight;
     } else {
       pending = ShowUpdatePage(console, values, data);
     }
 
     std::string key;
-    if (pending == PendingMove::kLeft) {
+    if (pending == UpdatePageMove::kLeft) {
       key = {'\0', static_cast<char>(console::kScanLeft)};
-    } else if (pending == PendingMove::kRight) {
+    } else if (pending == UpdatePageMove::kRight) {
       key = {'\0', static_cast<char>(console::kScanRight)};
     } else {
       key = console.WaitKey(0);
@@ -165,13 +119,6 @@ void ShowFarewell(console::Console& console) {
   console.WriteText("73 Arlo");
   console.EndLine();
   console.WaitKey(5000);
-}
-
-double ProcessSeconds(long long elapsed_ms) {
-  long long hundredths = elapsed_ms / 10;
-  const long long rest = elapsed_ms % 10;
-  if (rest > 5 || (rest == 5 && hundredths % 2 != 0)) ++hundredths;
-  return static_cast<double>(hundredths) / 100.0;
 }
 
 }  // namespace app

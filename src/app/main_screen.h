@@ -1,6 +1,6 @@
 // The main screen: the Selector of twelve items on row 1, the rule on row 2, the view of
-// the selected item below, the key loop that moves the selection, the Update page, and the
-// Farewell that ends the program.
+// the selected item below (the Update page is update_page.h), the key loop that moves the
+// selection, and the Farewell that ends the program.
 #ifndef STATEKEEPER_APP_MAIN_SCREEN_H_
 #define STATEKEEPER_APP_MAIN_SCREEN_H_
 
@@ -22,18 +22,11 @@ inline constexpr std::array<std::string_view, kItemCount> kSelectorItems = {
 // The Selector item (1 to 12) that a click on row 1, `column` selects, or 0 for none.
 int ItemAtColumn(int column);
 
-// Draws the Selector on row 1 with `selection` (1 to 12) in the Highlight colours.
-void DrawSelector(console::Console& console, int selection);
-
 // Runs the main loop from the Update page until Esc, then the Farewell.
 void RunMainScreen(console::Console& console, const ProgramValues& values, AwardData& data);
 
 // Clears the screen in the colours in force, says goodbye and waits up to 5 seconds.
 void ShowFarewell(console::Console& console);
-
-// The process time of `elapsed_ms` in seconds, rounded to two decimals (an exact half to
-// the even neighbour).
-double ProcessSeconds(long long elapsed_ms);
 
 }  // namespace app
 

@@ -1,14 +1,17 @@
 #include "app/startup.h"
 
 #include <array>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/main_screen.h"
 #include "app/program.h"
 #include "app/settings.h"
-#include "app/synchronise.h"
+#include "app/unattended.h"
+#include "app/update_page.h"
 #include "award/band_files.h"
 #include "award/country_file.h"
 #include "award/region_tables.h"
@@ -118,6 +121,34 @@ int RunProgram(console::Console& console, const Places& places,
   console.ClearScreen();
   RunMainScreen(console, values, *data);
   return 0;
+}
+
+int RunMain(int argc, char** argv, const char* version, const Platform& platform) {
+  const std::vector<std::string> arguments =
+      argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+  const CommandLineAnswer answer = AnswerCommandLine(arguments, version, platform.help);
+  if (answer.next == CommandLineAnswer::Next::kExit) return WriteAnswer(answer, stdout, stderr);
+  if (platform.set_up) platform.set_up();
+
+  // Both checks come before the screen is taken over, so that their one line stays
+  // readable on the terminal.
+  base::Error error;
+  const std::optional<Places> places = PlacesFromEnvironment(error);
+  if (!places) {
+    std::fprintf(stderr, "%s\n", error.message.c_str());
+    return 1;
+  }
+  // A run without the screen touches no terminal.
+  if (answer.next != CommandLineAnswer::Next::kRun) {
+    return RunUnattended(answer, *places, stdout, stderr);
+  }
+  const std::unique_ptr<console::Backend> backend = platform.open_terminal(error);
+  if (!backend) {
+    std::fprintf(stderr, "%s\n", error.message.c_str());
+    return 1;
+  }
+  console::Console console(*backend);
+  return RunProgram(console, *places, platform.termination_requested);
 }
 
 }  // namespace app

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/main_screen.h"
 #include "app/program.h"
 #include "app/settings.h"
 #include "app/synchronise.h"
+#include "app/update_page.h"
 #include "award/band_files.h"
 #include "award/country_file.h"
 #include "award/region_tables.h"

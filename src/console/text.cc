@@ -15,6 +15,15 @@ std::u32string DecodeText(std::string_view text) {
   return characters;
 }
 
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  while (!text.empty()) {
+    text.remove_prefix(DecodeFirstCharacter(text).length);
+    ++count;
+  }
+  return count;
+}
+
 CharacterPrefix FirstCharacters(std::string_view text, int characters) {
   std::size_t bytes = 0;
   int count = 0;

@@ -28,6 +28,9 @@ DecodedCharacter DecodeFirstCharacter(std::string_view text);
 // next byte, so that valid text after it comes through unchanged.
 std::u32string DecodeText(std::string_view text);
 
+// How many characters DecodeText(text) gives, that is how many cells `text` fills on screen.
+std::size_t CharacterCount(std::string_view text);
+
 // The start of `text` that holds at most `characters` characters as DecodeText counts
 // them, never ending inside a multi-byte character, and how many characters it holds.
 struct CharacterPrefix {

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "base/text_file.h"
-#include "console/text.h"
 #include "views/screen.h"
 #include "views/text_fit.h"
 
@@ -42,10 +41,7 @@ std::string PanelLine(int number, std::string_view text) {
   if (digits.size() < 3) digits.insert(0, 3 - digits.size(), ' ');
   std::string line = digits.substr(digits.size() - 3);
   line += ' ';
-  const console::CharacterPrefix name = console::FirstCharacters(text, kNameWidth);
-  line.append(name.text);
-  line.append(static_cast<size_t>(kNameWidth - name.characters), ' ');
-  return line;
+  return line + Padded(text, kNameWidth);
 }
 
 // Blanks both panels on rows 3 to 41 in the current colours.
