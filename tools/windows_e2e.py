@@ -306,13 +306,8 @@ def run_backend_tests(session, check):
           f"failed: {failed}, skipped: {skipped}, errors: {counts['errors']}")
 
 
-def first_run_failure(session, check):
-    """A first run that cannot reach the service, in the console's own 80 x 25 window:
-    the notice, the reason and the line asking for a key stand each on a row of its own
-    within the first 24 rows, as tests/golden/first_run_no_connection.txt has them."""
-    session.start_program("https://127.0.0.1:9/api")  # nothing listens on port 9
-    session.find_window()
-    session.wait_for_text("If you are NOT ready tap any other key.")
+def answer_first_run(session):
+    """Says yes to the introduction and types the account name and the API key."""
     session.keys("y")
     session.wait_for_text("Please enter your QRZ Account Name:", 10)
     session.type("k1abc")
@@ -320,6 +315,16 @@ def first_run_failure(session, check):
     session.wait_for_text("Please enter you QRZ API Key:", 10)
     session.type(KEY)
     session.keys("Return")
+
+
+def first_run_failure(session, check):
+    """A first run that cannot reach the service, in the console's own 80 x 25 window:
+    the notice, the reason and the line asking for a key stand each on a row of its own
+    within the first 24 rows, as tests/golden/first_run_no_connection.txt has them."""
+    session.start_program("https://127.0.0.1:9/api")  # nothing listens on port 9
+    session.find_window()
+    session.wait_for_text("If you are NOT ready tap any other key.")
+    answer_first_run(session)
     shown = session.wait_for_text("Press any key to go on.", 60)
     golden = os.path.join(TOOLS, "..", "tests", "golden", "first_run_no_connection.txt")
     with open(golden, encoding="utf-8", newline="") as f:
@@ -379,13 +384,7 @@ def session_end(session, check, service, endpoint):
 def drive(session, check):
     session.wait_for_text("If you are NOT ready tap any other key.")
     check(True, "the introduction is shown")
-    session.keys("y")
-    session.wait_for_text("Please enter your QRZ Account Name:", 10)
-    session.type("k1abc")
-    session.keys("Return")
-    session.wait_for_text("Please enter you QRZ API Key:", 10)
-    session.type(KEY)
-    session.keys("Return")
+    answer_first_run(session)
     shown = session.wait_for_text(UPDATE_PROMPT, 60)
     check(True, "the first run downloads the logbook and shows the Update page")
 
