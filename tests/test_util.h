@@ -10,8 +10,7 @@
 
 namespace test {
 
-// A fresh folder under $TMPDIR (or /tmp; on Windows the user's temporary folder), removed with
-// everything in it on destruction.
+// A fresh folder in the system's temporary folder, removed with all it holds on destruction.
 class ScopedTempDir {
  public:
   ScopedTempDir();
@@ -43,9 +42,8 @@ class ScopedEnv {
   std::optional<std::string> old_value_;
 };
 
-// Another process that does nothing until it is ended: the owner of files as another
-// copy of the program, running or ended. On Windows it is this test program started
-// suspended.
+// Another process that does nothing until it is ended: another copy of the program, running
+// or ended, as the owner of files. On Windows, this test program started suspended.
 class ChildProcess {
  public:
   ChildProcess();

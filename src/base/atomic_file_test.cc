@@ -8,10 +8,7 @@
 
 #include "base/unique_handle_windows.h"
 #else
-#include <sys/resource.h>
 #include <unistd.h>
-
-#include <csignal>
 #endif
 
 #include <filesystem>
@@ -82,29 +79,6 @@ TEST(AtomicFile, ReplacesTheFileWholeFromAPrivateTemporaryBesideIt) {
   EXPECT_TRUE(error.message.starts_with("cannot write " + dir.Join("none/a") + ": "));
   EXPECT_EQ(std::string(".\n\r ").find(error.message.back()), std::string::npos) << error.message;
 }
-
-#ifndef _WIN32  // a file size limit (RLIMIT_FSIZE) exists only on POSIX systems
-TEST(AtomicFile, AFullDiskKeepsTheOldFileAndLeavesNoTemporary) {
-  test::ScopedTempDir dir;
-  const std::string path = dir.Join("dx.txt");
-  test::WriteFile(path, "old");
-  // Writing past the file size limit gives EFBIG instead of the signal.
-  struct sigaction ignore {
-  }, old_action{};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old_action), 0);
-  rlimit old_limit{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  rlimit limit = old_limit;
-  limit.rlim_cur = 1000;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const Error error = WriteFileAtomically(path, std::string(5000, 'x'));
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  ::sigaction(SIGXFSZ, &old_action, nullptr);
-  EXPECT_EQ(error.message, "cannot write " + path + ": File too large");
-  EXPECT_EQ(Snapshot(dir.path() + "/"), (Contents{{"dx.txt", "old"}}));
-}
-#endif
 
 TEST(TemporaryName, NamesTheProcessAndTheTargetAndNoOtherNameIsTakenForOne) {
   EXPECT_EQ(TemporaryName("CALL.adi", 4711, 0x09a3f1c2),

@@ -50,26 +50,19 @@ TrustedAuthority::TrustedAuthority(const std::string& pem_path) : der_(DerFromPe
 }
 
 TrustedAuthority::~TrustedAuthority() {
-  if (ok_ && !keep_) Remove();
-}
-
-bool TrustedAuthority::Remove() {
-  if (der_.empty()) return false;
+  if (!ok_) return;
   const HCERTSTORE store = OpenRootStore();
-  if (store == nullptr) return false;
-  bool removed = false;
+  if (store == nullptr) return;
   const PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(X509_ASN_ENCODING, der_.data(),
                                                                static_cast<DWORD>(der_.size()));
   if (wanted != nullptr) {
     const PCCERT_CONTEXT found = ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
                                                               CERT_FIND_EXISTING, wanted, nullptr);
     // The deletion frees `found`.
-    if (found != nullptr) removed = ::CertDeleteCertificateFromStore(found) != 0;
+    if (found != nullptr) ::CertDeleteCertificateFromStore(found);
     ::CertFreeCertificateContext(wanted);
   }
   ::CertCloseStore(store, 0);
-  ok_ = false;
-  return removed;
 }
 
 }  // namespace test
