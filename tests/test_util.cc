@@ -4,14 +4,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include <algorithm>
-#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -50,63 +46,6 @@ ScopedTempDir::~ScopedTempDir() {
   std::error_code error;
   std::filesystem::remove_all(path_, error);
 }
-
-#ifdef _WIN32
-ChildProcess::ChildProcess() {
-  std::wstring program(MAX_PATH, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), MAX_PATH);
-  program.resize(length);
-  std::wstring command_line = L"\"" + program + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (length == 0 ||
-      !::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start a child process: error " << ::GetLastError();
-    std::abort();
-  }
-  ::CloseHandle(process.hThread);
-  handle_ = process.hProcess;
-  id_ = process.dwProcessId;
-}
-
-ChildProcess::~ChildProcess() {
-  End();
-  ::CloseHandle(handle_);
-}
-
-void ChildProcess::End() {
-  if (ended_) return;
-  ended_ = true;
-  ::TerminateProcess(handle_, 1);
-  ::WaitForSingleObject(handle_, INFINITE);
-}
-#else
-ChildProcess::ChildProcess() {
-  const pid_t pid = ::fork();
-  if (pid < 0) {
-    ADD_FAILURE() << "cannot start a child process";
-    std::abort();
-  }
-  if (pid == 0) {
-    for (;;) ::pause();
-  }
-  id_ = static_cast<std::uint32_t>(pid);
-}
-
-ChildProcess::~ChildProcess() { End(); }
-
-void ChildProcess::End() {
-  if (ended_) return;
-  ended_ = true;
-  const pid_t pid = static_cast<pid_t>(id_);
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-}
-#endif
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
   if (const char* old = std::getenv(name_.c_str())) old_value_ = old;

@@ -3,7 +3,6 @@
 #ifndef STATEKEEPER_TESTS_TEST_UTIL_H_
 #define STATEKEEPER_TESTS_TEST_UTIL_H_
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,26 +39,6 @@ class ScopedEnv {
 
   std::string name_;
   std::optional<std::string> old_value_;
-};
-
-// Another process that does nothing until it is ended: another copy of the program, running
-// or ended, as the owner of files. On Windows, this test program started suspended.
-class ChildProcess {
- public:
-  ChildProcess();
-  ~ChildProcess();
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  std::uint32_t id() const { return id_; }
-  // Kills the process and waits until it has ended. On Windows its id stays reserved until
-  // the destructor runs, so that no new process takes it meanwhile.
-  void End();
-
- private:
-  std::uint32_t id_ = 0;
-  [[maybe_unused]] void* handle_ = nullptr;  // the process handle on Windows
-  bool ended_ = false;
 };
 
 // The whole file as bytes, or nullopt when it cannot be read.

@@ -8,13 +8,18 @@
 
 #include "base/unique_handle_windows.h"
 #else
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "base/file_commit.h"
 #include "test_util.h"
@@ -47,6 +52,63 @@ struct ReadySet {
   }
   std::vector<std::unique_ptr<AtomicFile>> files;
   std::vector<const AtomicFile*> set;
+};
+
+// Another process that waits until it is ended: another copy of the program, running or
+// ended, as the owner of files. On Windows it is this test program started suspended, and
+// its id stays reserved until the object goes, so that no new process takes it meanwhile.
+class OtherProcess {
+ public:
+#ifdef _WIN32
+  OtherProcess() {
+    std::wstring program(MAX_PATH, L'\0');
+    program.resize(::GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+    std::wstring command_line = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
+      std::abort();
+    }
+    ::CloseHandle(process.hThread);
+    handle_.Reset(process.hProcess);
+    id_ = process.dwProcessId;
+  }
+  // Kills the process and waits until it has ended.
+  void End() {
+    ::TerminateProcess(handle_.get(), 1);
+    ::WaitForSingleObject(handle_.get(), INFINITE);
+  }
+#else
+  OtherProcess() {
+    const pid_t pid = ::fork();
+    if (pid < 0) std::abort();
+    if (pid == 0) {
+      for (;;) ::pause();
+    }
+    id_ = static_cast<std::uint32_t>(pid);
+  }
+  // Kills the process and waits until it has ended.
+  void End() {
+    if (std::exchange(ended_, true)) return;
+    ::kill(static_cast<pid_t>(id_), SIGKILL);
+    while (::waitpid(static_cast<pid_t>(id_), nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+#endif
+  ~OtherProcess() { End(); }
+  OtherProcess(const OtherProcess&) = delete;
+  OtherProcess& operator=(const OtherProcess&) = delete;
+  std::uint32_t id() const { return id_; }
+
+ private:
+  std::uint32_t id_ = 0;
+#ifdef _WIN32
+  UniqueWinHandle handle_;
+#else
+  bool ended_ = false;
+#endif
 };
 
 TEST(AtomicFile, ReplacesTheFileWholeFromAPrivateTemporaryBesideIt) {
@@ -116,8 +178,8 @@ class LeftoversTest : public ::testing::Test {
 
   test::ScopedTempDir dir_;
   std::string folder_;
-  test::ChildProcess ended_;
-  test::ChildProcess running_;
+  OtherProcess ended_;
+  OtherProcess running_;
 };
 
 TEST_F(LeftoversTest, TheNewFilesOfAnEndedProcessGoAndNothingElseIsTouched) {
@@ -198,7 +260,7 @@ TEST(CommitFiles, AfterAnyStepTheNextStartFindsTheWholeOldOrTheWholeNewSet) {
 TEST(CommitFiles, TheCommitOfARunningProcessStaysUntilItHasEnded) {
   test::ScopedTempDir dir;
   const std::string folder = dir.path() + "/";
-  test::ChildProcess other;
+  OtherProcess other;
   const std::string name = ".statekeeper-" + std::to_string(other.id()) + "-1234abcd-CALL.adi";
   test::WriteFile(folder + std::string(kCommitJournalName),
                   "statekeeper commit " + std::to_string(other.id()) + "\n1\t" + name +
