@@ -19,18 +19,15 @@ HCERTSTORE OpenRootStore() {
                          L"ROOT");
 }
 
+// The certificate of the PEM file at `path`, or nothing. The DER form is shorter than the
+// PEM text it is read from.
 std::vector<unsigned char> DerFromPemFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  DWORD length = 0;
-  if (pem.empty() ||
-      !::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                              nullptr, &length, nullptr, nullptr)) {
-    return {};
-  }
-  std::vector<unsigned char> der(length);
-  if (!::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                              der.data(), &length, nullptr, nullptr)) {
+  std::vector<unsigned char> der(pem.size());
+  auto length = static_cast<DWORD>(der.size());
+  if (!::CryptStringToBinaryA(pem.data(), length, CRYPT_STRING_BASE64HEADER, der.data(), &length,
+                              nullptr, nullptr)) {
     return {};
   }
   der.resize(length);
