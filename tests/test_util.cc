@@ -4,14 +4,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include <algorithm>
-#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -28,8 +24,7 @@ namespace {
 
 }  // namespace
 
-#ifdef _WIN32
-// The user's temporary folder (TEMP, through GetTempPathW), with a fresh random name in it.
+// A fresh random name in the system's temporary folder ($TMPDIR, or TEMP on Windows).
 ScopedTempDir::ScopedTempDir() {
   std::error_code error;
   const std::filesystem::path base = std::filesystem::temp_directory_path(error);
@@ -46,88 +41,11 @@ ScopedTempDir::ScopedTempDir() {
   ADD_FAILURE() << "cannot create a temporary folder under " << base.string();
   std::abort();
 }
-#else
-ScopedTempDir::ScopedTempDir() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/statekeeper-test-XXXXXX";
-  char* made = mkdtemp(pattern.data());
-  if (made == nullptr) {
-    ADD_FAILURE() << "cannot create a temporary folder from " << pattern;
-    std::abort();
-  }
-  path_ = made;
-}
-#endif
 
 ScopedTempDir::~ScopedTempDir() {
   std::error_code error;
-  // Make every folder writable again first, in case a test took write access away.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
-       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_directory(error) && !it->is_symlink(error)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, error);
-    }
-  }
   std::filesystem::remove_all(path_, error);
 }
-
-#ifdef _WIN32
-ChildProcess::ChildProcess() {
-  std::wstring program(MAX_PATH, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), MAX_PATH);
-  program.resize(length);
-  std::wstring command_line = L"\"" + program + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (length == 0 ||
-      !::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start a child process: error " << ::GetLastError();
-    std::abort();
-  }
-  ::CloseHandle(process.hThread);
-  handle_ = process.hProcess;
-  id_ = process.dwProcessId;
-}
-
-ChildProcess::~ChildProcess() {
-  End();
-  ::CloseHandle(handle_);
-}
-
-void ChildProcess::End() {
-  if (ended_) return;
-  ended_ = true;
-  ::TerminateProcess(handle_, 1);
-  ::WaitForSingleObject(handle_, INFINITE);
-}
-#else
-ChildProcess::ChildProcess() {
-  const pid_t pid = ::fork();
-  if (pid < 0) {
-    ADD_FAILURE() << "cannot start a child process";
-    std::abort();
-  }
-  if (pid == 0) {
-    for (;;) ::pause();
-  }
-  id_ = static_cast<std::uint32_t>(pid);
-}
-
-ChildProcess::~ChildProcess() { End(); }
-
-void ChildProcess::End() {
-  if (ended_) return;
-  ended_ = true;
-  const pid_t pid = static_cast<pid_t>(id_);
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-}
-#endif
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
   if (const char* old = std::getenv(name_.c_str())) old_value_ = old;
@@ -192,22 +110,10 @@ std::vector<std::string> ListFolder(const std::string& path) {
 }
 
 std::string EncodeUtf8(char32_t c) {
-  std::string text;
-  if (c < 0x80) {
-    text += static_cast<char>(c);
-  } else if (c < 0x800) {
-    text += static_cast<char>(0xC0 | (c >> 6));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    text += static_cast<char>(0xE0 | (c >> 12));
-    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (c >> 18));
-    text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  const int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;  // continuation bytes
+  std::string text(1, static_cast<char>((0xFF00 >> (more + 1)) | (c >> (6 * more))));
+  for (int i = more - 1; i >= 0; --i) text += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
   return text;
 }
 

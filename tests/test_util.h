@@ -3,15 +3,13 @@
 #ifndef STATEKEEPER_TESTS_TEST_UTIL_H_
 #define STATEKEEPER_TESTS_TEST_UTIL_H_
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace test {
 
-// A fresh folder under $TMPDIR (or /tmp; on Windows the user's temporary folder), removed with
-// everything in it on destruction.
+// A fresh folder in the system's temporary folder, removed with all it holds on destruction.
 class ScopedTempDir {
  public:
   ScopedTempDir();
@@ -41,27 +39,6 @@ class ScopedEnv {
 
   std::string name_;
   std::optional<std::string> old_value_;
-};
-
-// Another process that does nothing until it is ended: the owner of files as another
-// copy of the program, running or ended. On Windows it is this test program started
-// suspended.
-class ChildProcess {
- public:
-  ChildProcess();
-  ~ChildProcess();
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  std::uint32_t id() const { return id_; }
-  // Kills the process and waits until it has ended. On Windows its id stays reserved until
-  // the destructor runs, so that no new process takes it meanwhile.
-  void End();
-
- private:
-  std::uint32_t id_ = 0;
-  [[maybe_unused]] void* handle_ = nullptr;  // the process handle on Windows
-  bool ended_ = false;
 };
 
 // The whole file as bytes, or nullopt when it cannot be read.

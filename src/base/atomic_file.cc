@@ -17,14 +17,14 @@ bool IsLowerHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f'); }
 }  // namespace
 
 std::string TemporaryName(std::string_view target_name, std::uint32_t process_id,
-                          std::uint32_t unique, Scratch kind) {
+                          std::uint32_t unique) {
   char middle[32];
   std::snprintf(middle, sizeof middle, "%lu-%08lx-", static_cast<unsigned long>(process_id),
                 static_cast<unsigned long>(unique));
   std::string name(kTemporaryPrefix);
   name += middle;
   name += target_name;
-  name += kind == Scratch::kNewFile ? kNewFileSuffix : kOldFileSuffix;
+  name += kNewFileSuffix;
   return name;
 }
 

@@ -18,17 +18,13 @@ namespace base {
 
 enum class FileMode { kPrivate, kShared };  // 0600, or 0644 less the umask
 
-// When Commit puts the new file in place: at once, or later through Publish, so that
-// several files can be made ready first and then put in place together.
+// When Commit puts the new file in place: at once, or never, leaving it ready under its
+// temporary name for CommitFiles (base/file_commit.h), which puts several files in place
+// together.
 enum class Rename { kNow, kLater };
 
-// Whether Publish flushes the folder's new entry to disk itself, or leaves that to the
-// caller, who puts several files of one folder in place and calls SyncFolder once after
-// the last of them.
-enum class FolderSync { kNow, kByCaller };
-
 // A new version of one file, written piece by piece and put in place by Commit(). The
-// destructor removes the temporary file unless Commit() succeeded.
+// destructor removes the temporary file unless Commit() renamed it.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string path, FileMode mode = FileMode::kShared);
@@ -38,16 +34,14 @@ class AtomicFile {
 
   // Appends `data`. After a failure further writes do nothing and Commit() fails.
   void Write(std::string_view data);
-  // Flushes the new file to disk and, with Rename::kNow, renames it over the path; with
-  // Rename::kLater the file is kept ready for Publish(). Returns the first failure of the
-  // file's making, if any; after a failure the old file is left as it was.
+  // Flushes the new file to disk and, with Rename::kNow, renames it over the path and
+  // flushes the folder's entry; with Rename::kLater the file stays under temp_path().
+  // Returns the first failure of the file's making, if any; after a failure the old file
+  // is left as it was. Called once.
   [[nodiscard]] Error Commit(Rename rename = Rename::kNow);
-  // Renames the new file over the path (committing it first when Commit() has not run)
-  // and, with FolderSync::kNow, flushes the folder's entry to disk.
-  [[nodiscard]] Error Publish(FolderSync folder_sync = FolderSync::kNow);
   const std::string& path() const { return path_; }
-  // The new file until Publish() (readable after Commit(Rename::kLater)); "" when it was
-  // not made.
+  // The new file until it is renamed (readable after Commit(Rename::kLater)); "" when it
+  // was not made.
   const std::string& temp_path() const { return temp_path_; }
 
  private:
@@ -56,7 +50,6 @@ class AtomicFile {
   UniqueFd fd_;
   std::uint64_t written_ = 0;     // bytes written so far
   std::uint64_t write_back_ = 0;  // bytes whose write to disk has been started
-  bool committed_ = false;
   bool published_ = false;
   Error error_;
 };
@@ -65,19 +58,16 @@ class AtomicFile {
 // this (some file systems) is no reason to fail: the renames themselves have happened.
 void SyncFolder(const std::string& folder);
 
-// What a temporary name holds: the new content of a file, or (while several files are put
-// in place together, see base/file_commit.h) the old content kept aside until they all are.
-enum class Scratch { kNewFile, kOldFile };
-
 // The name of the new file that process `process_id` writes for the file `target_name`:
 // ".statekeeper-<process id>-<`unique` as 8 hex digits>-<target_name>.partial", for example
-// ".statekeeper-4711-09a3f1c2-CALL.adi.partial"; for an old file kept aside the name ends in
+// ".statekeeper-4711-09a3f1c2-CALL.adi.partial". While several files are put in place
+// together (base/file_commit.h), the old content is kept aside under the same name ending in
 // ".old" instead. No person names a file like that, and no other program either, so a name
 // of this form is always one of the program's own.
 std::string TemporaryName(std::string_view target_name, std::uint32_t process_id,
-                          std::uint32_t unique, Scratch kind = Scratch::kNewFile);
+                          std::uint32_t unique);
 
-// The process id within `name` when TemporaryName could have made it, of either kind (the
+// The process id within `name` when TemporaryName could have made it, of either ending (the
 // decimal id without leading zeros, exactly 8 lower-case hex digits, a target name that is
 // not empty); nothing for any other name.
 std::optional<std::uint32_t> TemporaryNameOwner(std::string_view name);
@@ -94,7 +84,7 @@ bool OwnerHasEnded(std::uint32_t process_id);
 // there. First an update's commit that a killed process left halfway is undone
 // (FinishInterruptedCommit of base/file_commit.h); while that cannot be done, nothing is
 // removed, since the commit still needs its files. Then each regular file of this user
-// whose name TemporaryName makes (of either kind) and whose process has ended goes. A
+// whose name TemporaryName makes (of either ending) and whose process has ended goes. A
 // process killed in the middle of a rewrite leaves such a file, as large as the new
 // content. The new files of another running copy of the program stay. A file that names
 // this process counts as a leftover of an earlier process that had the same id, so call

@@ -146,26 +146,15 @@ void AtomicFile::Write(std::string_view data) {
 }
 
 Error AtomicFile::Commit(Rename rename) {
-  if (committed_) return error_;
-  committed_ = true;
   if (!error_ && ::fsync(fd_.get()) != 0) error_ = ErrorFor(path_, GetLastOsError());
   if (!fd_.Close() && !error_) error_ = ErrorFor(path_, GetLastOsError());
-  if (error_) return error_;
-  return rename == Rename::kNow ? Publish() : Error{};
-}
-
-Error AtomicFile::Publish(FolderSync folder_sync) {
-  if (!committed_) {
-    Error error = Commit(Rename::kLater);
-    if (error) return error;
-  }
-  if (error_ || published_) return error_;
+  if (error_ || rename == Rename::kLater) return error_;
   if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
     error_ = ErrorFor(path_, GetLastOsError());
     return error_;
   }
   published_ = true;
-  if (folder_sync == FolderSync::kNow) SyncFolder(FolderOf(path_));
+  SyncFolder(FolderOf(path_));
   return {};
 }
 

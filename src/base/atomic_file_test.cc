@@ -1,25 +1,117 @@
+// Whole-file rewrites and sets of files put in place as one change, against real files;
+// child processes stand for other copies of the program, running or ended.
 #include "base/atomic_file.h"
 
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <windows.h>
+
+#include "base/unique_handle_windows.h"
 #else
-#include <sys/resource.h>
-#include <sys/stat.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
-#include <algorithm>
-#include <csignal>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <optional>
+#include <utility>
 
+#include "base/file_commit.h"
 #include "test_util.h"
 
 namespace base {
 namespace {
 
-TEST(AtomicFile, ReplacesTheFileWholeFromATemporaryOfThisProcessBesideIt) {
+using Names = std::vector<std::string>;
+using Contents = std::map<std::string, std::string>;  // by name; a missing file is absent
+
+// Every name of `folder` (which ends with a separator) with what it holds.
+Contents Snapshot(const std::string& folder) {
+  Contents contents;
+  for (const std::string& name : test::ListFolder(folder)) {
+    const bool is_folder = std::filesystem::is_directory(folder + name);
+    contents[name] = is_folder ? "<folder>" : test::ReadFile(folder + name).value_or("?");
+  }
+  return contents;
+}
+
+// New files of `folder` holding "new <name>", each ready for CommitFiles.
+struct ReadySet {
+  ReadySet(const std::string& folder, const Names& names) {
+    for (const std::string& name : names) {
+      files.push_back(std::make_unique<AtomicFile>(folder + name));
+      files.back()->Write("new " + name);
+      EXPECT_FALSE(files.back()->Commit(Rename::kLater));
+      set.push_back(files.back().get());
+    }
+  }
+  std::vector<std::unique_ptr<AtomicFile>> files;
+  std::vector<const AtomicFile*> set;
+};
+
+// Another process that waits until it is ended: another copy of the program, running or
+// ended, as the owner of files. On Windows it is this test program started suspended, and
+// its id stays reserved until the object goes, so that no new process takes it meanwhile.
+class OtherProcess {
+ public:
+#ifdef _WIN32
+  OtherProcess() {
+    std::wstring program(MAX_PATH, L'\0');
+    program.resize(::GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+    std::wstring command_line = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
+      std::abort();
+    }
+    ::CloseHandle(process.hThread);
+    handle_.Reset(process.hProcess);
+    id_ = process.dwProcessId;
+  }
+  // Kills the process and waits until it has ended.
+  void End() {
+    ::TerminateProcess(handle_.get(), 1);
+    ::WaitForSingleObject(handle_.get(), INFINITE);
+  }
+#else
+  OtherProcess() {
+    const pid_t pid = ::fork();
+    if (pid < 0) std::abort();
+    if (pid == 0) {
+      for (;;) ::pause();
+    }
+    id_ = static_cast<std::uint32_t>(pid);
+  }
+  // Kills the process and waits until it has ended.
+  void End() {
+    if (std::exchange(ended_, true)) return;
+    ::kill(static_cast<pid_t>(id_), SIGKILL);
+    while (::waitpid(static_cast<pid_t>(id_), nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+#endif
+  ~OtherProcess() { End(); }
+  OtherProcess(const OtherProcess&) = delete;
+  OtherProcess& operator=(const OtherProcess&) = delete;
+  std::uint32_t id() const { return id_; }
+
+ private:
+  std::uint32_t id_ = 0;
+#ifdef _WIN32
+  UniqueWinHandle handle_;
+#else
+  bool ended_ = false;
+#endif
+};
+
+TEST(AtomicFile, ReplacesTheFileWholeFromAPrivateTemporaryBesideIt) {
   test::ScopedTempDir dir;
   const std::string path = dir.Join("Keeper.ini");
   test::WriteFile(path, "old content that is longer");
@@ -32,179 +124,177 @@ TEST(AtomicFile, ReplacesTheFileWholeFromATemporaryOfThisProcessBesideIt) {
   {
     AtomicFile file(path, FileMode::kPrivate);
     file.Write("new");
-    const std::vector<std::string> names = test::ListFolder(dir.path());
+    const Names names = test::ListFolder(dir.path());
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(file.temp_path(), dir.Join(names[0]));
     EXPECT_TRUE(names[0].ends_with("-Keeper.ini.partial")) << names[0];
-#ifdef _WIN32
-    EXPECT_EQ(TemporaryNameOwner(names[0]), ::GetCurrentProcessId());
-#else
-    EXPECT_EQ(TemporaryNameOwner(names[0]), static_cast<std::uint32_t>(::getpid()));
+    EXPECT_EQ(TemporaryNameOwner(names[0]), CurrentProcessId());
+#ifndef _WIN32
     EXPECT_EQ(test::FileMode(file.temp_path()), 0600);  // private from its creation on
 #endif
     ASSERT_FALSE(file.Commit());
   }
   EXPECT_EQ(test::ReadFile(path), "new");
-  EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"Keeper.ini"});
-}
-
-TEST(AtomicFile, NothingChangesUntilPublishAndAnUnpublishedFileLeavesNoTrace) {
-  test::ScopedTempDir dir;
-  const std::string a = dir.Join("a"), b = dir.Join("b");
-  test::WriteFile(a, "old a");
-  {
-    AtomicFile first(a), second(b);
-    first.Write("new a");
-    second.Write("new b");
-    ASSERT_FALSE(first.Commit(Rename::kLater));
-    ASSERT_FALSE(second.Commit(Rename::kLater));
-    EXPECT_EQ(test::ReadFile(a), "old a");
-    EXPECT_FALSE(test::FileExists(b));
-    ASSERT_FALSE(first.Publish());
-    // `second` is dropped without Publish: as if a later file had failed.
-  }
-  EXPECT_EQ(test::ReadFile(a), "new a");
-  EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"a"});
+  EXPECT_EQ(test::ListFolder(dir.path()), Names{"Keeper.ini"});
+  // The system's words follow the path, as a fragment of a sentence.
   const Error error = WriteFileAtomically(dir.Join("none/a"), "x");
-  EXPECT_EQ(error.message.rfind("cannot write " + dir.Join("none/a") + ": ", 0), 0u)
-      << error.message;
+  EXPECT_TRUE(error.message.starts_with("cannot write " + dir.Join("none/a") + ": "));
+  EXPECT_EQ(std::string(".\n\r ").find(error.message.back()), std::string::npos) << error.message;
 }
-
-#ifndef _WIN32  // a file size limit (RLIMIT_FSIZE) exists only on POSIX systems
-TEST(AtomicFile, AFullDiskKeepsTheOldFileAndLeavesNoTemporary) {
-  test::ScopedTempDir dir;
-  const std::string path = dir.Join("dx.txt");
-  test::WriteFile(path, "old");
-  // Writing past the file size limit gives EFBIG instead of the signal.
-  struct sigaction ignore {
-  }, old_action{};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old_action), 0);
-  rlimit old_limit{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  rlimit limit = old_limit;
-  limit.rlim_cur = 1000;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const Error error = WriteFileAtomically(path, std::string(5000, 'x'));
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  ::sigaction(SIGXFSZ, &old_action, nullptr);
-
-  EXPECT_EQ(error.message, "cannot write " + path + ": File too large");
-  EXPECT_EQ(test::ReadFile(path), "old");
-  EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"dx.txt"});
-}
-#endif
 
 TEST(TemporaryName, NamesTheProcessAndTheTargetAndNoOtherNameIsTakenForOne) {
   EXPECT_EQ(TemporaryName("CALL.adi", 4711, 0x09a3f1c2),
             ".statekeeper-4711-09a3f1c2-CALL.adi.partial");
-  EXPECT_EQ(TemporaryNameOwner(TemporaryName("10m.txt", 4294967295u, 0)), 4294967295u);
-  EXPECT_EQ(TemporaryNameOwner(TemporaryName("a-b-c.partial", 1, 0xffffffff)), 1u);
-  const char* const others[] = {
-      "10m.txt.tmp",
-      "x.partial",
-      ".statekeeper-notes.partial",
-      "",
-      "statekeeper-4711-09a3f1c2-CALL.adi.partial",    // no leading dot
-      ".Statekeeper-4711-09a3f1c2-CALL.adi.partial",   // another case
-      ".statekeeper-4711-09a3f1c2-CALL.adi.partial~",  // an editor's backup
-      ".statekeeper-4711-09a3f1c2-.partial",           // no target name
-      ".statekeeper-4711-09a3f1c2.partial",
-      ".statekeeper--09a3f1c2-CALL.adi.partial",       // no process id
-      ".statekeeper-04711-09a3f1c2-CALL.adi.partial",  // a leading zero
-      ".statekeeper-0-09a3f1c2-CALL.adi.partial",
-      ".statekeeper-4294967296-09a3f1c2-CALL.adi.partial",  // more than 32 bits
-      ".statekeeper-12345678901-09a3f1c2-CALL.adi.partial",
-      ".statekeeper-4711-09A3F1C2-CALL.adi.partial",   // upper-case hex digits
-      ".statekeeper-4711-09a3f1c-CALL.adi.partial",    // seven digits
-      ".statekeeper-4711-09a3f1c2a-CALL.adi.partial",  // nine
-      ".statekeeper-4711-09a3f1g2-CALL.adi.partial",
-      ".statekeeper-4711_09a3f1c2-CALL.adi.partial",
-      ".statekeeper-4711-09a3f1c2_CALL.adi.partial",
-      ".statekeeper-",
-      ".statekeeper-4711.partial",
+  const std::pair<std::string, std::optional<std::uint32_t>> cases[] = {
+      {TemporaryName("10m.txt", 4294967295u, 0), 4294967295u},
+      {TemporaryName("a-b-c.partial", 1, 0xffffffff), 1},
+      {".statekeeper-7-0000abcd-dx.txt.old", 7},  // an old file kept aside
+      {"10m.txt.tmp", {}},
+      {".statekeeper-4711-09a3f1c2-CALL.adi.partial~", {}},  // an editor's backup
+      {".statekeeper-4711-09a3f1c2-.partial", {}},           // no target name
+      {".statekeeper-4711.partial", {}},
+      {".statekeeper--09a3f1c2-CALL.adi.partial", {}},             // no process id
+      {".statekeeper-04711-09a3f1c2-CALL.adi.partial", {}},        // a leading zero
+      {".statekeeper-4294967296-09a3f1c2-CALL.adi.partial", {}},   // more than 32 bits
+      {".statekeeper-12345678901-09a3f1c2-CALL.adi.partial", {}},  // eleven digits
+      {".statekeeper-4711_09a3f1c2-CALL.adi.partial", {}},
+      {".statekeeper-4711-09a3f1c-CALL.adi.partial", {}},  // seven hex digits
+      {".statekeeper-4711-09A3F1C2-CALL.adi.partial", {}},
+      {".statekeeper-4711-09a3f1g2-CALL.adi.partial", {}},
   };
-  for (const char* name : others) EXPECT_EQ(TemporaryNameOwner(name), std::nullopt) << name;
+  for (const auto& [name, owner] : cases) EXPECT_EQ(TemporaryNameOwner(name), owner) << name;
 }
 
-// A folder with the leftovers of an ended process and, beside them, files of the operator's
-// and of a running process that must stay.
+// A folder beside which, and in which, stand files of an ended and of a running process.
 class LeftoversTest : public ::testing::Test {
  protected:
-  LeftoversTest() : folder_(dir_.Join("Varnhold")) {
+  LeftoversTest() : folder_(dir_.Join("Varnhold/")) {
     std::filesystem::create_directory(folder_);
     ended_.End();
   }
-
-  std::string In(const std::string& name) const { return folder_ + "/" + name; }
   std::string Leftover(const std::string& target, std::uint32_t process_id) const {
-    return In(TemporaryName(target, process_id, 0x1234abcd));
+    return folder_ + TemporaryName(target, process_id, 0x1234abcd);
   }
 
   test::ScopedTempDir dir_;
   std::string folder_;
-  test::ChildProcess ended_;
-  test::ChildProcess running_;
+  OtherProcess ended_;
+  OtherProcess running_;
 };
 
 TEST_F(LeftoversTest, TheNewFilesOfAnEndedProcessGoAndNothingElseIsTouched) {
-  test::WriteFile(In("CALL.adi"), "old log");
+  test::WriteFile(folder_ + "CALL.adi", "old log");
   test::WriteFile(Leftover("CALL.adi", ended_.id()), "half of the new log");
-#ifdef _WIN32
-  const auto self = static_cast<std::uint32_t>(::GetCurrentProcessId());
-#else
-  const auto self = static_cast<std::uint32_t>(::getpid());
-#endif
-  test::WriteFile(Leftover("Keeper.ini", self), "from an earlier process with this id");
-  const std::vector<std::string> kept = {"CALL.adi.partial", "statekeeper-notes.txt",
-                                         TemporaryName("dx.txt", running_.id(), 7)};
-  for (const std::string& name : kept) test::WriteFile(In(name), name);
+  test::WriteFile(Leftover("Keeper.ini", CurrentProcessId()), "of an earlier process, same id");
+  const std::string running = TemporaryName("dx.txt", running_.id(), 7);
+  for (const std::string& name : Names{"CALL.adi.partial", "statekeeper-notes.txt", running}) {
+    test::WriteFile(folder_ + name, name);
+  }
   // A folder with a leftover's name, and a leftover inside it: only the folder itself counts.
   const std::string subfolder = Leftover("20m.txt", ended_.id());
   std::filesystem::create_directory(subfolder);
   test::WriteFile(subfolder + "/" + TemporaryName("20m.txt", ended_.id(), 1), "deeper");
-  // Outside the folder, beside it.
-  test::WriteFile(dir_.Join(TemporaryName("CALL.adi", ended_.id(), 2)), "outside");
-  RemoveLeftovers(In("missing"));
-  RemoveLeftovers(In("CALL.adi"));  // a file, not a folder
+  const std::string outside = dir_.Join(TemporaryName("CALL.adi", ended_.id(), 2));
+  test::WriteFile(outside, "beside the folder");
+  RemoveLeftovers(dir_.Join("missing"));
   RemoveLeftovers("");
 
   RemoveLeftovers(folder_);
-
-  std::vector<std::string> expected = kept;
-  expected.push_back("CALL.adi");
-  expected.push_back(TemporaryName("20m.txt", ended_.id(), 0x1234abcd));
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(test::ListFolder(folder_), expected);
-  for (const std::string& name : kept) EXPECT_EQ(test::ReadFile(In(name)), name);
-  EXPECT_EQ(test::ReadFile(In("CALL.adi")), "old log");
+  EXPECT_EQ(Snapshot(folder_),
+            (Contents{{"CALL.adi", "old log"},
+                      {"CALL.adi.partial", "CALL.adi.partial"},
+                      {"statekeeper-notes.txt", "statekeeper-notes.txt"},
+                      {running, running},
+                      {TemporaryName("20m.txt", ended_.id(), 0x1234abcd), "<folder>"}}));
   EXPECT_EQ(test::ListFolder(subfolder).size(), 1u);
-  EXPECT_EQ(test::ReadFile(dir_.Join(TemporaryName("CALL.adi", ended_.id(), 2))), "outside");
-  // The running process's file goes once it has ended.
+  EXPECT_TRUE(test::FileExists(outside));
   running_.End();
   RemoveLeftovers(folder_);
-  EXPECT_FALSE(test::FileExists(In(kept[2])));
+  EXPECT_FALSE(test::FileExists(folder_ + running));
 }
 
-#ifndef _WIN32  // symbolic links need a privilege on Windows; processes are forked here
-TEST_F(LeftoversTest, ASymbolicLinkWithALeftoversNameIsNeitherFollowedNorRemoved) {
+#ifndef _WIN32  // symbolic links need a privilege on Windows
+TEST_F(LeftoversTest, ASymbolicLinkIsNotFollowedAndAnotherUsersFileStays) {
   // Both the link and what it points to carry names of leftovers of an ended process.
   const std::string target = dir_.Join(TemporaryName("dx.txt", ended_.id(), 3));
   test::WriteFile(target, "elsewhere");
-  const std::string link = Leftover("dx.txt", ended_.id());
-  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  ASSERT_EQ(::symlink(target.c_str(), Leftover("dx.txt", ended_.id()).c_str()), 0);
+  const std::string others = Leftover("CALL.adi", ended_.id());
+  test::WriteFile(others, "half");
+  const bool root = ::geteuid() == 0;  // only root can give a file to another user
+  ASSERT_TRUE(!root || ::chown(others.c_str(), 65534, 65534) == 0);
   RemoveLeftovers(folder_);
-  EXPECT_TRUE(test::FileExists(link));
+  EXPECT_TRUE(test::FileExists(Leftover("dx.txt", ended_.id())));
   EXPECT_EQ(test::ReadFile(target), "elsewhere");
+  EXPECT_EQ(test::FileExists(others), root);
+}
+#endif
+
+// An update's files: two that exist, one made for the first time, and one not in the set.
+const Contents kOld = {{"K1ABC.adi", "old"}, {"20m.txt", "old"}, {"Keeper.ini", "K1ABC"}};
+const Contents kNew = {{"K1ABC.adi", "new K1ABC.adi"},
+                       {"20m.txt", "new 20m.txt"},
+                       {"dx.txt", "new dx.txt"},
+                       {"Keeper.ini", "K1ABC"}};
+const Names kSet = {"K1ABC.adi", "20m.txt", "dx.txt"};
+
+// A commit stopped after any step, as a killed process leaves it, is undone by the next
+// start's tidying up; one that ends holds the new set.
+TEST(CommitFiles, AfterAnyStepTheNextStartFindsTheWholeOldOrTheWholeNewSet) {
+  const int steps = CommitStepCount(static_cast<int>(kSet.size()));
+  for (int stop_after = 0; stop_after <= steps + 1; ++stop_after) {
+    SCOPED_TRACE("stopped after step " + std::to_string(stop_after));
+    test::ScopedTempDir dir;
+    const std::string folder = dir.path() + "/";
+    for (const auto& [name, content] : kOld) test::WriteFile(folder + name, content);
+    {
+      ReadySet ready(folder, kSet);
+      ASSERT_FALSE(CommitFiles(folder, ready.set, stop_after <= steps ? stop_after : kEveryStep));
+      RemoveLeftovers(folder);  // while the stopped commit's files are all still there
+    }
+    EXPECT_EQ(Snapshot(folder), stop_after < steps ? kOld : kNew);
+  }
 }
 
-TEST_F(LeftoversTest, ALeftoverOfAnotherUserStays) {
-  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
-  const std::string file = Leftover("CALL.adi", ended_.id());
-  test::WriteFile(file, "half");
-  ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
-  RemoveLeftovers(folder_);
-  EXPECT_EQ(test::ReadFile(file), "half");
+// Another copy's commit stays as it is while that copy runs, and is undone once it ended.
+TEST(CommitFiles, TheCommitOfARunningProcessStaysUntilItHasEnded) {
+  test::ScopedTempDir dir;
+  const std::string folder = dir.path() + "/";
+  OtherProcess other;
+  const std::string name = ".statekeeper-" + std::to_string(other.id()) + "-1234abcd-CALL.adi";
+  test::WriteFile(folder + std::string(kCommitJournalName),
+                  "statekeeper commit " + std::to_string(other.id()) + "\n1\t" + name +
+                      ".partial\t" + name + ".old\tCALL.adi\nend\n");
+  test::WriteFile(folder + name + ".old", "old log");
+  test::WriteFile(folder + "CALL.adi", "new log");
+  const Contents during = Snapshot(folder);
+  RemoveLeftovers(folder);
+  EXPECT_EQ(Snapshot(folder), during);
+  other.End();
+  RemoveLeftovers(folder);
+  EXPECT_EQ(Snapshot(folder), (Contents{{"CALL.adi", "old log"}}));
+}
+
+#ifdef _WIN32
+// A file that another program holds open without sharing cannot be replaced: the commit
+// fails and every file of the set keeps its old content.
+TEST(CommitFiles, AFileHeldOpenWithoutSharingLeavesEveryFileAsItWas) {
+  for (const std::string& held : kSet) {
+    SCOPED_TRACE(held);
+    test::ScopedTempDir dir;
+    const std::string folder = dir.path() + "\\";
+    for (const std::string& name : kSet) test::WriteFile(folder + name, "old");
+    UniqueWinHandle other(::CreateFileA((folder + held).c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(other.valid());
+    {
+      ReadySet ready(folder, kSet);
+      EXPECT_TRUE(CommitFiles(folder, ready.set));
+    }
+    other.Reset();
+    EXPECT_EQ(Snapshot(folder),
+              (Contents{{"20m.txt", "old"}, {"K1ABC.adi", "old"}, {"dx.txt", "old"}}));
+  }
 }
 #endif
 

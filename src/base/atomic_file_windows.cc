@@ -159,22 +159,11 @@ void AtomicFile::Write(std::string_view data) {
 }
 
 Error AtomicFile::Commit(Rename rename) {
-  if (committed_) return error_;
-  committed_ = true;
   if (!error_ && !::FlushFileBuffers(HandleOf(fd_.get())))
     error_ = ErrorFor(path_, GetLastOsError());
   if (!fd_.Close() && !error_) error_ = ErrorFor(path_, GetLastOsError());
-  if (error_) return error_;
-  return rename == Rename::kNow ? Publish() : Error{};
-}
-
-// The folder needs no flush of its own here (see SyncFolder).
-Error AtomicFile::Publish(FolderSync) {
-  if (!committed_) {
-    Error error = Commit(Rename::kLater);
-    if (error) return error;
-  }
-  if (error_ || published_) return error_;
+  if (error_ || rename == Rename::kLater) return error_;
+  // The folder needs no flush of its own here (see SyncFolder).
   if (!::MoveFileExW(Wide(temp_path_).c_str(), Wide(path_).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error_ = ErrorFor(path_, GetLastOsError());

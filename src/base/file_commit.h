@@ -9,8 +9,8 @@
 //      under a temporary name and moved to its name only when that is free. It names the
 //      committing process and, per file, whether the file existed, the new file's
 //      temporary name, the name the old file is kept under and the file's own name.
-//   2. For each file in turn: its old content is kept aside under a name that
-//      TemporaryName(..., Scratch::kOldFile) makes (a second hard link on POSIX systems,
+//   2. For each file in turn: its old content is kept aside under the new file's name with
+//      ".old" for ".partial" (a second hard link on POSIX systems,
 //      otherwise the old file moved there), then the new file is moved over the name.
 //   3. The journal is removed. This is the moment the new set stands.
 //   4. The old files kept aside are removed.

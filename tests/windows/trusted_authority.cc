@@ -19,18 +19,15 @@ HCERTSTORE OpenRootStore() {
                          L"ROOT");
 }
 
+// The certificate of the PEM file at `path`, or nothing. The DER form is shorter than the
+// PEM text it is read from.
 std::vector<unsigned char> DerFromPemFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  DWORD length = 0;
-  if (pem.empty() ||
-      !::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                              nullptr, &length, nullptr, nullptr)) {
-    return {};
-  }
-  std::vector<unsigned char> der(length);
-  if (!::CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                              der.data(), &length, nullptr, nullptr)) {
+  std::vector<unsigned char> der(pem.size());
+  auto length = static_cast<DWORD>(der.size());
+  if (!::CryptStringToBinaryA(pem.data(), length, CRYPT_STRING_BASE64HEADER, der.data(), &length,
+                              nullptr, nullptr)) {
     return {};
   }
   der.resize(length);
@@ -50,26 +47,19 @@ TrustedAuthority::TrustedAuthority(const std::string& pem_path) : der_(DerFromPe
 }
 
 TrustedAuthority::~TrustedAuthority() {
-  if (ok_ && !keep_) Remove();
-}
-
-bool TrustedAuthority::Remove() {
-  if (der_.empty()) return false;
+  if (!ok_) return;
   const HCERTSTORE store = OpenRootStore();
-  if (store == nullptr) return false;
-  bool removed = false;
+  if (store == nullptr) return;
   const PCCERT_CONTEXT wanted = ::CertCreateCertificateContext(X509_ASN_ENCODING, der_.data(),
                                                                static_cast<DWORD>(der_.size()));
   if (wanted != nullptr) {
     const PCCERT_CONTEXT found = ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
                                                               CERT_FIND_EXISTING, wanted, nullptr);
     // The deletion frees `found`.
-    if (found != nullptr) removed = ::CertDeleteCertificateFromStore(found) != 0;
+    if (found != nullptr) ::CertDeleteCertificateFromStore(found);
     ::CertFreeCertificateContext(wanted);
   }
   ::CertCloseStore(store, 0);
-  ok_ = false;
-  return removed;
 }
 
 }  // namespace test

@@ -20,15 +20,12 @@ class TrustedAuthority {
   TrustedAuthority& operator=(const TrustedAuthority&) = delete;
 
   bool ok() const { return ok_; }
-  // Leaves the certificate in the store when this object goes.
-  void Keep() { keep_ = true; }
-  // Takes the certificate out of the store now; true when it was there.
-  bool Remove();
+  // Leaves the certificate in the store when this object goes; ok() is false after.
+  void Keep() { ok_ = false; }
 
  private:
   std::vector<unsigned char> der_;
   bool ok_ = false;
-  bool keep_ = false;
 };
 
 }  // namespace test

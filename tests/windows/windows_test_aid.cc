@@ -95,17 +95,13 @@ int Snapshot(const char* program, const std::string& path) {
     }
     text += "\n";
   }
-  // Written whole under a new name first, so that a reader never sees half a snapshot.
-  const std::string temporary = path + ".part";
-  const HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  // The check reads the file only after this program has ended.
+  const base::UniqueWinHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  const bool ok =
-      file != INVALID_HANDLE_VALUE &&
-      ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-      written == text.size();
-  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
-  if (!ok || !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (!file.valid() ||
+      !::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size()) {
     std::fprintf(stderr, "cannot write the snapshot (error %lu)\n", ::GetLastError());
     return 1;
   }
