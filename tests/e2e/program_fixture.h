@@ -41,8 +41,7 @@ inline void ExpectGoldenRows(const e2e::VtermHarness& terminal, int first_row, i
       << terminal.Screen();
 }
 
-// Files by name, with their contents.
-using Files = std::map<std::string, std::string>;
+using Files = std::map<std::string, std::string>;  // contents by file name
 
 // The names of the files that differ between `shown` and `expected`, or are in one only.
 inline std::string Differences(const Files& shown, const Files& expected) {
@@ -68,15 +67,12 @@ class ProgramTest : public ::testing::Test {
   std::string Folder() const { return data_ + "/Varnhold/"; }
 
   // The fixture's folders and service, no proxy, then `changes`.
-  std::vector<std::string> Environment(const std::vector<std::string>& changes = {}) const {
-    std::vector<std::string> environment = {"LOCALAPPDATA=" + data_,
-                                            "TEMP=" + temp_,
-                                            "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint(),
-                                            "STATEKEEPER_CA_FILE=" + service_.ca_file(),
-                                            "no_proxy=127.0.0.1",
-                                            "NO_PROXY=127.0.0.1"};
-    environment.insert(environment.end(), changes.begin(), changes.end());
-    return environment;
+  std::vector<std::string> Environment(std::vector<std::string> changes = {}) const {
+    changes.insert(changes.begin(),
+                   {"LOCALAPPDATA=" + data_, "TEMP=" + temp_, "no_proxy=127.0.0.1",
+                    "NO_PROXY=127.0.0.1", "STATEKEEPER_CA_FILE=" + service_.ca_file(),
+                    "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint()});
+    return changes;
   }
 
   // Starts the program on a new terminal with Environment(`changes`), through `wrapper` (a
@@ -89,10 +85,10 @@ class ProgramTest : public ::testing::Test {
                                  Environment(changes), rows, columns, as_job));
   }
 
-  // Starts "statekeeper --update" without a terminal, with Environment(`changes`).
-  std::unique_ptr<e2e::DetachedRun> LaunchUpdate(const std::vector<std::string>& changes = {}) {
-    return std::make_unique<e2e::DetachedRun>(
-        STATEKEEPER_PROGRAM, std::vector<std::string>{"--update"}, Environment(changes));
+  // Starts "statekeeper --update" without a terminal, with Environment().
+  std::unique_ptr<e2e::DetachedRun> LaunchUpdate() const {
+    return std::make_unique<e2e::DetachedRun>(STATEKEEPER_PROGRAM,
+                                              std::vector<std::string>{"--update"}, Environment());
   }
 
   void Enter() { terminal_->SendKey(VTERM_KEY_ENTER); }
@@ -130,8 +126,7 @@ class ProgramTest : public ::testing::Test {
     terminal_->SendBytes(kKey + line_end);
   }
 
-  // From the Introduction through the prompts and the first synchronisation to the main
-  // screen.
+  // From the Introduction through the prompts and the first synchronisation to the Selector.
   void FirstRun(const std::string& account = "k1abc", const std::string& line_end = "?\x7f\r") {
     Start();
     AnswerPrompts(account, line_end);
@@ -172,9 +167,16 @@ class ProgramTest : public ::testing::Test {
     EXPECT_NE(terminal_->Row(2).find("73 Arlo"), std::string::npos);
     terminal_->SendBytes("x");  // ends the 5-second wait early
     EXPECT_EQ(terminal_->WaitExit(), "exit 0");
-    EXPECT_FALSE(terminal_->mouse_reporting());
-    EXPECT_TRUE(terminal_->cursor_visible());
-    EXPECT_FALSE(terminal_->alternate_screen());
+    ExpectTerminal(/*given_back=*/true);
+  }
+
+  // Checks that the terminal is as the program keeps it (alternate screen, mouse reporting,
+  // no cursor, line modes of its own) or, `given_back`, as it was before the program.
+  void ExpectTerminal(bool given_back) const {
+    EXPECT_NE(terminal_->alternate_screen(), given_back);
+    EXPECT_NE(terminal_->mouse_reporting(), given_back);
+    EXPECT_EQ(terminal_->cursor_visible(), given_back);
+    EXPECT_EQ(terminal_->TtyModes() == terminal_->tty_modes_at_start(), given_back);
   }
 
   // Every file of the Program folder, by name.
@@ -187,14 +189,10 @@ class ProgramTest : public ::testing::Test {
   }
 
   // The files after a synchronisation of the service's last reply, `countries` the list as
-  // it was before; the Settings file of `settings` and the lock too, unless it is empty.
+  // it was before, with the Settings file of `settings` and the lock the update held.
   Files ExpectedFiles(const std::string& account, award::ConfirmedCountryList countries,
                       const std::string& settings = "K1ABC") const {
-    Files files;
-    if (!settings.empty()) {
-      files["Keeper.ini"] = settings + "\r\n" + kKey + "\r\n";
-      files["Update.lock"] = "";  // the synchronisation held it
-    }
+    Files files = {{"Keeper.ini", settings + "\r\n" + kKey + "\r\n"}, {"Update.lock", ""}};
     const std::string log = reference::NormaliseReply(service_.LastReply()) + "\r\n";
     files[account + ".adi"] = log;
     const auto bands = reference::BandFiles(log);

@@ -1,7 +1,6 @@
 // Updates of the real program: on its Update page (failures that change nothing, a failed
-// first run, the progress of a slow download, keys typed during it, Esc to cancel it), and
-// run by a script with no terminal at all as cron runs it (its exit statuses, its one line,
-// a cancel by a signal), one at a time.
+// first run, a slow download's count, keys typed meanwhile, Esc), and with no terminal as
+// cron runs it (exit statuses, its one line, a signal's cancel), one at a time.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -11,6 +10,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "program_fixture.h"
 
@@ -38,11 +38,8 @@ TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
     SCOPED_TRACE(mode);
     const bool refused = std::string(mode) == "refuse";
     if (refused) service_.SetKey("ANOTHER-KEY");
-    if (*mode == '\0') {
-      service_.Stop();
-    } else {
-      service_.SetMode(refused ? "ok" : mode);
-    }
+    service_.SetMode(refused ? "ok" : mode);
+    if (*mode == '\0') service_.Stop();
     Enter();
     // Changed rows arrive top to bottom: the notice is whole once its lowest row is there.
     ASSERT_TRUE(terminal_->WaitForText(refused ? 25 : 23,
@@ -59,34 +56,26 @@ TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
   EndWithEscape();
 }
 
-// A failed first synchronisation's notice, reason, hint and request for a key stand each on
-// a row of its own within the first 24, in an 80 x 24 window as in a narrower, taller one.
-// Without Band files every band then lists all fifty states missing, and none
-// congratulates the operator.
+// A failed first synchronisation's notice, reason, hint and request for a key each have a
+// row within the first 24, in 80 x 24 as in 66 x 43. Without Band files every band then
+// lists all fifty states missing, and none congratulates the operator.
 TEST_F(ProgramTest, AFirstRunsFailureFitsTheFirst24RowsAndLeavesEveryStateMissing) {
-  struct Case {
-    int rows;
-    int columns;
-    bool refused;  // by the service; else nothing listens
-    const char* golden;
-  };
-  const Case cases[] = {
-      {24, 80, true, "first_run_key_refused"},
-      {24, 80, false, "first_run_no_connection"},
-      {43, 66, true, "first_run_key_refused"},
-  };
   service_.SetKey("ANOTHER-KEY");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.golden) + " " + std::to_string(c.columns));
+  // The window, whether the service refuses the key (else nothing listens), the rows.
+  for (const auto& [rows, columns, refused, golden] :
+       {std::tuple{24, 80, true, "first_run_key_refused"},
+        {24, 80, false, "first_run_no_connection"},
+        {43, 66, true, "first_run_key_refused"}}) {
+    SCOPED_TRACE(std::string(golden) + " " + std::to_string(columns));
     // A short Settings file path, the same in every run, for the hint.
     std::filesystem::remove_all(data_);
     ::mkdir(data_.c_str(), 0755);
     Start({"LOCALAPPDATA=data", "STATEKEEPER_LOGBOOK_URL=" +
-                                    (c.refused ? service_.endpoint() : "https://127.0.0.1:9/api")},
-          {"/usr/bin/env", "-C", dir_.path()}, c.rows, c.columns);
+                                    (refused ? service_.endpoint() : "https://127.0.0.1:9/api")},
+          {"/usr/bin/env", "-C", dir_.path()}, rows, columns);
     AnswerPrompts("k1abc");
     ASSERT_TRUE(terminal_->WaitForText(24, "Press any key to go on."));  // the last row
-    ExpectGoldenRows(*terminal_, 3, 24, c.golden);  // rows 1 and 2 hold the prompts
+    ExpectGoldenRows(*terminal_, 3, 24, golden);  // rows 1 and 2 hold the prompts
   }
   terminal_->SendBytes("x");
   ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
@@ -139,10 +128,10 @@ TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWit
 
   Left();
   ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
-  ASSERT_TRUE(service_.GenerateLogbook(4000, 12));
+  ASSERT_TRUE(service_.GenerateLogbook(8000, 12));  // a local log of over 1 MB
   service_.SetMode("slow 20000");
   Enter();
-  ASSERT_TRUE(terminal_->WaitUntil([&] { return ContactsReceived(terminal_->Row(23), "4000") > 0; },
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return ContactsReceived(terminal_->Row(23), "8000") > 0; },
                                    "a count", 20'000));
   Escape();
   ASSERT_TRUE(terminal_->WaitForText(23, "Process Time:"));
@@ -165,11 +154,9 @@ TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWit
   EndWithEscape();
 }
 
-class UnattendedTest : public ProgramTest {};
-
 // As cron runs it with standard output sent elsewhere: standard error is the terminal,
 // which shows the count while the logbook arrives and is left blank.
-TEST_F(UnattendedTest, OnATerminalTheCountOfWhatArrivedIsShownAndThenCleared) {
+TEST_F(ProgramTest, UnattendedOnATerminalTheCountOfWhatArrivedIsShownAndThenCleared) {
   WriteSettings();
   ASSERT_TRUE(service_.GenerateLogbook(1500, 12));
   service_.SetMode("slow 30000");  // compressed bytes a second: some seconds for the whole
@@ -185,7 +172,7 @@ TEST_F(UnattendedTest, OnATerminalTheCountOfWhatArrivedIsShownAndThenCleared) {
 // One update at a time, also against the Update page; one killed outright blocks no one;
 // a refused key fails with its own status, a success says so in one line; a termination
 // signal cancels one and changes nothing.
-TEST_F(UnattendedTest, OneUpdateAtATimeAndASignalCancelsOne) {
+TEST_F(ProgramTest, UnattendedUpdatesRunOneAtATimeAndASignalCancelsOne) {
   // Polls until the service has logged a request: the update then holds its lock.
   const auto wait_for_request = [&] {
     for (int i = 0; i < 1000 && service_.RequestLog().empty(); ++i) {
@@ -212,13 +199,13 @@ TEST_F(UnattendedTest, OneUpdateAtATimeAndASignalCancelsOne) {
   ::kill(holder->pid(), SIGKILL);
   EXPECT_EQ(holder->Wait().status, -1);
   service_.SetMode("ok");
-  service_.SetKey("ANOTHER-KEY");  // a refused key has its status and one line, without it
+  WriteSettings("WRONG-KEY-1234");  // a refused key has its status and one line, without it
   const e2e::Outcome refused = LaunchUpdate()->Wait();
   EXPECT_EQ(refused.status, 3);
   EXPECT_EQ(refused.error.rfind("statekeeper: Update failed: nothing was changed: ", 0), 0u);
   EXPECT_EQ(std::ranges::count(refused.error, '\n'), 1) << refused.error;
-  EXPECT_EQ(refused.error.find(kKey), std::string::npos) << refused.error;
-  service_.SetKey(kKey);
+  EXPECT_EQ(refused.error.find("WRONG-KEY-1234"), std::string::npos) << refused.error;
+  WriteSettings();
   const e2e::Outcome done = LaunchUpdate()->Wait();
   EXPECT_EQ(done.status, 0) << done.error;
   EXPECT_EQ(done.output.rfind("Syncronized: 600 contacts, Process Time: ", 0), 0u);

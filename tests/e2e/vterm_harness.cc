@@ -30,8 +30,8 @@ std::int64_t NowMs() {
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-// The argv and envp that exec takes, built before fork: after it, only async-signal-safe
-// calls. The environment is built as VtermHarness::Start says.
+// The argv and envp for exec, built before fork (after it, only async-signal-safe calls),
+// the environment as VtermHarness::Start says.
 struct ExecArguments {
   ExecArguments(const std::string& program, const std::vector<std::string>& args,
                 const std::vector<std::string>& changes)
@@ -101,9 +101,22 @@ VtermHarness::~VtermHarness() {
   columns_ = columns;
   vterm_.reset(vterm_new(rows, columns));
   vterm_set_utf8(vterm_.get(), 1);
-  vterm_output_set_callback(vterm_.get(), &VtermHarness::OnOutput, this);
+  vterm_output_set_callback(  // what the terminal answers or sends for a key or a click
+      vterm_.get(),
+      [](const char* bytes, size_t length, void* self) {
+        static_cast<VtermHarness*>(self)->SendBytes({bytes, length});
+      },
+      this);
   screen_ = vterm_obtain_screen(vterm_.get());
-  static const VTermScreenCallbacks kCallbacks = {.settermprop = &VtermHarness::OnTermProp};
+  static const VTermScreenCallbacks kCallbacks = {
+      .settermprop = [](VTermProp property, VTermValue* value, void* user) {
+        auto& self = *static_cast<VtermHarness*>(user);
+        if (property == VTERM_PROP_TITLE) self.title_ = value->string ? value->string : "";
+        if (property == VTERM_PROP_ALTSCREEN) self.alternate_screen_ = value->boolean != 0;
+        if (property == VTERM_PROP_MOUSE) self.mouse_mode_ = value->number;
+        if (property == VTERM_PROP_CURSORVISIBLE) self.cursor_visible_ = value->boolean != 0;
+        return 1;
+      }};
   vterm_screen_set_callbacks(screen_, &kCallbacks, this);
   vterm_screen_enable_altscreen(screen_, 1);
   vterm_screen_reset(screen_, 1);
@@ -141,19 +154,6 @@ VtermHarness::~VtermHarness() {
     return ::testing::AssertionFailure() << "the job did not take the terminal";
   }
   return ::testing::AssertionSuccess();
-}
-
-void VtermHarness::OnOutput(const char* bytes, size_t length, void* user) {
-  static_cast<VtermHarness*>(user)->SendBytes(std::string_view(bytes, length));
-}
-
-int VtermHarness::OnTermProp(VTermProp property, VTermValue* value, void* user) {
-  auto& self = *static_cast<VtermHarness*>(user);
-  if (property == VTERM_PROP_TITLE) self.title_ = value->string ? value->string : "";
-  if (property == VTERM_PROP_ALTSCREEN) self.alternate_screen_ = value->boolean != 0;
-  if (property == VTERM_PROP_MOUSE) self.mouse_mode_ = value->number;
-  if (property == VTERM_PROP_CURSORVISIBLE) self.cursor_visible_ = value->boolean != 0;
-  return 1;
 }
 
 void VtermHarness::SendBytes(std::string_view bytes) {
@@ -222,16 +222,11 @@ void VtermHarness::Settle(int ms) {
                    timeout_ms);
 }
 
-bool VtermHarness::CellAt(int row, int column, VTermScreenCell& cell) const {
-  return screen_ != nullptr && row >= 1 && row <= rows_ && column >= 1 && column <= columns_ &&
-         vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell) != 0;
-}
-
 std::string VtermHarness::Row(int row) const {
   std::string text;
   for (int column = 1; column <= columns_; ++column) {
     VTermScreenCell cell{};
-    if (!CellAt(row, column, cell)) continue;
+    vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell);
     if (cell.chars[0] == static_cast<uint32_t>(-1)) continue;  // right half of a wide one
     if (cell.chars[0] == 0) text += ' ';
     for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
@@ -249,7 +244,7 @@ std::string VtermHarness::Screen() const {
 
 std::string VtermHarness::Look(int row, int column) const {
   VTermScreenCell cell{};
-  if (!CellAt(row, column, cell)) return "(none)";
+  vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell);
   // The console's palette swaps blue/red and cyan/brown from ANSI: the map is its own
   // inverse.
   static constexpr int kMap[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
@@ -277,11 +272,8 @@ void VtermHarness::Signal(int signal_number) {
 
 bool VtermHarness::Stopped() const {
   std::ifstream stat("/proc/" + std::to_string(program_pid_) + "/stat");
-  std::string line;
-  std::getline(stat, line);
-  // "pid (name) S ...": the state follows the name's closing parenthesis.
-  const std::size_t name_end = line.rfind(')');
-  return name_end != std::string::npos && line.compare(name_end, 3, ") T") == 0;
+  const std::string line(std::istreambuf_iterator<char>(stat), {});
+  return line.find(") T ") != std::string::npos;  // "pid (name) STATE ..."
 }
 
 std::string VtermHarness::TtyModes() const {

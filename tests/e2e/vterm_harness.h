@@ -10,7 +10,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,14 +19,9 @@
 
 namespace e2e {
 
-inline constexpr int kDefaultTimeoutMs = 10'000;
-
 class VtermHarness {
  public:
-  VtermHarness() = default;
   ~VtermHarness();  // kills a program that still runs
-  VtermHarness(const VtermHarness&) = delete;
-  VtermHarness& operator=(const VtermHarness&) = delete;
 
   // Starts `program` with `args` on a new `rows` x `columns` pseudo-terminal, its
   // controlling terminal, as the session leader, or with `as_job` as a foreground job of a
@@ -49,10 +43,10 @@ class VtermHarness {
 
   // Waits until row `row` (from 1; 0 for any row) contains `text`, or `predicate` holds.
   [[nodiscard]] ::testing::AssertionResult WaitForText(int row, std::string_view text,
-                                                       int timeout_ms = kDefaultTimeoutMs);
+                                                       int timeout_ms = 10'000);
   [[nodiscard]] ::testing::AssertionResult WaitUntil(const std::function<bool()>& predicate,
                                                      std::string_view what,
-                                                     int timeout_ms = kDefaultTimeoutMs);
+                                                     int timeout_ms = 10'000);
   // Reads what the program writes for `ms` milliseconds (at least once, without waiting).
   void Settle(int ms);
 
@@ -84,13 +78,10 @@ class VtermHarness {
   void Hangup();
   // Waits for the end and reads the last output: "exit N", "signal N", or "running" when
   // the program still runs after `timeout_ms`.
-  std::string WaitExit(int timeout_ms = kDefaultTimeoutMs);
+  std::string WaitExit(int timeout_ms = 10'000);
 
  private:
-  static void OnOutput(const char* bytes, size_t length, void* user);
-  static int OnTermProp(VTermProp property, VTermValue* value, void* user);
   void Pump(int timeout_ms);
-  bool CellAt(int row, int column, VTermScreenCell& cell) const;
 
   struct VTermDeleter {
     void operator()(VTerm* vterm) const { vterm_free(vterm); }
@@ -127,8 +118,6 @@ class DetachedRun {
   DetachedRun(const std::string& program, const std::vector<std::string>& args,
               const std::vector<std::string>& environment, const std::string& cwd = ".");
   ~DetachedRun();
-  DetachedRun(const DetachedRun&) = delete;
-  DetachedRun& operator=(const DetachedRun&) = delete;
 
   pid_t pid() const { return pid_; }
   // Waits for the end and reads what it wrote; a failed start is an exit with status 126.
