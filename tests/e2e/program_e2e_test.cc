@@ -1,69 +1,48 @@
-// The real program on a pseudo-terminal, as an operator uses it: first runs, moving about
-// the screen and the DX pages, signals, a small terminal and the start-up checks.
+// The real program on a pseudo-terminal: first runs, moving about the screen and the DX
+// pages, signals, stops, terminals too small or of eight colours, the start-up checks;
+// and without a terminal, what it answers to its arguments.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 
+#include <array>
+#include <regex>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "app/command_line.h"
+#include "award/band_files.h"
+#include "award/region_tables.h"
 #include "program_fixture.h"
 
 namespace e2e_program {
 namespace {
 
-TEST_F(ProgramTest, AFirstRunSynchronisesAndWritesEveryFileExactly) {
-  FirstRun("  k1abc, more");
-
+// A first run with the account and key pasted with a clipboard's CR LF, a portable call
+// sign that no file name can hold as it stands, and a logbook that writes its bands in
+// capitals; then every item by arrows and by clicks, and the DX pages turned.
+TEST_F(ProgramTest, AFirstRunWritesEveryFileExactlyAndEveryItemIsReachedByArrowsAndClicks) {
+  const std::string logbook = test::ReadFile(service_.state_dir() + "/logbook.adi").value_or("");
+  const std::string capitals =
+      std::regex_replace(logbook, std::regex("(<band:[0-9]+>[0-9]+)m"), "$1M");  // 20M
+  ASSERT_NE(capitals, logbook);
+  service_.SetLogbook(capitals);
+  FirstRun("  k1abc/p, more", "\r\n");
   EXPECT_EQ(terminal_->title(), "Statekeeper By Brannock Tarvel v2021.11.10");
-  EXPECT_TRUE(terminal_->mouse_reporting());
-  EXPECT_FALSE(terminal_->cursor_visible());
+  ExpectTerminal(/*given_back=*/false);
   EXPECT_EQ(ShownItem(), 12);
-  EXPECT_EQ(terminal_->ConsoleForeground(20, 16), 14);  // "Enter" in the Highlight colours
-  EXPECT_EQ(terminal_->ConsoleBackground(20, 16), 4);
-  EXPECT_EQ(terminal_->ConsoleForeground(30, 30), 15);  // the Work area in the Normal colours
-  EXPECT_EQ(terminal_->ConsoleBackground(30, 30), 1);
-
+  EXPECT_EQ(terminal_->Look(20, 16), "14/4");  // "Enter" in the Highlight colours
+  EXPECT_EQ(terminal_->Look(30, 30), "15/1");  // the Work area in the Normal colours
   const Files files = ProgramFiles();
-  EXPECT_EQ(Differences(files, ExpectedFiles("K1ABC", {})), "");
+  EXPECT_EQ(Differences(files, ExpectedFiles("K1ABC_P", {}, "K1ABC/P")), "");
   EXPECT_EQ(test::FileMode(Folder() + "Keeper.ini"), 0600);
   EXPECT_EQ(test::FileMode(Folder() + "Update.lock"), 0600);
   EXPECT_EQ(test::FileMode(Folder()), 0700);
   EXPECT_NE(files.at("dx.txt").find("\r\nUNITED STATES\r\n"), std::string::npos);
-
   Escape();  // the first Esc on the Update page is dropped
   EXPECT_EQ(ShownItem(), 12);
-  EndWithEscape();
-}
-
-// A first run as many operators make it: the account and the key pasted with the CR LF of
-// a clipboard, a portable call sign that no file name can hold as it stands, and a
-// logbook that writes its bands in either case.
-TEST_F(ProgramTest, APastedFirstRunOfAPortableCallCountsBandsInEitherCase) {
-  std::string logbook = test::ReadFile(service_.state_dir() + "/logbook.adi").value_or("");
-  int capitals = 0;
-  for (const std::string band : {"10m", "12m", "15m", "17m", "20m", "30m", "40m", "80m", "160m"}) {
-    const std::string field = "<band:" + std::to_string(band.size()) + ">" + band;
-    std::string capital = field;
-    capital.back() = 'M';
-    for (size_t at = logbook.find(field); at != std::string::npos;
-         at = logbook.find(field, at + 1)) {
-      if (++capitals % 2 == 0) logbook.replace(at, field.size(), capital);
-    }
-  }
-  ASSERT_GT(capitals, 100);
-  service_.SetLogbook(logbook);
-
-  FirstRun("k1abc/p", "\r\n");
-  EXPECT_EQ(Differences(ProgramFiles(), ExpectedFiles("K1ABC_P", {}, "K1ABC/P")), "");
-  Escape();
-  EndWithEscape();
-}
-
-// Along the Selector by arrows, through the DX pages, and back by clicks.
-TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicksAndTheDxPagesTurn) {
-  FirstRun();
-  const Files files = ProgramFiles();
+  // Along the Selector by arrows, through the DX pages, and back by clicks.
   Right();  // from Update to 10m, then along the bands
   for (int band = 1; band <= award::kBandCount; ++band) {
     ASSERT_TRUE(WaitForItem(band));
@@ -75,51 +54,43 @@ TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicksAndTheDxPagesTurn) {
   ASSERT_TRUE(terminal_->WaitForText(42, "Total Confirmed:"));
   Right();
   ASSERT_TRUE(WaitForItem(11));
+  // The pages turn (their keys are the pager's own, pinned by its unit tests).
   ASSERT_TRUE(terminal_->WaitForText(3, "  1 "));
-  for (int page = 2; page <= 5; ++page) {
-    terminal_->SendKey(VTERM_KEY_PAGEDOWN);
-    ASSERT_TRUE(terminal_->WaitForText(3, std::to_string(78 * (page - 1) + 1) + " ")) << page;
-  }
-  Type(*terminal_, "D");  // the last page stays
-  Type(*terminal_, "d");  // lower case does nothing
-  Settle(*terminal_, 100);
-  EXPECT_NE(terminal_->Row(3).find("313 "), std::string::npos);
-  for (int page = 4; page >= 1; --page) {
-    terminal_->SendKey(VTERM_KEY_PAGEUP);
-    ASSERT_TRUE(terminal_->WaitForText(3, std::to_string(78 * (page - 1) + 1) + " ")) << page;
-  }
+  terminal_->SendKey(VTERM_KEY_PAGEDOWN);
+  ASSERT_TRUE(terminal_->WaitForText(3, " 79 "));
+  terminal_->SendKey(VTERM_KEY_PAGEUP);
+  ASSERT_TRUE(terminal_->WaitForText(3, "  1 "));
   Escape();  // Esc does not end the program on the DX page
   EXPECT_EQ(ShownItem(), 11);
-  Left();  // the pager hands Left back: All
+  Left();  // the pager hands Left and Right back to the Selector
   ASSERT_TRUE(WaitForItem(10));
   Right();
   ASSERT_TRUE(WaitForItem(11));
-  Type(*terminal_, "R");
+  terminal_->SendBytes("R");
   ASSERT_TRUE(WaitForItem(12));
   Left();
   ASSERT_TRUE(WaitForItem(11));
-  Right();  // the pager hands Right back to the Selector
+  Right();
   ASSERT_TRUE(WaitForItem(12));
   ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
 
-  // By clicks: the first click on the Update page is dropped, the next ones select.
+  // By clicks: the first click on the Update page is dropped, the next ones select; a click
+  // beside the items draws the summary again; the pager takes no clicks.
   terminal_->Click(1, 2);
-  Settle(*terminal_, 100);
+  terminal_->Click(1, kItemColumns[4], 3);  // a right click is nothing
+  terminal_->Settle(100);
   EXPECT_EQ(ShownItem(), 12);
-  terminal_->Click(1, 2);
-  ASSERT_TRUE(WaitForItem(1));
-  const int click_columns[] = {7, 12, 17, 22, 27, 32, 37, 42, 48};
-  for (int item = 2; item <= 10; ++item) {
-    terminal_->Click(1, click_columns[item - 2]);
+  for (int item = 1; item <= 10; ++item) {
+    terminal_->Click(1, kItemColumns[item - 1] - 1);
     ASSERT_TRUE(WaitForItem(item));
   }
-  terminal_->Click(1, 66);  // no item there: the summary is drawn again
+  terminal_->Click(1, 66);
   terminal_->Click(3, 10);
-  Settle(*terminal_, 100);
+  terminal_->Settle(100);
   EXPECT_EQ(ShownItem(), 10);
   terminal_->Click(1, 53);
   ASSERT_TRUE(WaitForItem(11));
-  Left();  // the pager takes no clicks
+  Left();
   ASSERT_TRUE(WaitForItem(10));
   terminal_->Click(1, 65);
   ASSERT_TRUE(WaitForItem(12));
@@ -132,108 +103,221 @@ TEST_F(ProgramTest, EveryItemIsReachedByArrowsAndByClicksAndTheDxPagesTurn) {
 // crash, SIGQUIT, SIGPIPE ...), gives the terminal back as it was and ends the program
 // with that signal at once, during a download too; no file is touched.
 TEST_F(ProgramTest, SignalsThatEndTheProgramRestoreTheTerminalAndEndWithTheSignal) {
-  struct Case {
-    int signal_number;
-    bool downloading;
-  };
-  const Case cases[] = {{SIGTERM, false}, {SIGHUP, false},  {SIGINT, false},
-                        {SIGSEGV, false}, {SIGABRT, false}, {SIGQUIT, false},
-                        {SIGPIPE, false}, {SIGUSR1, false}, {SIGTERM, true}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(sigabbrev_np(c.signal_number)) + (c.downloading ? " download" : ""));
+  for (const int signal_number :
+       {SIGTERM, SIGHUP, SIGINT, SIGSEGV, SIGABRT, SIGQUIT, SIGPIPE, SIGUSR1, -SIGTERM}) {
+    const bool downloading = signal_number < 0;
+    SCOPED_TRACE(sigabbrev_np(std::abs(signal_number)));
     StartWithSettings();
-    if (c.downloading) {
+    if (downloading) {
       service_.SetMode("stall 30");
       Enter();
       ASSERT_TRUE(terminal_->WaitForText(21, "One moment please"));
-      Settle(*terminal_, 300);
+      terminal_->Settle(300);
     } else {
       Right();
       ASSERT_TRUE(WaitForItem(1));  // the band view
     }
-    ASSERT_NE(terminal_->TtyModes(), terminal_->tty_modes_at_start());
+    ExpectTerminal(/*given_back=*/false);
     const Files files = ProgramFiles();
-    terminal_->Signal(c.signal_number);
-    const std::optional<e2e::ExitStatus> status = terminal_->WaitExit(5000);
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(status->signalled && status->signal == c.signal_number);
-    EXPECT_EQ(terminal_->TtyModes(), terminal_->tty_modes_at_start());
-    EXPECT_FALSE(terminal_->mouse_reporting());
-    EXPECT_TRUE(terminal_->cursor_visible());
-    EXPECT_FALSE(terminal_->alternate_screen());
+    terminal_->Signal(std::abs(signal_number));
+    EXPECT_EQ(terminal_->WaitExit(5000), "signal " + std::to_string(std::abs(signal_number)));
+    ExpectTerminal(/*given_back=*/true);
     EXPECT_EQ(Differences(ProgramFiles(), files), "");
     EXPECT_TRUE(test::ListFolder(temp_).empty());
   }
 }
 
-// A stop gives the shell its terminal back; running on takes it again and paints the
-// whole screen, and keys work.
-TEST_F(ProgramTest, AStopGivesTheTerminalBackAndRunningOnPaintsItAgain) {
-  StartWithSettings({}, e2e::Session::kJob);  // the Update page, whose prompt comes last
-  const std::string screen = terminal_->Screen();
-  const std::string program_modes = terminal_->TtyModes();
-
-  terminal_->Signal(SIGTSTP);
-  ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Stopped(); }, "stopped"));
-  terminal_->Pump(0);  // what it wrote before it stopped
-  EXPECT_EQ(terminal_->TtyModes(), terminal_->tty_modes_at_start());
-  EXPECT_FALSE(terminal_->mouse_reporting());
-  EXPECT_TRUE(terminal_->cursor_visible());
-  EXPECT_FALSE(terminal_->alternate_screen());
-
-  terminal_->Signal(SIGCONT);
-  ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Screen() == screen; },
-                                   "the whole screen painted again"));
-  EXPECT_TRUE(terminal_->alternate_screen());
-  EXPECT_TRUE(terminal_->mouse_reporting());
-  EXPECT_FALSE(terminal_->cursor_visible());
-  EXPECT_EQ(terminal_->TtyModes(), program_modes);
-  Right();
-  ASSERT_TRUE(WaitForItem(1));
-  EndWithEscape();
-}
-
-TEST_F(ProgramTest, ATerminalTooSmallShowsANoticeAndTheScreenComesBackWhole) {
-  StartWithSettings();
+// A stop gives the shell its terminal back; running on takes it again, paints the whole
+// screen, and keys work. A terminal too small shows a notice instead and the screen comes
+// back whole; a larger one shows it at the top left and takes no clicks beyond it.
+TEST_F(ProgramTest, AStopOrATooSmallTerminalGivesTheScreenBackWhole) {
+  StartWithSettings({}, /*as_job=*/true);
   Right();
   ASSERT_TRUE(WaitForItem(1));
   ASSERT_TRUE(terminal_->WaitForText(42, "Confirmed States:"));  // the view's last row
   const std::string screen = terminal_->Screen();
+  const std::string program_modes = terminal_->TtyModes();
+  terminal_->Signal(SIGTSTP);
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Stopped(); }, "stopped"));
+  terminal_->Settle(0);  // what it wrote before it stopped
+  ExpectTerminal(/*given_back=*/true);
+  terminal_->Signal(SIGCONT);
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Screen() == screen; },
+                                   "the whole screen painted again"));
+  ExpectTerminal(/*given_back=*/false);
+  EXPECT_EQ(terminal_->TtyModes(), program_modes);
   for (int i = 0; i < 5; ++i) {
     terminal_->Resize(20, 40);
-    ASSERT_TRUE(terminal_->WaitForScreenText("at least 66 x 43"));
-    EXPECT_TRUE(terminal_->WaitForScreenText("40 x 20"));
-    Type(*terminal_, "x");  // keys still reach the program
+    ASSERT_TRUE(terminal_->WaitForText(0, "at least 66 x 43"));
+    EXPECT_TRUE(terminal_->WaitForText(0, "40 x 20"));
+    terminal_->SendBytes("x");  // keys still reach the program
     terminal_->Resize(43, 66);
     ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Screen() == screen; },
                                      "the screen back whole"));
   }
-  Right();
+  terminal_->Resize(50, 80);
+  std::string wide;
+  for (const char c : screen) wide += c == '\n' ? std::string(14, ' ') + "\n" : std::string(1, c);
+  for (int row = 44; row <= 50; ++row) wide += std::string(80, ' ') + "\n";
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return terminal_->Screen() == wide; },
+                                   "the screen at the top left"));
+  terminal_->Click(44, kItemColumns[2]);  // below the screen: nothing
+  terminal_->Click(1, kItemColumns[1]);
   ASSERT_TRUE(WaitForItem(2));
   EndWithEscape();
 }
 
-// A start that cannot go on says why in one line, leaves the terminal alone, ends with
-// status 1 and makes no file.
-TEST(ProgramStart, WithoutAPlaceForItsFilesOrAKnownTerminalItSaysSoInOneLine) {
-  test::ScopedTempDir dir;
-  const std::vector<std::string> no_folder = {"LOCALAPPDATA", "XDG_DATA_HOME", "HOME"};
-  // curses leaks a little inside its terminal database when it does not know the type:
-  // not ours to report.
-  const std::vector<std::string> no_terminal = {
-      "TERM=no-such-terminal", "LOCALAPPDATA=" + dir.path(), "ASAN_OPTIONS=detect_leaks=0"};
-  for (const auto& [environment, reason] :
-       {std::pair{no_folder, "LOCALAPPDATA"}, std::pair{no_terminal, "no-such-terminal"}}) {
+// On eight-colour terminals the bright half of the foregrounds shows as bold, and on the
+// Linux console a bright background as dark plus blink, in every cell of a run drawn in one
+// colour pair, blanks included. A closed terminal ends the program as SIGHUP does.
+TEST_F(ProgramTest, EightColourTerminalsShowTheBrightHalfAsBoldOrBlink) {
+  WriteSettings();
+  // Waits until the screen shows exactly the looks `expected`.
+  const auto looks = [&](const std::set<std::string>& expected) {
+    return terminal_->WaitUntil(
+        [&] {
+          std::set<std::string> all;
+          for (int row = 1; row <= 43; ++row) {
+            for (int column = 1; column <= 66; ++column) all.insert(terminal_->Look(row, column));
+          }
+          return all == expected;
+        },
+        "the looks of every cell");
+  };
+  for (const std::string term : {"linux", "xterm"}) {
+    SCOPED_TRACE(term);
+    Start({"TERM=" + term});
+    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+    EXPECT_TRUE(looks({"6/4 bold", "7/1 bold"}));
+    Left();  // the DX page: its panels in black on bright white
+    ASSERT_TRUE(WaitForItem(11));
+    EXPECT_TRUE(looks({term == "linux" ? "0/7 blink" : "0/7", "7/1 bold"}));
+    // A terminal fills erased cells with the colours alone: no erase (ECH, EL, ED) may come
+    // while bold or blink is on, or a run's blanks would lose what the rest of it has.
+    const std::string& output = terminal_->output();
+    const std::regex sequence("\x1b\\[([0-9;]*)([mXKJ])"), colour("[34][0-9]|39;49");
+    bool on = false;
+    int erases = 0;
+    for (auto it = std::sregex_iterator(output.begin(), output.end(), sequence);
+         it != std::sregex_iterator(); ++it) {
+      const std::string parameters = (*it)[1];
+      if ((*it)[2] != "m") {
+        erases += on ? 1 : 0;
+      } else if (!std::regex_match(parameters, colour)) {
+        on = std::regex_search(parameters, std::regex("(^|;)[15](;|$)"));
+      }
+    }
+    EXPECT_EQ(erases, 0);
+    Left();
+    ASSERT_TRUE(WaitForItem(10));
+    EndWithEscape();
+  }
+  Start();
+  ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+  terminal_->Hangup();
+  EXPECT_EQ(terminal_->WaitExit(), "signal " + std::to_string(SIGHUP));
+}
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kFolders) ASSERT_EQ(::mkdir(homes_.Join(name).c_str(), 0700), 0);
+  }
+
+  // Runs the program without a terminal in the folder "cwd", with every folder it could
+  // keep files in or download to one of those of `homes_`.
+  e2e::Outcome RunWith(const std::vector<std::string>& arguments) {
+    return e2e::DetachedRun(STATEKEEPER_PROGRAM, arguments,
+                            {"HOME=" + homes_.Join("home"), "XDG_DATA_HOME=" + homes_.Join("xdg"),
+                             "LOCALAPPDATA=" + homes_.Join("local"), "TEMP=" + homes_.Join("temp"),
+                             "TMPDIR=" + homes_.Join("tmpdir")},
+                            homes_.Join("cwd"))
+        .Wait();
+  }
+
+  static constexpr const char* kFolders[] = {"home", "xdg", "local", "temp", "tmpdir", "cwd"};
+  test::ScopedTempDir homes_;
+};
+
+// What is asked of the program alone is answered without a terminal, first with nothing
+// kept yet, then from the files an update left, and makes or changes no file; without
+// arguments it looks for its terminal and fails for want of one.
+TEST_F(CommandLineTest, EachArgumentOrFailedStartIsAnsweredInOneLineAndWritesNothing) {
+  const std::string help = app::HelpText(app::HelpPlatform::kPosix);
+  const std::string unknown =
+      "statekeeper: unknown argument '--bogus'; 'statekeeper --help' lists the arguments\n";
+  ASSERT_NE(help.find("man statekeeper"), std::string::npos);
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string output;
+    std::string error;  // its one line starts with this; none when empty
+  };
+  const auto check = [&](const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.arguments.empty() ? "none" : c.arguments.back());
+      const e2e::Outcome run = RunWith(c.arguments);
+      EXPECT_EQ(run.status, c.status) << run.error;
+      EXPECT_EQ(run.output, c.output);
+      EXPECT_EQ(run.error.rfind(c.error, 0), 0u) << run.error;
+      EXPECT_EQ(run.error.find('\n'), c.error.empty() ? std::string::npos : run.error.size() - 1)
+          << run.error;
+    }
+  };
+  check({
+      {{"--help"}, 0, help, ""},
+      {{"--version"}, 0, std::string("statekeeper ") + STATEKEEPER_VERSION + "\n", ""},
+      {{"--bogus"}, 2, "", unknown},
+      {{"--needed"}, 1, "", "statekeeper: no "},
+      {{"--countries"}, 1, "", "statekeeper: no "},
+      {{"--update"}, 2, "", "statekeeper: no settings yet ("},
+      {{}, 1, "", "statekeeper: no terminal to run in (/dev/tty)"},
+  });
+  // On a terminal, a start that cannot go on says why in one line and leaves it alone.
+  const std::vector<std::string> none, no_folder = {"LOCALAPPDATA", "XDG_DATA_HOME", "HOME"};
+  const std::string local = "LOCALAPPDATA=" + homes_.Join("local");
+  // curses leaks a little inside its terminal database for an unknown type: not ours.
+  const std::vector<std::string> no_terminal = {"TERM=no-such-terminal", local,
+                                                "ASAN_OPTIONS=detect_leaks=0"};
+  for (const auto& [arguments, environment, reason, status] :
+       {std::tuple{none, no_folder, "LOCALAPPDATA", "exit 1"},
+        {none, no_terminal, "no-such-terminal", "exit 1"},
+        {std::vector<std::string>{"--bogus"}, std::vector{local}, "unknown argument '--bogus'",
+         "exit 2"}}) {
     SCOPED_TRACE(reason);
     e2e::VtermHarness terminal;
-    ASSERT_TRUE(terminal.Start(STATEKEEPER_PROGRAM, {}, environment));
-    EXPECT_TRUE(ExitedWith(terminal.WaitExit(), 1));
+    ASSERT_TRUE(terminal.Start(STATEKEEPER_PROGRAM, arguments, environment));
+    EXPECT_EQ(terminal.WaitExit(), status);
     const std::string& output = terminal.output();
     EXPECT_NE(output.find(reason), std::string::npos) << output;
     EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
     EXPECT_EQ(output.find('\x1b'), std::string::npos) << "the terminal was touched: " << output;
-    EXPECT_TRUE(test::ListFolder(dir.path()).empty());
+    EXPECT_EQ(terminal.title(), "");
   }
+  for (const char* name : kFolders) EXPECT_EQ(test::ListFolder(homes_.Join(name)).size(), 0u);
+  EXPECT_EQ(test::ListFolder(homes_.path()).size(), 6u);
+
+  const std::string folder = homes_.Join("local/Varnhold/");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  std::array<int, award::kStateCount> all{};
+  all.fill(2);
+  std::array<int, award::kStateCount> some = all;
+  for (const int row : {1, 7, 10}) some[row] = 0;  // AK, DE, HI
+  for (int band = 1; band <= award::kBandCount; ++band) {
+    test::WriteFile(folder + award::BandFileName(band),
+                    award::FormatBandFile(band == 5 ? some : all));
+  }
+  // A hand-edited file: the abbreviation is upper-cased.
+  test::WriteFile(folder + "160m.txt", "wy,\r\nAL, 3\r\n");
+  test::WriteFile(folder + "dx.txt", "3\r\nJAPAN\r\nCANADA\r\nALAND ISLANDS\r\n");
+  const std::vector<std::string> files = test::ListFolder(folder);
+  check({
+      {{"--needed"}, 0, "10m:\n12m:\n15m:\n17m:\n20m: AK DE HI\n30m:\n40m:\n80m:\n160m: WY\n", ""},
+      {{"--needed", "160m"}, 0, "160m: WY\n", ""},
+      {{"--countries"}, 0, "ALAND ISLANDS\nCANADA\nJAPAN\n", ""},
+  });
+  EXPECT_EQ(test::ListFolder(folder), files);
+  EXPECT_EQ(test::ReadFile(folder + "160m.txt"), "wy,\r\nAL, 3\r\n");
 }
 
 }  // namespace

@@ -1,20 +1,15 @@
-// The real program on a pseudo-terminal, as an operator uses it: driven only by the bytes a
-// terminal sends, checked only by what the terminal shows and what the files hold, against
-// the test logbook service. This is what the program's end-to-end tests share.
+// The real program on a pseudo-terminal against the test logbook service, driven only by
+// the bytes a terminal sends and checked by what the terminal shows and the files hold.
 #ifndef STATEKEEPER_TESTS_E2E_PROGRAM_FIXTURE_H_
 #define STATEKEEPER_TESTS_E2E_PROGRAM_FIXTURE_H_
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "award/country_file.h"
@@ -31,52 +26,22 @@ constexpr char kKey[] = "XXXX-YYYY-ZZZZ-AAAA";
 constexpr int kItemColumns[] = {3, 8, 13, 18, 23, 28, 33, 38, 43, 49, 54, 58};
 constexpr char kUpdatePrompt[] = "Press [Enter] to syncronize with your QRZ Logbook.";
 
-// Types `text` (ASCII) as a terminal sends it.
-inline void Type(e2e::VtermHarness& terminal, std::string_view text) {
-  for (const char c : text) terminal.SendChar(static_cast<unsigned char>(c));
-}
-
-// Reads what the program writes for `ms` milliseconds: for checking that a key changed
-// nothing, and for the silence that tells a lone Esc from Alt+key.
-inline void Settle(e2e::VtermHarness& terminal, int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) terminal.Pump(10);
-}
-
-inline bool ExitedWith(const std::optional<e2e::ExitStatus>& status, int code) {
-  return status && status->exited && status->code == code;
-}
-
-// Compares rows `first_row` to `last_row` of the screen, without their trailing blanks,
-// with tests/golden/<name>.txt (one row a line, each ended by CR LF), and checks that every
-// row below them is blank. On a difference the rows shown go to failed/<name>.txt in the
-// current folder.
+// Checks rows `first_row` and below, without trailing blanks, against
+// tests/golden/<name>.txt: rows up to `last_row` each ended by CR LF, the rest blank.
 inline void ExpectGoldenRows(const e2e::VtermHarness& terminal, int first_row, int last_row,
                              const std::string& name) {
   std::string shown;
-  for (int row = first_row; row <= last_row; ++row) {
+  for (int row = first_row; row <= terminal.rows(); ++row) {
     std::string text = terminal.Row(row);
     text.erase(text.find_last_not_of(' ') + 1);
-    shown += text + "\r\n";
+    shown += row <= last_row ? text + "\r\n" : text;
   }
-  const std::string golden =
-      (std::filesystem::path(__FILE__).parent_path().parent_path() / "golden" / (name + ".txt"))
-          .string();
-  if (test::ReadFile(golden) != shown) {
-    ::mkdir("failed", 0755);
-    test::WriteFile("failed/" + name + ".txt", shown);
-    ADD_FAILURE() << "rows " << first_row << " to " << last_row << " differ from " << golden
-                  << " (written to failed/" << name << ".txt):\n"
-                  << terminal.Screen();
-  }
-  for (int row = last_row + 1; row <= terminal.rows(); ++row) {
-    EXPECT_EQ(terminal.Row(row), std::string(static_cast<size_t>(terminal.columns()), ' '))
-        << "row " << row;
-  }
+  const auto golden = std::filesystem::path(__FILE__).parent_path().parent_path() / "golden";
+  EXPECT_EQ(shown, test::ReadFile((golden / (name + ".txt")).string()).value_or("(none)"))
+      << terminal.Screen();
 }
 
-// Files by name, with their contents.
-using Files = std::map<std::string, std::string>;
+using Files = std::map<std::string, std::string>;  // contents by file name
 
 // The names of the files that differ between `shown` and `expected`, or are in one only.
 inline std::string Differences(const Files& shown, const Files& expected) {
@@ -101,83 +66,68 @@ class ProgramTest : public ::testing::Test {
 
   std::string Folder() const { return data_ + "/Varnhold/"; }
 
-  // The program's environment: the fixture's folders and service, no proxy.
-  std::vector<std::string> Environment() const {
-    return {"LOCALAPPDATA=" + data_,
-            "TEMP=" + temp_,
-            "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint(),
-            "STATEKEEPER_CA_FILE=" + service_.ca_file(),
-            "no_proxy=127.0.0.1",
-            "NO_PROXY=127.0.0.1",
-            "https_proxy",
-            "HTTPS_PROXY",
-            "all_proxy",
-            "ALL_PROXY"};
+  // The fixture's folders and service, no proxy, then `changes`.
+  std::vector<std::string> Environment(std::vector<std::string> changes = {}) const {
+    changes.insert(changes.begin(),
+                   {"LOCALAPPDATA=" + data_, "TEMP=" + temp_, "no_proxy=127.0.0.1",
+                    "NO_PROXY=127.0.0.1", "STATEKEEPER_CA_FILE=" + service_.ca_file(),
+                    "STATEKEEPER_LOGBOOK_URL=" + service_.endpoint()});
+    return changes;
   }
 
-  // Starts the program on a new terminal of `rows` x `columns`, with Environment() and then
-  // `changes`, through `wrapper` (a program and its arguments, to which the program is the
-  // last) when one is given.
-  void Start(const std::vector<std::string>& changes = {},
-             const std::vector<std::string>& wrapper = {}, int rows = 43, int columns = 66,
-             e2e::Session session = e2e::Session::kLeader) {
-    std::vector<std::string> environment = Environment();
-    environment.insert(environment.end(), changes.begin(), changes.end());
-    std::vector<std::string> arguments(wrapper.empty() ? wrapper.end() : wrapper.begin() + 1,
-                                       wrapper.end());
-    if (!wrapper.empty()) arguments.push_back(STATEKEEPER_PROGRAM);
+  // Starts the program on a new terminal with Environment(`changes`), through `wrapper` (a
+  // program and its arguments, the program last) when one is given.
+  void Start(const std::vector<std::string>& changes = {}, std::vector<std::string> wrapper = {},
+             int rows = 43, int columns = 66, bool as_job = false) {
+    wrapper.push_back(STATEKEEPER_PROGRAM);
     terminal_ = std::make_unique<e2e::VtermHarness>();
-    ASSERT_TRUE(terminal_->Start(wrapper.empty() ? STATEKEEPER_PROGRAM : wrapper.front(), arguments,
-                                 environment, rows, columns, session));
+    ASSERT_TRUE(terminal_->Start(wrapper.front(), {wrapper.begin() + 1, wrapper.end()},
+                                 Environment(changes), rows, columns, as_job));
   }
 
-  // Starts "statekeeper --update" without a terminal, with Environment() and then `changes`.
-  std::unique_ptr<e2e::DetachedRun> LaunchUpdate(const std::vector<std::string>& changes = {}) {
-    std::vector<std::string> environment = Environment();
-    environment.insert(environment.end(), changes.begin(), changes.end());
+  // Starts "statekeeper --update" without a terminal, with Environment().
+  std::unique_ptr<e2e::DetachedRun> LaunchUpdate() const {
     return std::make_unique<e2e::DetachedRun>(STATEKEEPER_PROGRAM,
-                                              std::vector<std::string>{"--update"}, environment);
+                                              std::vector<std::string>{"--update"}, Environment());
   }
 
   void Enter() { terminal_->SendKey(VTERM_KEY_ENTER); }
   void Escape() {
     terminal_->SendKey(VTERM_KEY_ESCAPE);
-    Settle(*terminal_, 100);  // a lone Esc is told from Alt+key by the silence after it
+    terminal_->Settle(100);  // a lone Esc is told from Alt+key by the silence after it
   }
   void Right() { terminal_->SendKey(VTERM_KEY_RIGHT); }
   void Left() { terminal_->SendKey(VTERM_KEY_LEFT); }
   // After an update the page drops the first key for 3 seconds: a key that means nothing
   // there goes first, so that the next one counts whether the wait is over or not.
   void PassTheUpdateWait() {
-    Type(*terminal_, "x");
-    Settle(*terminal_, 50);
+    terminal_->SendBytes("x");
+    terminal_->Settle(50);
+  }
+  // After an update: away and back again, to the prompt for the next.
+  void BackToThePrompt() {
+    PassTheUpdateWait();
+    Right();
+    ASSERT_TRUE(WaitForItem(1));
+    Left();
+    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
   }
 
-  // Answers the Introduction and the two prompts of a first run, each line typed and
-  // ended with Enter, or pasted in one piece with `line_end`.
-  void AnswerPrompts(const std::string& account, const char* line_end = nullptr) {
+  // Answers the Introduction and the prompts of a first run, each answer followed by
+  // `line_end`: by default a "?" that Backspace takes back, and Enter.
+  void AnswerPrompts(const std::string& account, const std::string& line_end = "?\x7f\r") {
     ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
-    Type(*terminal_, "y");
-    for (const auto& [row, prompt, answer] :
-         {std::tuple{1, "Please enter your QRZ Account Name:", account},
-          std::tuple{2, "Please enter you QRZ API Key:", std::string(kKey)}}) {
-      ASSERT_TRUE(terminal_->WaitForText(row, prompt));
-      if (line_end == nullptr) {
-        Type(*terminal_, answer);
-        Enter();
-      } else {
-        terminal_->SendBytes(answer + line_end);
-        Settle(*terminal_, 200);  // the LF of a pasted line must not answer the next prompt
-        if (row == 1) {
-          EXPECT_FALSE(test::ReadFile(Folder() + "Keeper.ini").has_value());
-        }
-      }
-    }
+    terminal_->SendBytes("y");
+    ASSERT_TRUE(terminal_->WaitForText(1, "Please enter your QRZ Account Name:"));
+    terminal_->SendBytes(account + line_end);
+    ASSERT_TRUE(terminal_->WaitForText(2, "Please enter you QRZ API Key:"));
+    terminal_->Settle(200);  // the LF of a pasted line must not answer the next prompt
+    EXPECT_FALSE(test::FileExists(Folder() + "Keeper.ini"));
+    terminal_->SendBytes(kKey + line_end);
   }
 
-  // From the Introduction through the prompts and the first synchronisation to the main
-  // screen.
-  void FirstRun(const std::string& account = "k1abc", const char* line_end = nullptr) {
+  // From the Introduction through the prompts and the first synchronisation to the Selector.
+  void FirstRun(const std::string& account = "k1abc", const std::string& line_end = "?\x7f\r") {
     Start();
     AnswerPrompts(account, line_end);
     ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt, 20'000));
@@ -190,23 +140,18 @@ class ProgramTest : public ::testing::Test {
   }
 
   // A start with the Settings file of a first run already there, up to the Update page.
-  void StartWithSettings(const std::vector<std::string>& wrapper = {},
-                         e2e::Session session = e2e::Session::kLeader) {
+  void StartWithSettings(const std::vector<std::string>& wrapper = {}, bool as_job = false) {
     WriteSettings();
-    Start({}, wrapper, 43, 66, session);
+    Start({}, wrapper, 43, 66, as_job);
     ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt, 20'000));
   }
 
-  // The item whose page the screen shows: highlighted on row 1, or DX for the pager's
-  // title; 0 for none.
+  // The item whose page is shown: the one on row 1 in other colours than its start, or DX
+  // for the pager's title; 0 for none.
   int ShownItem() const {
     if (terminal_->Row(1).find("Confirmed Countries") != std::string::npos) return 11;
     for (int item = 1; item <= 12; ++item) {
-      const int column = kItemColumns[item - 1];
-      if (terminal_->ConsoleForeground(1, column) == 14 &&
-          terminal_->ConsoleBackground(1, column) == 4) {
-        return item;
-      }
+      if (terminal_->Look(1, kItemColumns[item - 1]) != terminal_->Look(1, 1)) return item;
     }
     return 0;
   }
@@ -220,11 +165,18 @@ class ProgramTest : public ::testing::Test {
     Escape();
     ASSERT_TRUE(terminal_->WaitForText(1, "Thanks for playing. You have a nice day."));
     EXPECT_NE(terminal_->Row(2).find("73 Arlo"), std::string::npos);
-    Type(*terminal_, "x");  // ends the 5-second wait early
-    EXPECT_TRUE(ExitedWith(terminal_->WaitExit(), 0));
-    EXPECT_FALSE(terminal_->mouse_reporting());
-    EXPECT_TRUE(terminal_->cursor_visible());
-    EXPECT_FALSE(terminal_->alternate_screen());
+    terminal_->SendBytes("x");  // ends the 5-second wait early
+    EXPECT_EQ(terminal_->WaitExit(), "exit 0");
+    ExpectTerminal(/*given_back=*/true);
+  }
+
+  // Checks that the terminal is as the program keeps it (alternate screen, mouse reporting,
+  // no cursor, line modes of its own) or, `given_back`, as it was before the program.
+  void ExpectTerminal(bool given_back) const {
+    EXPECT_NE(terminal_->alternate_screen(), given_back);
+    EXPECT_NE(terminal_->mouse_reporting(), given_back);
+    EXPECT_EQ(terminal_->cursor_visible(), given_back);
+    EXPECT_EQ(terminal_->TtyModes() == terminal_->tty_modes_at_start(), given_back);
   }
 
   // Every file of the Program folder, by name.
@@ -236,16 +188,11 @@ class ProgramTest : public ::testing::Test {
     return files;
   }
 
-  // What the files must hold after a synchronisation of the service's last reply, with
-  // `countries` the list as it was before: the Settings file of `settings` and the lock
-  // too, unless `settings` is empty.
+  // The files after a synchronisation of the service's last reply, `countries` the list as
+  // it was before, with the Settings file of `settings` and the lock the update held.
   Files ExpectedFiles(const std::string& account, award::ConfirmedCountryList countries,
                       const std::string& settings = "K1ABC") const {
-    Files files;
-    if (!settings.empty()) {
-      files["Keeper.ini"] = settings + "\r\n" + kKey + "\r\n";
-      files["Update.lock"] = "";  // the synchronisation held it
-    }
+    Files files = {{"Keeper.ini", settings + "\r\n" + kKey + "\r\n"}, {"Update.lock", ""}};
     const std::string log = reference::NormaliseReply(service_.LastReply()) + "\r\n";
     files[account + ".adi"] = log;
     const auto bands = reference::BandFiles(log);
@@ -257,11 +204,11 @@ class ProgramTest : public ::testing::Test {
     return files;
   }
 
-  // The band view's count line for the Band file `content`.
+  // The band view's count line for the Band file `content`, where a state without a
+  // count is unconfirmed.
   static std::string CountLine(const std::string& content) {
     int unconfirmed = 0;
-    for (size_t at = content.find(",\r\n"); at != std::string::npos;
-         at = content.find(",\r\n", at + 1)) {
+    for (size_t at = 0; (at = content.find(",\r\n", at)) != std::string::npos; at += 3) {
       ++unconfirmed;
     }
     return "Unconfirmed States: " + std::to_string(unconfirmed) +
@@ -272,8 +219,7 @@ class ProgramTest : public ::testing::Test {
   test::ScopedTempDir dir_;
   const std::string data_ = dir_.Join("data");
   const std::string temp_ = dir_.Join("temp");
-  // A new terminal for each start of the program.
-  std::unique_ptr<e2e::VtermHarness> terminal_ = std::make_unique<e2e::VtermHarness>();
+  std::unique_ptr<e2e::VtermHarness> terminal_;  // a new one for each start
 };
 
 }  // namespace e2e_program

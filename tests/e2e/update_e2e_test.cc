@@ -1,19 +1,17 @@
-// Updates of the real program on a pseudo-terminal: failures that change nothing, a failed
-// first run, a kill at any moment, a full disk, and later updates: the progress of a slow
-// download, keys typed during it, Esc to cancel it.
+// Updates of the real program: on its Update page (failures that change nothing, a failed
+// first run, a slow download's count, keys typed meanwhile, Esc), and with no terminal as
+// cron runs it (exit statuses, its one line, a signal's cancel), one at a time.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <regex>
 #include <string>
 #include <thread>
-#include <vector>
+#include <tuple>
 
-#include "base/atomic_file.h"
 #include "program_fixture.h"
 
 namespace e2e_program {
@@ -22,161 +20,86 @@ namespace {
 // Each failure of an update, a full disk among them, says why and changes no file; the
 // program goes on.
 TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
-  FirstRun();
-  Escape();
-  EndWithEscape();
+  WriteSettings();
+  ASSERT_EQ(LaunchUpdate()->Wait().status, 0);
   const Files before = ProgramFiles();
   ASSERT_TRUE(service_.GenerateLogbook(3000, 10));
   // No room for the download of 3,000 contacts.
   StartWithSettings({"/usr/bin/prlimit", "--fsize=700000"});
-  struct Failure {
-    const char* mode;  // how the service answers, or "" with the service stopped
-    const char* reason;
-  };
-  const Failure failures[] = {
-      {"ok", "File too large"},      {"fail500", "500"},     {"cut", "broken off"},
-      {"page", "held no logbook"},  // a maintenance page with status 200
-      {"refuse", "invalid api key"}, {"", "cannot connect"},
-  };
   test::WriteFile(service_.state_dir() + "/page",
                   "<html><body><h1>Down for maintenance</h1>Back soon.</body></html>\n");
-  for (const Failure& failure : failures) {
-    SCOPED_TRACE(failure.mode);
-    if (std::string(failure.mode) == "refuse") {
-      service_.SetKey("ANOTHER-KEY");
-      service_.SetMode("ok");
-    } else if (*failure.mode == '\0') {
-      service_.Stop();
-    } else {
-      service_.SetMode(failure.mode);
-    }
+  // How the service answers ("" stopped, "refuse" a wrong key), and the reason shown.
+  for (const auto& [mode, reason] : {std::pair{"ok", "File too large"},
+                                     {"fail500", "500"},
+                                     {"cut", "broken off"},
+                                     {"page", "held no logbook"},
+                                     {"refuse", "invalid api key"},
+                                     {"", "cannot connect"}}) {
+    SCOPED_TRACE(mode);
+    const bool refused = std::string(mode) == "refuse";
+    if (refused) service_.SetKey("ANOTHER-KEY");
+    service_.SetMode(refused ? "ok" : mode);
+    if (*mode == '\0') service_.Stop();
     Enter();
-    // The terminal receives changed rows top to bottom: the notice is whole once its
-    // lowest row is there.
-    const bool refused = std::string(failure.mode) == "refuse";
+    // Changed rows arrive top to bottom: the notice is whole once its lowest row is there.
     ASSERT_TRUE(terminal_->WaitForText(refused ? 25 : 23,
                                        refused ? "Keeper.ini" : "Process Time:", 60'000));
     ASSERT_TRUE(terminal_->WaitForText(21, "Update failed: nothing was changed"));
-    EXPECT_NE(terminal_->Row(22).find(failure.reason), std::string::npos) << terminal_->Row(22);
+    EXPECT_NE(terminal_->Row(22).find(reason), std::string::npos) << terminal_->Row(22);
     EXPECT_EQ(terminal_->Row(22).find(kKey), std::string::npos);
     EXPECT_NE(terminal_->Row(23).find("Process Time:"), std::string::npos);
     EXPECT_EQ(terminal_->Row(24).find("delete the file") != std::string::npos, refused);
     EXPECT_EQ(Differences(ProgramFiles(), before), "");
-    // Back to the prompt for the next try: away and back again.
-    PassTheUpdateWait();
-    Right();
-    ASSERT_TRUE(WaitForItem(1));
-    Left();
-    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
+    BackToThePrompt();
   }
   Escape();
   EndWithEscape();
 }
 
-// A first run happens in the window's own size: the notice of a failed first
-// synchronisation, its reason, the hint and the line asking for a key stand each on a row
-// of its own within the first 24, in the common 80 x 24 window as in a larger one. Without
-// Band files every band then lists all fifty states, and none congratulates the operator.
+// A failed first synchronisation's notice, reason, hint and request for a key each have a
+// row within the first 24, in 80 x 24 as in 66 x 43. Without Band files every band then
+// lists all fifty states missing, and none congratulates the operator.
 TEST_F(ProgramTest, AFirstRunsFailureFitsTheFirst24RowsAndLeavesEveryStateMissing) {
-  struct Case {
-    int rows;
-    int columns;
-    bool refused;  // by the service; else nothing listens
-    const char* golden;
-  };
-  const Case cases[] = {
-      {24, 80, true, "first_run_key_refused"},
-      {24, 80, false, "first_run_no_connection"},
-      {43, 66, false, "first_run_no_connection"},
-      {43, 66, true, "first_run_key_refused"},
-  };
   service_.SetKey("ANOTHER-KEY");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.golden) + " " + std::to_string(c.columns));
+  // The window, whether the service refuses the key (else nothing listens), the rows.
+  for (const auto& [rows, columns, refused, golden] :
+       {std::tuple{24, 80, true, "first_run_key_refused"},
+        {24, 80, false, "first_run_no_connection"},
+        {43, 66, true, "first_run_key_refused"}}) {
+    SCOPED_TRACE(std::string(golden) + " " + std::to_string(columns));
     // A short Settings file path, the same in every run, for the hint.
     std::filesystem::remove_all(data_);
     ::mkdir(data_.c_str(), 0755);
     Start({"LOCALAPPDATA=data", "STATEKEEPER_LOGBOOK_URL=" +
-                                    (c.refused ? service_.endpoint() : "https://127.0.0.1:9/api")},
-          {"/usr/bin/env", "-C", dir_.path()}, c.rows, c.columns);
+                                    (refused ? service_.endpoint() : "https://127.0.0.1:9/api")},
+          {"/usr/bin/env", "-C", dir_.path()}, rows, columns);
     AnswerPrompts("k1abc");
-    // The terminal receives changed rows top to bottom: the last row comes last.
-    ASSERT_TRUE(terminal_->WaitForText(24, "Press any key to go on."));
-    // Rows 1 and 2 hold the prompts and what was typed.
-    ExpectGoldenRows(*terminal_, 3, 24, c.golden);
+    ASSERT_TRUE(terminal_->WaitForText(24, "Press any key to go on."));  // the last row
+    ExpectGoldenRows(*terminal_, 3, 24, golden);  // rows 1 and 2 hold the prompts
   }
-  Type(*terminal_, "x");
+  terminal_->SendBytes("x");
   ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
   PassTheUpdateWait();
-  Right();
   for (int band = 1; band <= award::kBandCount; ++band) {
-    ASSERT_TRUE(WaitForItem(band));
-    ASSERT_TRUE(terminal_->WaitForText(42, "Unconfirmed States: 50   Confirmed States: 0 "))
-        << "band " << band;
-    EXPECT_EQ(terminal_->Screen().find("Congratulation!"), std::string::npos) << band;
-    EXPECT_NE(terminal_->Row(3).find("ALABAMA"), std::string::npos) << band;
-    EXPECT_NE(terminal_->Row(14).find("WYOMING"), std::string::npos) << band;
     Right();
+    ASSERT_TRUE(WaitForItem(band));
+    ASSERT_TRUE(terminal_->WaitForText(42, "Unconfirmed States: 50   Confirmed States: 0 "));
+    EXPECT_EQ(terminal_->Screen().find("Congratulation!"), std::string::npos) << band;
   }
-  ASSERT_TRUE(WaitForItem(10));
   EndWithEscape();
 }
 
-TEST_F(ProgramTest, KilledAtAnyMomentOfAnUpdateTheFilesAreAllOldOrAllNew) {
-  // The old files: a first synchronisation of a small logbook.
-  WriteSettings();
-  ASSERT_EQ(LaunchUpdate()->Wait().status, 0);
-  const Files old_files = ProgramFiles();
-  ASSERT_TRUE(service_.GenerateLogbook(15000, 9));
-
-  // The new files, and how long the update takes on this machine now: the same update run
-  // to its end on a copy of the folder.
-  const std::string copy = dir_.Join("copy");
-  std::filesystem::create_directories(copy + "/Varnhold");
-  std::filesystem::copy(Folder(), copy + "/Varnhold");
-  const auto began = std::chrono::steady_clock::now();
-  ASSERT_EQ(LaunchUpdate({"LOCALAPPDATA=" + copy})->Wait().status, 0);
-  const auto update_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - began)
-                             .count();
-  Files new_files;
-  for (const auto& [name, content] : old_files) {
-    new_files[name] = test::ReadFile(copy + "/Varnhold/" + name).value_or("?");
-  }
-
-  // Kills spread over the whole update and a little past it.
-  std::mt19937 random(4711);
-  bool changed = false;
-  for (int kill = 0; kill < 50; ++kill) {
-    const auto update = LaunchUpdate();
-    std::this_thread::sleep_for(std::chrono::milliseconds(random() % (update_ms * 5 / 4 + 1)));
-    ::kill(update->pid(), SIGKILL);
-    update->Wait();
-    // What the next start does first: an interrupted commit is undone, leftovers go.
-    base::RemoveLeftovers(Folder());
-    const Files files = ProgramFiles();
-    EXPECT_TRUE(files == old_files || files == new_files) << "the files are a mix of old and new";
-    changed = changed || files != old_files;
-  }
-  EXPECT_TRUE(changed) << "no kill came late enough to see the new files";
-}
-
-// The number of contacts row 23 says have arrived of `total`, or -1 while it says something
-// else.
-int ContactsReceived(const std::string& row, const std::string& total) {
+// How many contacts of `total` row 23 says have arrived, or -1 while it says otherwise.
+int ContactsReceived(std::string row, const std::string& total) {
+  std::erase(row, ',');
   std::smatch match;
-  if (!std::regex_search(row, match,
-                         std::regex("([0-9][0-9,]*) of " + total + " contacts received"))) {
-    return -1;
-  }
-  std::string digits = match[1];
-  std::erase(digits, ',');
-  return std::stoi(digits);
+  const std::regex count("([0-9]+) of " + total + " contacts received");
+  return std::regex_search(row, match, count) ? std::stoi(match[1]) : -1;
 }
 
-// Later updates: a slow one shows its count rising, and keys typed during it are read
-// after it (the first by the wait after the update); the update brings new confirmations
-// and keeps every country. Esc cancels the next one, which changes nothing.
+// A slow update shows its count rising; keys typed during it are read after it (the first
+// by the wait after the update); it brings new confirmations and keeps every country. Esc
+// cancels the next one, which changes nothing; the one after that says it is done.
 TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWithEsc) {
   FirstRun();
   award::ConfirmedCountryList before;
@@ -188,33 +111,28 @@ TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWit
   ASSERT_TRUE(terminal_->WaitForText(24, "Press [Esc] to cancel the download"));
   int first = -1;
   ASSERT_TRUE(terminal_->WaitUntil(
-      [&] { return (first = ContactsReceived(terminal_->Row(23), "1,500")) > 0; },
+      [&] { return (first = ContactsReceived(terminal_->Row(23), "1500")) > 0; },
       "a count of the 1,500 contacts", 20'000));
   int later = -1;
   ASSERT_TRUE(terminal_->WaitUntil(
-      [&] { return (later = ContactsReceived(terminal_->Row(23), "1,500")) > first; },
+      [&] { return (later = ContactsReceived(terminal_->Row(23), "1500")) > first; },
       "the count rising", 20'000));
   EXPECT_LT(later, 1500);
-  Type(*terminal_, "x");  // kept, then taken by the 3-second wait after the update
-  Right();                // kept, then read by the main screen: 10m at once
+  terminal_->SendBytes("x");  // kept, then taken by the 3-second wait after the update
+  Right();                    // kept, then read by the main screen: 10m at once
   ASSERT_TRUE(terminal_->WaitUntil([&] { return ShownItem() == 1; }, "10m shown", 30'000));
-
   const Files files = ProgramFiles();
   EXPECT_EQ(Differences(files, ExpectedFiles("K1ABC", before)), "");
-  award::ConfirmedCountryList after;
-  award::LoadCountryFile(Folder(), after);
-  const int old_count = std::stoi(before[0]);
-  ASSERT_GT(std::stoi(after[0]), old_count);
-  for (int i = 1; i <= old_count; ++i) EXPECT_EQ(after[i], before[i]) << i;
+  EXPECT_NE(files.at("dx.txt"), award::FormatCountryFile(before));  // new confirmations
   ASSERT_TRUE(terminal_->WaitForText(42, CountLine(files.at("10m.txt"))));
 
   Left();
   ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
-  ASSERT_TRUE(service_.GenerateLogbook(4000, 12));
+  ASSERT_TRUE(service_.GenerateLogbook(8000, 12));  // a local log of over 1 MB
   service_.SetMode("slow 20000");
   Enter();
-  ASSERT_TRUE(terminal_->WaitUntil(
-      [&] { return ContactsReceived(terminal_->Row(23), "4,000") > 0; }, "a count", 20'000));
+  ASSERT_TRUE(terminal_->WaitUntil([&] { return ContactsReceived(terminal_->Row(23), "8000") > 0; },
+                                   "a count", 20'000));
   Escape();
   ASSERT_TRUE(terminal_->WaitForText(23, "Process Time:"));
   ASSERT_TRUE(terminal_->WaitForText(21, "Update cancelled: nothing was changed"));
@@ -224,11 +142,89 @@ TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWit
                                    "row 24 blank"));
   EXPECT_EQ(terminal_->Row(23).find("contacts received"), std::string::npos);
   EXPECT_EQ(Differences(ProgramFiles(), files), "");
-  // The Esc was the download's: the program goes on.
+  // The Esc was the download's: the program goes on, and the next update says it is done.
+  BackToThePrompt();
+  service_.SetMode("ok");
+  Enter();
+  ASSERT_TRUE(terminal_->WaitForText(22, "            Process Time: "));
+  ASSERT_TRUE(terminal_->WaitForText(21, "Syncronized"));
+  EXPECT_NE(terminal_->Row(22).find("  seconds"), std::string::npos);
+  EXPECT_EQ(terminal_->Row(20), std::string(66, ' '));
   PassTheUpdateWait();
-  Right();
-  ASSERT_TRUE(WaitForItem(1));
   EndWithEscape();
+}
+
+// As cron runs it with standard output sent elsewhere: standard error is the terminal,
+// which shows the count while the logbook arrives and is left blank.
+TEST_F(ProgramTest, UnattendedOnATerminalTheCountOfWhatArrivedIsShownAndThenCleared) {
+  WriteSettings();
+  ASSERT_TRUE(service_.GenerateLogbook(1500, 12));
+  service_.SetMode("slow 30000");  // compressed bytes a second: some seconds for the whole
+  const std::string output = dir_.Join("terminal.out");
+  Start({}, {"/bin/sh", "-c", "exec \"$1\" --update >\"$0\"", output});
+  ASSERT_TRUE(terminal_->WaitForText(1, " of 1,500 contacts received"));
+  EXPECT_EQ(terminal_->WaitExit(60'000), "exit 0");
+  EXPECT_EQ(terminal_->Screen().find_first_not_of(" \n"), std::string::npos) << terminal_->Screen();
+  EXPECT_EQ(test::ReadFile(output).value_or("").rfind("Syncronized: 1500 contacts", 0), 0u);
+  EXPECT_FALSE(terminal_->alternate_screen());
+}
+
+// One update at a time, also against the Update page; one killed outright blocks no one;
+// a refused key fails with its own status, a success says so in one line; a termination
+// signal cancels one and changes nothing.
+TEST_F(ProgramTest, UnattendedUpdatesRunOneAtATimeAndASignalCancelsOne) {
+  // Polls until the service has logged a request: the update then holds its lock.
+  const auto wait_for_request = [&] {
+    for (int i = 0; i < 1000 && service_.RequestLog().empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !service_.RequestLog().empty();
+  };
+  WriteSettings();
+  service_.SetMode("stall 30");
+  const auto holder = LaunchUpdate();
+  ASSERT_TRUE(wait_for_request());
+  const e2e::Outcome second = LaunchUpdate()->Wait();
+  EXPECT_EQ(second.status, 4);
+  EXPECT_EQ(second.error,
+            "statekeeper: Update failed: nothing was changed: another update is running\n");
+  StartWithSettings();
+  Enter();
+  ASSERT_TRUE(terminal_->WaitForText(22, "another update is running"));
+  EXPECT_NE(terminal_->Row(21).find("Update failed: nothing was changed"), std::string::npos);
+  EXPECT_EQ(std::ranges::count(service_.RequestLog(), '\n'), 1) << service_.RequestLog();
+  PassTheUpdateWait();
+  EndWithEscape();
+
+  ::kill(holder->pid(), SIGKILL);
+  EXPECT_EQ(holder->Wait().status, -1);
+  service_.SetMode("ok");
+  WriteSettings("WRONG-KEY-1234");  // a refused key has its status and one line, without it
+  const e2e::Outcome refused = LaunchUpdate()->Wait();
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_EQ(refused.error.rfind("statekeeper: Update failed: nothing was changed: ", 0), 0u);
+  EXPECT_EQ(std::ranges::count(refused.error, '\n'), 1) << refused.error;
+  EXPECT_EQ(refused.error.find("WRONG-KEY-1234"), std::string::npos) << refused.error;
+  WriteSettings();
+  const e2e::Outcome done = LaunchUpdate()->Wait();
+  EXPECT_EQ(done.status, 0) << done.error;
+  EXPECT_EQ(done.output.rfind("Syncronized: 600 contacts, Process Time: ", 0), 0u);
+  EXPECT_EQ(std::ranges::count(done.output, '\n'), 1) << done.output;
+  EXPECT_EQ(done.error, "");
+  EXPECT_EQ(Differences(ProgramFiles(), ExpectedFiles("K1ABC", {})), "");
+
+  const Files before = ProgramFiles();
+  service_.ClearLog();
+  service_.SetMode("stall 30");
+  const auto cancelled = LaunchUpdate();
+  ASSERT_TRUE(wait_for_request());
+  ::kill(cancelled->pid(), SIGTERM);
+  const e2e::Outcome run = cancelled->Wait();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.error,
+            "statekeeper: Update cancelled: nothing was changed: the download was "
+            "interrupted\n");
+  EXPECT_EQ(Differences(ProgramFiles(), before), "");
 }
 
 }  // namespace

@@ -30,43 +30,29 @@ std::int64_t NowMs() {
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-// This process's environment with TERM=xterm-256color and LC_ALL=C.UTF-8, then `changes`
-// applied in order: "NAME=VALUE" sets NAME, a bare "NAME" removes it.
-std::vector<std::string> Environment(const std::vector<std::string>& changes) {
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
-  std::vector<std::string> all = {"TERM=xterm-256color", "LC_ALL=C.UTF-8"};
-  all.insert(all.end(), changes.begin(), changes.end());
-  for (const std::string& entry : all) {
-    const std::size_t equals = entry.find('=');
-    const std::string name = entry.substr(0, equals);
-    std::erase_if(environment, [&](const std::string& existing) {
-      return existing.compare(0, name.size() + 1, name + "=") == 0;
-    });
-    if (equals != std::string::npos) environment.push_back(entry);
+// The argv and envp for exec, built before fork (after it, only async-signal-safe calls),
+// the environment as VtermHarness::Start says.
+struct ExecArguments {
+  ExecArguments(const std::string& program, const std::vector<std::string>& args,
+                const std::vector<std::string>& changes)
+      : argv_text{program} {
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    for (char** entry = environ; *entry != nullptr; ++entry) env_text.emplace_back(*entry);
+    std::vector<std::string> all = {"TERM=xterm-256color", "LC_ALL=C.UTF-8"};
+    all.insert(all.end(), changes.begin(), changes.end());
+    for (const std::string& entry : all) {
+      const std::string name = entry.substr(0, entry.find('=')) + "=";
+      std::erase_if(env_text, [&](const std::string& old) { return old.starts_with(name); });
+      if (entry.find('=') != std::string::npos) env_text.push_back(entry);
+    }
+    for (std::string& text : argv_text) argv.push_back(text.data());
+    for (std::string& text : env_text) envp.push_back(text.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
   }
-  return environment;
-}
-
-// The null-terminated array of pointers into `texts` that exec takes.
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
-// The console colour number of an indexed colour among the first 16 (the console numbers
-// blue/red and cyan/brown the other way round from ANSI: the map is its own inverse); -1
-// for the default colour, others and RGB.
-int ConsoleColour(const VTermColor& colour) {
-  static constexpr int kMap[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
-  if (VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour) ||
-      !VTERM_COLOR_IS_INDEXED(&colour) || colour.indexed.idx >= 16) {
-    return -1;
-  }
-  return kMap[colour.indexed.idx];
-}
+  std::vector<std::string> argv_text, env_text;
+  std::vector<char*> argv, envp;
+};
 
 std::string DescribeModes(const termios& modes) {
   std::ostringstream text;
@@ -76,14 +62,13 @@ std::string DescribeModes(const termios& modes) {
   return text.str();
 }
 
-// In the child, after fork: only async-signal-safe calls. Runs `argv` as a job of a shell
-// with job control and ends as it ends.
+// In the child, after fork: runs `argv` as a foreground job of a shell with job control
+// and exits with its status (128 + the signal that ended it).
 [[noreturn]] void RunAsJob(char* const* argv, char* const* envp) {
   const pid_t program = fork();
   if (program == 0) {
     setpgid(0, 0);
-    // Taking the terminal from the background needs SIGTTOU held off.
-    sigset_t ttou, old;
+    sigset_t ttou, old;  // taking the terminal from the background needs SIGTTOU held off
     sigemptyset(&ttou);
     sigaddset(&ttou, SIGTTOU);
     sigprocmask(SIG_BLOCK, &ttou, &old);
@@ -92,25 +77,18 @@ std::string DescribeModes(const termios& modes) {
     execve(argv[0], argv, envp);
     _exit(127);
   }
-  int status = 0;
+  int status = 127 << 8;
   while (program > 0 && waitpid(program, &status, 0) < 0 && errno == EINTR) {
   }
-  if (program > 0 && WIFSIGNALED(status)) {
-    signal(WTERMSIG(status), SIG_DFL);
-    kill(getpid(), WTERMSIG(status));
-  }
-  _exit(program > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 127);
+  _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
 }
 
 }  // namespace
 
-VtermHarness::VtermHarness() = default;
-
 VtermHarness::~VtermHarness() {
-  if (pid_ > 0 && !exit_status_) {
+  if (pid_ > 0 && exit_.empty()) {
     kill(pid_, SIGKILL);
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
   }
 }
@@ -118,30 +96,33 @@ VtermHarness::~VtermHarness() {
 ::testing::AssertionResult VtermHarness::Start(const std::string& program,
                                                const std::vector<std::string>& args,
                                                const std::vector<std::string>& environment,
-                                               int rows, int columns, Session session) {
-  if (pid_ > 0) return ::testing::AssertionFailure() << "a program was started already";
+                                               int rows, int columns, bool as_job) {
   rows_ = rows;
   columns_ = columns;
   vterm_.reset(vterm_new(rows, columns));
   vterm_set_utf8(vterm_.get(), 1);
-  vterm_output_set_callback(vterm_.get(), &VtermHarness::OnOutput, this);
+  vterm_output_set_callback(  // what the terminal answers or sends for a key or a click
+      vterm_.get(),
+      [](const char* bytes, size_t length, void* self) {
+        static_cast<VtermHarness*>(self)->SendBytes({bytes, length});
+      },
+      this);
   screen_ = vterm_obtain_screen(vterm_.get());
   static const VTermScreenCallbacks kCallbacks = {
-      nullptr, nullptr, nullptr, &VtermHarness::OnTermProp, nullptr, nullptr, nullptr, nullptr};
+      .settermprop = [](VTermProp property, VTermValue* value, void* user) {
+        auto& self = *static_cast<VtermHarness*>(user);
+        if (property == VTERM_PROP_TITLE) self.title_ = value->string ? value->string : "";
+        if (property == VTERM_PROP_ALTSCREEN) self.alternate_screen_ = value->boolean != 0;
+        if (property == VTERM_PROP_MOUSE) self.mouse_mode_ = value->number;
+        if (property == VTERM_PROP_CURSORVISIBLE) self.cursor_visible_ = value->boolean != 0;
+        return 1;
+      }};
   vterm_screen_set_callbacks(screen_, &kCallbacks, this);
   vterm_screen_enable_altscreen(screen_, 1);
   vterm_screen_reset(screen_, 1);
 
-  // Everything the child needs is built before fork: after it, only async-signal-safe calls.
-  std::vector<std::string> env = Environment(environment);
-  std::vector<std::string> argv_text{program};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  const std::vector<char*> envp = Pointers(env);
-  const std::vector<char*> argv = Pointers(argv_text);
-
-  winsize size{};
-  size.ws_row = static_cast<unsigned short>(rows);
-  size.ws_col = static_cast<unsigned short>(columns);
+  const ExecArguments exec(program, args, environment);
+  winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
   int master_fd = -1;
   int slave_fd = -1;
   if (openpty(&master_fd, &slave_fd, nullptr, nullptr, &size) != 0) {
@@ -152,90 +133,44 @@ VtermHarness::~VtermHarness() {
   termios modes{};
   tcgetattr(slave_fd, &modes);
   tty_modes_at_start_ = DescribeModes(modes);
-  const pid_t pid = fork();
-  if (pid < 0) {
-    close(slave_fd);
-    return ::testing::AssertionFailure()
-           << "fork: " << base::DescribeOsError(base::GetLastOsError());
-  }
-  if (pid == 0) {
+  pid_ = program_pid_ = fork();
+  if (pid_ == 0) {
     close(master_fd);
     if (login_tty(slave_fd) != 0) _exit(127);
     const rlimit no_core = {0, 0};  // a program ended by a crash signal leaves no core
     setrlimit(RLIMIT_CORE, &no_core);
-    if (session == Session::kJob) RunAsJob(argv.data(), envp.data());
-    execve(argv[0], argv.data(), envp.data());
+    if (as_job) RunAsJob(exec.argv.data(), exec.envp.data());
+    execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);
   }
   close(slave_fd);
-  pid_ = pid;
-  program_pid_ = pid;
-  fcntl(master_.get(), F_SETFL, fcntl(master_.get(), F_GETFL) | O_NONBLOCK);
-  fcntl(master_.get(), F_SETFD, FD_CLOEXEC);
-  if (session == Session::kJob) {
-    // The program is the job that has taken the terminal.
-    const auto job_group = [&] {
-      const pid_t group = tcgetpgrp(master_.get());
-      return group > 0 && group != pid_ ? group : -1;
-    };
-    if (!WaitUntil([&] { return job_group() > 0; }, "the job started")) {
-      return ::testing::AssertionFailure() << "the job did not take the terminal";
-    }
-    program_pid_ = job_group();
+  fcntl(master_fd, F_SETFL, fcntl(master_fd, F_GETFL) | O_NONBLOCK);
+  fcntl(master_fd, F_SETFD, FD_CLOEXEC);
+  // The program of a job is the process group that takes the terminal.
+  const auto job = [&] {
+    return (program_pid_ = tcgetpgrp(master_fd)) > 0 && program_pid_ != pid_;
+  };
+  if (as_job && !WaitUntil(job, "the job to take the terminal")) {
+    return ::testing::AssertionFailure() << "the job did not take the terminal";
   }
   return ::testing::AssertionSuccess();
 }
 
-void VtermHarness::OnOutput(const char* bytes, size_t length, void* user) {
-  static_cast<VtermHarness*>(user)->WriteToProgram(std::string_view(bytes, length));
-}
-
-int VtermHarness::OnTermProp(VTermProp property, VTermValue* value, void* user) {
-  auto& self = *static_cast<VtermHarness*>(user);
-  switch (property) {
-    case VTERM_PROP_TITLE:
-      self.title_ = value->string != nullptr ? value->string : "";
-      break;
-    case VTERM_PROP_ALTSCREEN:
-      self.alternate_screen_ = value->boolean != 0;
-      break;
-    case VTERM_PROP_MOUSE:
-      self.mouse_mode_ = value->number;
-      break;
-    case VTERM_PROP_CURSORVISIBLE:
-      self.cursor_visible_ = value->boolean != 0;
-      break;
-    default:
-      break;
-  }
-  return 1;
-}
-
-void VtermHarness::WriteToProgram(std::string_view bytes) {
+void VtermHarness::SendBytes(std::string_view bytes) {
   while (!bytes.empty() && master_.valid()) {
     const ssize_t written = write(master_.get(), bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN) {
-        pollfd fd = {master_.get(), POLLOUT, 0};
-        poll(&fd, 1, 100);
-        continue;
-      }
+    if (written >= 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+    } else if (errno == EAGAIN) {
+      pollfd fd = {master_.get(), POLLOUT, 0};
+      poll(&fd, 1, 100);
+    } else if (errno != EINTR) {
       return;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
   }
 }
 
-void VtermHarness::SendBytes(std::string_view bytes) { WriteToProgram(bytes); }
-
-void VtermHarness::SendKey(VTermKey key, VTermModifier modifiers) {
-  vterm_keyboard_key(vterm_.get(), key, modifiers);
-}
-
-void VtermHarness::SendChar(char32_t character, VTermModifier modifiers) {
-  vterm_keyboard_unichar(vterm_.get(), static_cast<uint32_t>(character), modifiers);
-}
+void VtermHarness::SendKey(VTermKey key) { vterm_keyboard_key(vterm_.get(), key, VTERM_MOD_NONE); }
 
 void VtermHarness::Click(int row, int column, int button) {
   vterm_mouse_move(vterm_.get(), row - 1, column - 1, VTERM_MOD_NONE);
@@ -244,17 +179,14 @@ void VtermHarness::Click(int row, int column, int button) {
 }
 
 void VtermHarness::Pump(int timeout_ms) {
-  if (!master_.valid()) return;
   pollfd fd = {master_.get(), POLLIN, 0};
-  if (poll(&fd, 1, timeout_ms) <= 0) return;
+  if (!master_.valid() || poll(&fd, 1, timeout_ms) <= 0) return;
   char buffer[8192];
   for (;;) {
     const ssize_t count = read(master_.get(), buffer, sizeof buffer);
     if (count == 0 || (count < 0 && errno == EIO)) {
-      // No process has the program's side open (it has ended, or is between closing its
-      // standard streams and opening /dev/tty): poll reports that at once, so let the time
-      // pass here instead of spinning.
-      if (timeout_ms > 0) poll(nullptr, 0, timeout_ms);
+      // No process has the program's side open (yet, or any more): poll says so at once.
+      poll(nullptr, 0, timeout_ms);
       return;
     }
     if (count < 0) return;  // EAGAIN: all read for now
@@ -263,50 +195,40 @@ void VtermHarness::Pump(int timeout_ms) {
   }
 }
 
+void VtermHarness::Settle(int ms) {
+  const std::int64_t end = NowMs() + ms;
+  do {
+    Pump(static_cast<int>(std::clamp<std::int64_t>(end - NowMs(), 0, 10)));
+  } while (NowMs() < end);
+}
+
 ::testing::AssertionResult VtermHarness::WaitUntil(const std::function<bool()>& predicate,
                                                    std::string_view what, int timeout_ms) {
   const std::int64_t deadline = NowMs() + timeout_ms;
-  for (;;) {
-    Pump(0);
-    if (predicate()) return ::testing::AssertionSuccess();
-    const std::int64_t left = deadline - NowMs();
-    if (left <= 0) break;
-    Pump(static_cast<int>(std::min<std::int64_t>(left, 20)));
+  for (Pump(0); !predicate(); Pump(20)) {
+    if (NowMs() >= deadline) {
+      return ::testing::AssertionFailure()
+             << "timed out after " << timeout_ms << " ms waiting for " << what << "; the screen:\n"
+             << Screen();
+    }
   }
-  return ::testing::AssertionFailure()
-         << "timed out after " << timeout_ms << " ms waiting for " << what << "; the screen:\n"
-         << Screen();
+  return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult VtermHarness::WaitForText(int row, std::string_view text,
                                                      int timeout_ms) {
-  const std::string what =
-      "row " + std::to_string(row) + " to contain \"" + std::string(text) + "\"";
-  return WaitUntil([&] { return Row(row).find(text) != std::string::npos; }, what, timeout_ms);
-}
-
-::testing::AssertionResult VtermHarness::WaitForScreenText(std::string_view text, int timeout_ms) {
-  const std::string what = "the screen to contain \"" + std::string(text) + "\"";
-  return WaitUntil([&] { return Screen().find(text) != std::string::npos; }, what, timeout_ms);
-}
-
-bool VtermHarness::CellAt(int row, int column, VTermScreenCell& cell) const {
-  if (screen_ == nullptr || row < 1 || row > rows_ || column < 1 || column > columns_) {
-    return false;
-  }
-  return vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell) != 0;
+  return WaitUntil([&] { return (row == 0 ? Screen() : Row(row)).find(text) != std::string::npos; },
+                   "row " + std::to_string(row) + " to contain \"" + std::string(text) + "\"",
+                   timeout_ms);
 }
 
 std::string VtermHarness::Row(int row) const {
   std::string text;
   for (int column = 1; column <= columns_; ++column) {
     VTermScreenCell cell{};
-    if (!CellAt(row, column, cell)) continue;
+    vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell);
     if (cell.chars[0] == static_cast<uint32_t>(-1)) continue;  // right half of a wide one
-    if (cell.chars[0] == 0) {
-      text += ' ';
-      continue;
-    }
+    if (cell.chars[0] == 0) text += ' ';
     for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
       text += test::EncodeUtf8(cell.chars[i]);
     }
@@ -320,47 +242,38 @@ std::string VtermHarness::Screen() const {
   return text;
 }
 
-int VtermHarness::ConsoleForeground(int row, int column) const {
+std::string VtermHarness::Look(int row, int column) const {
   VTermScreenCell cell{};
-  return CellAt(row, column, cell) ? ConsoleColour(cell.fg) : -1;
-}
-
-int VtermHarness::ConsoleBackground(int row, int column) const {
-  VTermScreenCell cell{};
-  return CellAt(row, column, cell) ? ConsoleColour(cell.bg) : -1;
-}
-
-bool VtermHarness::Bold(int row, int column) const {
-  VTermScreenCell cell{};
-  return CellAt(row, column, cell) && cell.attrs.bold != 0;
-}
-
-bool VtermHarness::Blink(int row, int column) const {
-  VTermScreenCell cell{};
-  return CellAt(row, column, cell) && cell.attrs.blink != 0;
+  vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell);
+  // The console's palette swaps blue/red and cyan/brown from ANSI: the map is its own
+  // inverse.
+  static constexpr int kMap[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
+  const auto number = [](const VTermColor& colour) {
+    return VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour) ||
+                   !VTERM_COLOR_IS_INDEXED(&colour) || colour.indexed.idx >= 16
+               ? "-1"
+               : std::to_string(kMap[colour.indexed.idx]);
+  };
+  return number(cell.fg) + "/" + number(cell.bg) + (cell.attrs.bold ? " bold" : "") +
+         (cell.attrs.blink ? " blink" : "");
 }
 
 void VtermHarness::Resize(int rows, int columns) {
   rows_ = rows;
   columns_ = columns;
   vterm_set_size(vterm_.get(), rows, columns);
-  winsize size{};
-  size.ws_row = static_cast<unsigned short>(rows);
-  size.ws_col = static_cast<unsigned short>(columns);
+  winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
   ioctl(master_.get(), TIOCSWINSZ, &size);
 }
 
 void VtermHarness::Signal(int signal_number) {
-  if (program_pid_ > 0 && !exit_status_) kill(program_pid_, signal_number);
+  if (program_pid_ > 0 && exit_.empty()) kill(program_pid_, signal_number);
 }
 
 bool VtermHarness::Stopped() const {
   std::ifstream stat("/proc/" + std::to_string(program_pid_) + "/stat");
-  std::string line;
-  std::getline(stat, line);
-  // "pid (name) S ...": the state follows the name's closing parenthesis.
-  const std::size_t name_end = line.rfind(')');
-  return name_end != std::string::npos && name_end + 2 < line.size() && line[name_end + 2] == 'T';
+  const std::string line(std::istreambuf_iterator<char>(stat), {});
+  return line.find(") T ") != std::string::npos;  // "pid (name) STATE ..."
 }
 
 std::string VtermHarness::TtyModes() const {
@@ -372,34 +285,24 @@ std::string VtermHarness::TtyModes() const {
 
 void VtermHarness::Hangup() { master_.Reset(); }
 
-std::optional<ExitStatus> VtermHarness::WaitExit(int timeout_ms) {
-  if (exit_status_ || pid_ <= 0) return exit_status_;
+std::string VtermHarness::WaitExit(int timeout_ms) {
   int status = 0;
-  if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, "the end", timeout_ms)) {
-    return std::nullopt;
+  if (exit_.empty() &&
+      WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, "the end", timeout_ms)) {
+    exit_ = WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status))
+                              : "signal " + std::to_string(WTERMSIG(status));
+    Pump(0);  // the last bytes it wrote
   }
-  ExitStatus result;
-  result.exited = WIFEXITED(status);
-  result.code = result.exited ? WEXITSTATUS(status) : 0;
-  result.signalled = WIFSIGNALED(status);
-  result.signal = result.signalled ? WTERMSIG(status) : 0;
-  exit_status_ = result;
-  Pump(0);  // the last bytes it wrote
-  return exit_status_;
+  return exit_.empty() ? "running" : exit_;
 }
 
 DetachedRun::DetachedRun(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& environment, const std::string& cwd) {
-  std::vector<std::string> env = Environment(environment);
-  std::vector<std::string> argv_text{program};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  const std::vector<char*> envp = Pointers(env);
-  const std::vector<char*> argv = Pointers(argv_text);
+  const ExecArguments exec(program, args, environment);
   const std::string output_path = files_.Join("stdout");
   const std::string error_path = files_.Join("stderr");
   pid_ = fork();
   if (pid_ == 0) {
-    // Only async-signal-safe calls between fork and exec.
     const int input = open("/dev/null", O_RDONLY);
     const int output = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int error = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -407,7 +310,7 @@ DetachedRun::DetachedRun(const std::string& program, const std::vector<std::stri
         dup2(output, 1) < 0 || dup2(error, 2) < 0 || chdir(cwd.c_str()) != 0) {
       _exit(126);
     }
-    execve(argv[0], argv.data(), envp.data());
+    execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);
   }
 }
@@ -420,21 +323,13 @@ DetachedRun::~DetachedRun() {
 }
 
 Outcome DetachedRun::Wait() {
-  Outcome run;
-  int status = 0;
-  if (pid_ <= 0) {
-    run.exited = true;
-    run.status = 126;
-    return run;
-  }
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  int status = 126 << 8;  // a failed fork, as a failed start
+  while (pid_ > 0 && waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
   }
   pid_ = -1;
-  run.exited = WIFEXITED(status);
-  run.status = run.exited ? WEXITSTATUS(status) : -1;
-  run.output = test::ReadFile(files_.Join("stdout")).value_or("(no file)");
-  run.error = test::ReadFile(files_.Join("stderr")).value_or("(no file)");
-  return run;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+          test::ReadFile(files_.Join("stdout")).value_or("(no file)"),
+          test::ReadFile(files_.Join("stderr")).value_or("(no file)")};
 }
 
 }  // namespace e2e
