@@ -1,6 +1,6 @@
-// The contract of FetchReply, the same for every platform's HTTPS client, mostly against
-// the test logbook service (tests/download_service.h). The cases that only one platform
-// has are in download_curl_test.cc and download_windows_test.cc.
+// The contract of FetchReply, the same for every platform's HTTPS client, mostly against the
+// test logbook service. The cases of one platform alone are in download_curl_test.cc and
+// download_windows_test.cc.
 #include "https/download.h"
 
 #include <gtest/gtest.h>
@@ -24,14 +24,6 @@ std::string Logbook(int count) {
   return adif;
 }
 
-// The number of the connection that the `n`th line (from 0) of the request log came on.
-std::string ConnectionOf(const std::string& log, int n) {
-  size_t at = 0;
-  for (int i = 0; i < n; ++i) at = log.find('\n', at) + 1;
-  at = log.find(" connection=", at) + 12;
-  return log.substr(at, log.find(' ', at) - at);
-}
-
 TEST(FetchReplyTest, RequestsThatCannotReachTheServiceFailWithTheirReason) {
   const std::vector<std::pair<std::string, std::string>> rows = {
       {"HTTP://127.0.0.1:1/api", "the logbook service address must use https"},
@@ -42,9 +34,9 @@ TEST(FetchReplyTest, RequestsThatCannotReachTheServiceFailWithTheirReason) {
       {"https://127.0.0.1:1/api", "cannot connect to the logbook service (127.0.0.1:1)"},
   };
   for (const auto& [endpoint, reason] : rows) {
-    const Reply reply = Fetch({endpoint, "", "KEY"});
-    EXPECT_EQ(reply.result.failure, FetchFailure::kOther) << endpoint;
-    EXPECT_EQ(reply.result.reason, reason);
+    const FetchResult result = Fetch({endpoint, "", "KEY"}).result;
+    EXPECT_EQ(result.failure, FetchFailure::kOther) << endpoint;
+    EXPECT_EQ(result.reason, reason);
   }
 }
 
@@ -77,7 +69,11 @@ TEST_F(DownloadTest, TheReplyArrivesWholeFromAPostOfTheForm) {
   EXPECT_TRUE(reply.body == service_.LastReply());
   log = service_.RequestLog();
   EXPECT_NE(log.find(" POST /redirected query= body=KEY=A%26B"), std::string::npos) << log;
-  EXPECT_EQ(ConnectionOf(log, 1), ConnectionOf(log, 0)) << log;
+  const auto connection = [&log](size_t at) {  // of the request logged at `at`
+    at = log.find(" connection=", at) + 12;
+    return log.substr(at, log.find(' ', at) - at);
+  };
+  EXPECT_EQ(connection(log.find('\n')), connection(0)) << log;
 }
 
 TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {

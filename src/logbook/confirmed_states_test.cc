@@ -1,5 +1,5 @@
 // Both extractions, confirmed states per band and confirmed countries, line by line as the
-// update runs them, against the literal reference on random logs.
+// update runs them, against the literal reference on random logs; and the country limit.
 #include "logbook/confirmed_states.h"
 
 #include <gtest/gtest.h>
@@ -16,48 +16,20 @@ namespace {
 
 TEST(ConfirmedStates, BothExtractionsMatchTheReference) {
   // The fields and values the rules look at, and their near misses.
-  const std::vector<std::string> pieces = {std::string(kConfirmed),
-                                           "<app_qrzlog_status:1>c",
-                                           "<app_qrzlog_status:1>N",
-                                           "<country:13>United States",
-                                           "<country:6>Alaska",
-                                           "<country:6>Hawaii",
-                                           "<country:6>Canada",
-                                           "<country:5>Japan",
-                                           "<country:5>japan",
-                                           "<country:",
-                                           "<country:x>",
-                                           "<country:0>",
-                                           "<country:40>",
-                                           "<country: 2>ab",
-                                           "<country:-2>",
-                                           "<state:2>ny",
-                                           "<state:2>TX",
-                                           "<state:2>DC",
-                                           "<state:2>ON",
-                                           "<state:1>",
-                                           "<state:10>",
-                                           "<state:",
-                                           "<band:3>20m",
-                                           "<band:3>10m",
-                                           "<band:4>160m",
-                                           "<band:3>40M",
-                                           "<band:4>160M",
-                                           "<band:3>20 m",
-                                           "<BAND:3>20m",
-                                           "<band:2>6m",
-                                           "<band:3>60M",
-                                           "<band:",
-                                           "<comment:40>",
-                                           "\r",
-                                           "\r\n",
-                                           "\n",
-                                           "<eor>",
-                                           "x",
-                                           " ",
-                                           "\xc3\xa4",
-                                           "<",
-                                           ">"};
+  const std::vector<std::string> pieces = {
+      // Confirmation and countries.
+      "<app_qrzlog_status:1>C", "<app_qrzlog_status:1>c", "<app_qrzlog_status:1>N",
+      "<country:13>United States", "<country:6>Alaska", "<country:6>Hawaii", "<country:6>Canada",
+      "<country:5>Japan", "<country:5>japan", "<country:", "<country:x>", "<country:0>",
+      "<country:40>", "<country: 2>ab", "<country:-2>",
+      // States.
+      "<state:2>ny", "<state:2>TX", "<state:2>DC", "<state:2>ON", "<state:1>", "<state:10>",
+      "<state:",
+      // Bands and other fields.
+      "<band:3>20m", "<band:3>10m", "<band:4>160m", "<band:3>40M", "<band:4>160M", "<band:3>20 m",
+      "<BAND:3>20m", "<band:2>6m", "<band:3>60M", "<band:", "<comment:40>",
+      // Line ends and other bytes.
+      "\r", "\r\n", "\n", "<eor>", "x", " ", "\xc3\xa4", "<", ">"};
   std::mt19937 random(42);
   for (int round = 0; round < 1000; ++round) {
     std::string log;
@@ -82,6 +54,19 @@ TEST(ConfirmedStates, BothExtractionsMatchTheReference) {
     reference::AddCountries(log, expected);
     ASSERT_EQ(countries, expected) << ::testing::PrintToString(log);
   }
+}
+
+// The Confirmed-country list keeps 400 names, a limit that random logs do not reach.
+TEST(ConfirmedCountries, KeepsFourHundredNames) {
+  award::ConfirmedCountryList list{};
+  CountryCollector collector(list);
+  for (int i = 0; i < 401; ++i) {
+    const std::string name = "C" + std::to_string(i);
+    collector.AddConfirmedLine(std::string(kConfirmed) + "<country:" + std::to_string(name.size()) +
+                               ">" + name);
+  }
+  EXPECT_EQ(list[0], "400");
+  EXPECT_EQ(list[400], "C399");
 }
 
 }  // namespace
