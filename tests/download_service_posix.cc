@@ -1,5 +1,7 @@
 // libcurl compresses every reply and names an untrusted certificate; the service's
 // authority is trusted through its file.
+#include <gtest/gtest.h>
+
 #include "download_service.h"
 
 namespace test {

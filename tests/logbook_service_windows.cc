@@ -7,6 +7,7 @@
 // ask the operator to confirm).
 
 // <windows.h> comes first.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -57,7 +58,7 @@ LogbookService::~LogbookService() = default;
 
 void LogbookService::Stop() {}
 
-ClientTraits DescribeClient() { return {false, IsUnderWine()}; }
+ClientTraits DescribeClient() { return {false, false, IsUnderWine()}; }
 
 int RunDownloadTests() {
   authority_trusted = EnvValue("STATEKEEPER_TEST_CA_TRUSTED") == "1";

@@ -1,21 +1,67 @@
-// The contract of FetchReply, the same for every platform's HTTPS client, mostly against the
-// test logbook service. The cases of one platform alone are in download_curl_test.cc and
-// download_windows_test.cc.
+// The contract of FetchReply, the same for every platform's HTTPS client (where they differ,
+// tests/download_service.h says how), mostly against the test logbook service.
 #include "https/download.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "download_service.h"
+#include "logbook_service.h"
+#include "test_util.h"
 
 namespace https {
 namespace {
 
-using test::DownloadTest;
-using test::Fetch;
-using test::Reply;
+// A request's outcome and the body it handed on.
+struct Reply {
+  FetchResult result;
+  std::string body;
+};
+
+// Sends `request` to `service` on `session` (a new one when null); unless the request has a
+// take_body of its own, the body is kept in the Reply.
+Reply Fetch(const Service& service, ReplyRequest request = {}, FetchSession* session = nullptr) {
+  Reply reply;
+  if (!request.take_body) {
+    request.take_body = [&reply](std::string_view piece) {
+      reply.body.append(piece);
+      return std::string();
+    };
+  }
+  FetchSession own;
+  reply.result = FetchReply(session != nullptr ? *session : own, service, request);
+  return reply;
+}
+
+// The tests of requests to the running service, whose certificate is trusted.
+class DownloadTest : public ::testing::Test {
+ protected:
+  static constexpr char kKey[] = "SECRET-KEY-4711";
+
+  void SetUp() override {
+    if (!service_.ok()) {
+      if (service_.must_run()) FAIL() << service_.missing();
+      GTEST_SKIP() << service_.missing();
+    }
+    service_.SetMode("ok");
+    service_.SetKey(kKey);
+    service_.ClearLog();
+  }
+
+  // The service with `key` and a stall limit of `stall_seconds`.
+  Service MakeService(std::string key = kKey, int stall_seconds = 60) const {
+    return {service_.endpoint(), service_.ca_file(), std::move(key), stall_seconds};
+  }
+
+  // The environment may name a proxy; the service is reached directly.
+  test::ScopedEnv no_proxy_{"no_proxy", "127.0.0.1,localhost"};
+  test::ScopedEnv no_proxy_upper_{"NO_PROXY", "127.0.0.1,localhost"};
+  test::LogbookService service_;
+  const test::ClientTraits client_ = test::DescribeClient();
+};
 
 // `count` records of the logbook.
 std::string Logbook(int count) {
@@ -38,6 +84,12 @@ TEST(FetchReplyTest, RequestsThatCannotReachTheServiceFailWithTheirReason) {
     EXPECT_EQ(result.failure, FetchFailure::kOther) << endpoint;
     EXPECT_EQ(result.reason, reason);
   }
+  // WinHTTP refuses a file of authorities before connecting; libcurl reads it once connected.
+  EXPECT_EQ(Fetch({"https://127.0.0.1:1/api", "C:\\ca.pem", "KEY"}).result.reason,
+            test::DescribeClient().reads_authority_file
+                ? "cannot connect to the logbook service (127.0.0.1:1)"
+                : "a file of certificate authorities is not used on Windows (C:\\ca.pem); the "
+                  "authority must be in the system's store");
 }
 
 // The body arrives byte for byte, compressed on the way where the client can decompress it,
@@ -134,6 +186,24 @@ TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
     // The key is never sent before the transfer is under way, nor to an untrusted service.
     const bool asked = row.how != How::kCancelAtOnce && row.how != How::kUntrusted;
     EXPECT_EQ(service_.RequestLog().empty(), !asked) << service_.RequestLog();
+  }
+}
+
+// libcurl trusts the authorities of the named file alone.
+TEST_F(DownloadTest, OnlyTheNamedAuthoritiesAreTrusted) {
+  if (!client_.reads_authority_file) GTEST_SKIP() << "the client trusts the system's store";
+  const std::string localhost = "https://localhost:" + service_.port() + "/api";
+  const std::string missing = service_.ca_file() + ".missing";
+  const std::vector<std::pair<Service, std::string>> rows = {
+      {{service_.endpoint(), "", kKey}, "the logbook service's certificate was not trusted"},
+      {{service_.endpoint(), missing, kKey},
+       "cannot read the certificate authorities in " + missing},
+      {{localhost, service_.ca_file(), kKey}, ""},  // the certificate holds both names
+  };
+  for (const auto& [service, reason] : rows) {
+    const FetchResult result = Fetch(service).result;
+    EXPECT_EQ(result.ok(), reason.empty()) << result.reason;
+    EXPECT_TRUE(result.reason.starts_with(reason)) << result.reason;
   }
 }
 

@@ -1,6 +1,5 @@
-// Whole synchronisations against the test logbook service: a logbook too large for one reply
-// comes page by page into the very same files, a failure changes nothing, no reply stays on
-// disk, and the Temporary download file is never written through another name.
+// Whole synchronisations against the test logbook service, after which no reply stays on
+// disk, and the Temporary download file, which is never written through another name.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -35,74 +34,51 @@ std::vector<std::string> Values(const std::string& log, const std::string& field
   return values;
 }
 
-class DownloadLogbookTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(service_.ok());
-    service_.SetKey(kKey);
-    ASSERT_TRUE(service_.GenerateLogbook(4500, 3));
-  }
-
-  // Synchronises into `folder` (made when missing) and reads its files into files_[folder];
-  // no reply is left afterwards.
-  SyncResult Synchronise(const std::string& folder, bool cancel = false) {
+// A logbook too large for one reply (the whole of it timed out, or answered 5xx by a service
+// that closes every connection) comes page by page into the same files as one reply;
+// anything that fails changes nothing; no reply is left whatever the outcome.
+TEST(DownloadLogbookTest, PagesGiveTheSameFilesAndAnyFailureChangesNothing) {
+  test::ScopedEnv no_proxy{"no_proxy", "127.0.0.1,localhost"};
+  test::ScopedEnv no_proxy_upper{"NO_PROXY", "127.0.0.1,localhost"};
+  test::LogbookService service;
+  ASSERT_TRUE(service.ok());
+  service.SetKey(kKey);
+  ASSERT_TRUE(service.GenerateLogbook(4500, 3));
+  test::ScopedTempDir dir;
+  const std::string reply = dir.Join(std::string(kTemporaryFileName));
+  std::map<std::string, award::ConfirmedCountryList> countries;
+  std::map<std::string, std::map<std::string, std::string>> files;
+  // Synchronises into `folder` (made when missing) and reads its files into files[folder].
+  const auto synchronise = [&](const std::string& folder, bool cancel) {
     ::mkdir(folder.c_str(), 0700);
     SyncSettings settings;
     settings.program_folder = folder + "/";
-    settings.temp_folder = dir_.path() + "/";
-    settings.service = {service_.endpoint(), service_.ca_file(), kKey, 1};
+    settings.temp_folder = dir.path() + "/";
+    settings.service = {service.endpoint(), service.ca_file(), kKey, 1};
     if (cancel) settings.progress = [](const DownloadProgress&) { return https::Flow::kCancel; };
-    test::WriteFile(reply_, "the reply of an earlier update");
-    const SyncResult result = DownloadLogbook(settings, folder + "/K1ABC.adi", countries_[folder]);
-    EXPECT_FALSE(test::FileExists(reply_));
-    files_[folder].clear();
+    test::WriteFile(reply, "the reply of an earlier update");
+    const SyncResult result = DownloadLogbook(settings, folder + "/K1ABC.adi", countries[folder]);
+    EXPECT_FALSE(test::FileExists(reply));
+    files[folder].clear();
     for (const std::string& name : test::ListFolder(folder)) {
-      files_[folder][name] = test::ReadFile(folder + "/" + name).value_or("?");
+      files[folder][name] = test::ReadFile(folder + "/" + name).value_or("?");
     }
     return result;
-  }
-
-  test::ScopedTempDir dir_;
-  const std::string reply_ = dir_.Join(std::string(kTemporaryFileName));
-  test::ScopedEnv no_proxy_{"no_proxy", "127.0.0.1,localhost"};
-  test::ScopedEnv no_proxy_upper_{"NO_PROXY", "127.0.0.1,localhost"};
-  test::LogbookService service_;
-  std::map<std::string, award::ConfirmedCountryList> countries_;
-  std::map<std::string, std::map<std::string, std::string>> files_;
-};
-
-TEST_F(DownloadLogbookTest, ALogbookTooLargeForOneReplyComesPageByPage) {
-  const std::string single = dir_.Join("single");
-  ASSERT_TRUE(Synchronise(single).ok());
-  ASSERT_EQ(files_[single].size(), 11u);  // the Local log, nine Band files, the Country file
-  // After a time-out, and after a 5xx answer from a service that closes every connection.
-  for (const bool closes : {false, true}) {
-    service_.ClearLog();
-    service_.SetMode(closes ? "whole_504 4000" : "whole_stall 4000");
-    test::WriteFile(service_.state_dir() + "/connection", closes ? "close" : "");
-    const std::string paged = dir_.Join(closes ? "closing" : "paged");
-    const SyncResult result = Synchronise(paged);
-    ASSERT_TRUE(result.ok()) << result.reason;
-    EXPECT_EQ(files_[paged], files_[single]);
-    EXPECT_EQ(countries_[paged], countries_[single]);
-    const std::string log = service_.RequestLog();
-    EXPECT_EQ(Values(log, "option").size(), 4u) << log;  // the whole logbook, three pages
-    const std::vector<std::string> connections = Values(log, "connection");
-    EXPECT_EQ(std::set(connections.begin(), connections.end()).size(), closes ? 4u : 2u) << log;
-  }
-}
-
-TEST_F(DownloadLogbookTest, AnyFailureChangesNothing) {
-  const std::string folder = dir_.Join("program");
-  ASSERT_TRUE(Synchronise(folder).ok());
-  const auto files = files_[folder];
-  const award::ConfirmedCountryList countries = countries_[folder];
+  };
+  const std::string single = dir.Join("single");
+  ASSERT_TRUE(synchronise(single, false).ok());
+  ASSERT_EQ(files[single].size(), 11u);  // the Local log, nine Band files, the Country file
+  const auto old_files = files[single];
+  const award::ConfirmedCountryList old_countries = countries[single];
   struct Row {
     std::string mode;
     SyncOutcome outcome;
     std::string reason;
+    size_t connections = 0;  // over which the whole logbook and its three pages came
   };
   const std::vector<Row> rows = {
+      {"whole_stall 4000", SyncOutcome::kDone, "", 2},
+      {"whole_504 4000", SyncOutcome::kDone, "", 4},
       {"status RESULT=AUTH&REASON=wrong key " + std::string(kKey), SyncOutcome::kKeyRefused,
        "the logbook service said: wrong key ***"},
       {"empty", SyncOutcome::kFailed, "the logbook service sent an empty reply"},
@@ -113,16 +89,24 @@ TEST_F(DownloadLogbookTest, AnyFailureChangesNothing) {
       {"fail500", SyncOutcome::kFailed, "the logbook service answered HTTP 500"},
       {"stall 30", SyncOutcome::kCancelled, "the download was cancelled"},
   };
-  test::WriteFile(service_.state_dir() + "/page", "<html><h1>Scheduled maintenance</h1></html>");
+  test::WriteFile(service.state_dir() + "/page", "<html><h1>Scheduled maintenance</h1></html>");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.mode);
-    service_.ClearLog();  // the service counts the pages in its request log
-    service_.SetMode(row.mode);
-    const SyncResult result = Synchronise(folder, row.outcome == SyncOutcome::kCancelled);
+    service.ClearLog();  // the service counts the pages in its request log
+    service.SetMode(row.mode);
+    test::WriteFile(service.state_dir() + "/connection", row.connections == 4 ? "close" : "");
+    // A logbook goes into a new folder, a failure into the one that holds the files.
+    const std::string folder = row.outcome == SyncOutcome::kDone ? dir.Join(row.mode) : single;
+    const SyncResult result = synchronise(folder, row.outcome == SyncOutcome::kCancelled);
     EXPECT_EQ(result.outcome, row.outcome);
     EXPECT_EQ(result.reason, row.reason);
-    EXPECT_EQ(files_[folder], files);
-    EXPECT_EQ(countries_[folder], countries);
+    EXPECT_EQ(files[folder], old_files);
+    EXPECT_EQ(countries[folder], old_countries);
+    if (row.connections == 0) continue;
+    const std::string log = service.RequestLog();
+    EXPECT_EQ(Values(log, "option").size(), 4u) << log;
+    const std::vector<std::string> connections = Values(log, "connection");
+    EXPECT_EQ(std::set(connections.begin(), connections.end()).size(), row.connections) << log;
   }
 }
 
