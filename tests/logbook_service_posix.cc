@@ -1,13 +1,7 @@
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cerrno>
+#include <cstdlib>
 #include <utility>
-#include <vector>
 
 #include "logbook_service.h"
-
-extern char** environ;
 
 namespace test {
 namespace {
@@ -17,21 +11,12 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
-// Runs a tool of tools/ with Python to its end with the process's environment; returns its
-// exit status, or -1 when it could not run or did not exit normally.
-int RunTool(const char* name, std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(),
-                   {PYTHON3_EXECUTABLE, std::string(STATEKEEPER_TOOLS_DIR) + "/" + name});
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Runs a Python tool of tools/ with `arguments` (none holds a quote) to its end; returns
+// whether it exited with status 0.
+bool RunTool(const std::string& tool, const std::string& arguments) {
+  const std::string command = std::string("'") + PYTHON3_EXECUTABLE + "' '" +
+                              STATEKEEPER_TOOLS_DIR + "/" + tool + "' " + arguments;
+  return std::system(command.c_str()) == 0;
 }
 
 }  // namespace
@@ -45,8 +30,7 @@ LogbookService::LogbookService()
     : process_(new Process), missing_("the test logbook service did not start") {
   state_dir_ = process_->dir.Join("service");
   ca_file_ = state_dir_ + "/ca.pem";
-  if (RunTool("fake_logbook.py", {"--state-dir", state_dir_, "--daemon", "--lifetime", "300"}) !=
-      0) {
+  if (!RunTool("fake_logbook.py", "--state-dir '" + state_dir_ + "' --daemon --lifetime 300")) {
     return;
   }
   port_ = Trimmed(ReadFile(state_dir_ + "/port").value_or(""));
@@ -57,14 +41,15 @@ LogbookService::LogbookService()
 LogbookService::~LogbookService() { Stop(); }
 
 void LogbookService::Stop() {
-  if (std::exchange(process_->stopped, true)) return;
-  RunTool("fake_logbook.py", {"--state-dir", state_dir_, "--stop"});
+  if (!std::exchange(process_->stopped, true)) {
+    RunTool("fake_logbook.py", "--state-dir '" + state_dir_ + "' --stop");
+  }
 }
 
 bool LogbookService::GenerateLogbook(int count, int seed) const {
-  return RunTool("generate_logbook.py",
-                 {"--count", std::to_string(count), "--seed", std::to_string(seed), "--output",
-                  state_dir_ + "/logbook.adi"}) == 0;
+  return RunTool("generate_logbook.py", "--count " + std::to_string(count) + " --seed " +
+                                            std::to_string(seed) + " --output '" + state_dir_ +
+                                            "/logbook.adi'");
 }
 
 }  // namespace test

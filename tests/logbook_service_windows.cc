@@ -1,10 +1,7 @@
-// The test logbook service on Windows: the one that the test run started
-// (tools/test_windows.sh), its state folder named by STATEKEEPER_TEST_SERVICE_DIR (under wine
-// the Linux folder as Z:\...). WinHTTP trusts only the system's certificate store: under wine
-// the download tests add the service's authority to the prefix's own store before the first
-// connection and remove it at the end; on Windows the tests that need it run only when
-// STATEKEEPER_TEST_CA_TRUSTED=1 says that it was put there by hand (adding it from here would
-// ask the operator to confirm).
+// The run's service (tools/test_windows.sh), its state folder named by
+// STATEKEEPER_TEST_SERVICE_DIR (under wine the Linux folder as Z:\...). WinHTTP trusts only
+// the system's store: under wine the tests put the authority into the prefix's own store for
+// the run; on Windows they need STATEKEEPER_TEST_CA_TRUSTED=1 to say it was put there by hand.
 
 // <windows.h> comes first.
 #include <gtest/gtest.h>
