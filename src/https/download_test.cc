@@ -15,25 +15,18 @@
 namespace https {
 namespace {
 
-// A request's outcome and the body it handed on.
-struct Reply {
-  FetchResult result;
-  std::string body;
-};
-
 // Sends `request` to `service` on `session` (a new one when null); unless the request has a
-// take_body of its own, the body is kept in the Reply.
-Reply Fetch(const Service& service, ReplyRequest request = {}, FetchSession* session = nullptr) {
-  Reply reply;
+// take_body of its own, the body goes to `body` (when not null).
+FetchResult Fetch(const Service& service, ReplyRequest request = {},
+                  FetchSession* session = nullptr, std::string* body = nullptr) {
   if (!request.take_body) {
-    request.take_body = [&reply](std::string_view piece) {
-      reply.body.append(piece);
+    request.take_body = [body](std::string_view piece) {
+      if (body != nullptr) body->append(piece);
       return std::string();
     };
   }
   FetchSession own;
-  reply.result = FetchReply(session != nullptr ? *session : own, service, request);
-  return reply;
+  return FetchReply(session != nullptr ? *session : own, service, request);
 }
 
 // The tests of requests to the running service, whose certificate is trusted.
@@ -80,12 +73,12 @@ TEST(FetchReplyTest, RequestsThatCannotReachTheServiceFailWithTheirReason) {
       {"https://127.0.0.1:1/api", "cannot connect to the logbook service (127.0.0.1:1)"},
   };
   for (const auto& [endpoint, reason] : rows) {
-    const FetchResult result = Fetch({endpoint, "", "KEY"}).result;
+    const FetchResult result = Fetch({endpoint, "", "KEY"});
     EXPECT_EQ(result.failure, FetchFailure::kOther) << endpoint;
     EXPECT_EQ(result.reason, reason);
   }
   // WinHTTP refuses a file of authorities before connecting; libcurl reads it once connected.
-  EXPECT_EQ(Fetch({"https://127.0.0.1:1/api", "C:\\ca.pem", "KEY"}).result.reason,
+  EXPECT_EQ(Fetch({"https://127.0.0.1:1/api", "C:\\ca.pem", "KEY"}).reason,
             test::DescribeClient().reads_authority_file
                 ? "cannot connect to the logbook service (127.0.0.1:1)"
                 : "a file of certificate authorities is not used on Windows (C:\\ca.pem); the "
@@ -102,10 +95,11 @@ TEST_F(DownloadTest, TheReplyArrivesWholeFromAPostOfTheForm) {
   FetchSession session;
   ReplyRequest request;
   request.option = "MAX:2000,AFTERLOGID:0";
-  Reply reply = Fetch(MakeService(key), request, &session);
-  ASSERT_TRUE(reply.result.ok()) << reply.result.reason;
-  EXPECT_GT(reply.body.size(), 50'000u);  // many pieces
-  EXPECT_TRUE(reply.body == service_.LastReply());
+  std::string body;
+  FetchResult result = Fetch(MakeService(key), request, &session, &body);
+  ASSERT_TRUE(result.ok()) << result.reason;
+  EXPECT_GT(body.size(), 50'000u);  // many pieces
+  EXPECT_TRUE(body == service_.LastReply());
   std::string log = service_.RequestLog();
   EXPECT_NE(log.find(" POST /api query= body=KEY=A%26B%20%23C%2BD%25E%3DF%3FG&ACTION=FETCH&"
                      "OPTION=MAX:2000,AFTERLOGID:0 type=application/x-www-form-urlencoded "),
@@ -116,9 +110,10 @@ TEST_F(DownloadTest, TheReplyArrivesWholeFromAPostOfTheForm) {
   EXPECT_TRUE(!client_.always_compresses || log.find("encoding=gzip") != std::string::npos) << log;
 
   service_.SetMode("redirect");
-  reply = Fetch(MakeService(key), {}, &session);
-  ASSERT_TRUE(reply.result.ok()) << reply.result.reason;
-  EXPECT_TRUE(reply.body == service_.LastReply());
+  body.clear();
+  result = Fetch(MakeService(key), {}, &session, &body);
+  ASSERT_TRUE(result.ok()) << result.reason;
+  EXPECT_TRUE(body == service_.LastReply());
   log = service_.RequestLog();
   EXPECT_NE(log.find(" POST /redirected query= body=KEY=A%26B"), std::string::npos) << log;
   const auto connection = [&log](size_t at) {  // of the request logged at `at`
@@ -175,7 +170,7 @@ TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
     if (row.how == How::kRefuseBody) {
       request.take_body = [](std::string_view) { return std::string("no room"); };
     }
-    const FetchResult result = Fetch(service, request).result;
+    const FetchResult result = Fetch(service, request);
     if (row.how != How::kUntrusted || !client_.may_hide_certificate ||
         result.reason !=
             "the secure connection to the logbook service failed (" + untrusted + ")") {
@@ -201,7 +196,7 @@ TEST_F(DownloadTest, OnlyTheNamedAuthoritiesAreTrusted) {
       {{localhost, service_.ca_file(), kKey}, ""},  // the certificate holds both names
   };
   for (const auto& [service, reason] : rows) {
-    const FetchResult result = Fetch(service).result;
+    const FetchResult result = Fetch(service);
     EXPECT_EQ(result.ok(), reason.empty()) << result.reason;
     EXPECT_TRUE(result.reason.starts_with(reason)) << result.reason;
   }
