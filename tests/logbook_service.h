@@ -1,9 +1,7 @@
 // The test logbook service (tools/fake_logbook.py): HTTPS with a throwaway certificate
-// authority, steered through the files of its state folder. On POSIX each object starts a
-// service of its own on 127.0.0.1, so that a test can steer its answers freely while other
-// tests run in parallel (logbook_service_posix.cc). On Windows, under wine too, it is the one
-// service that the test run started, named by STATEKEEPER_TEST_SERVICE_DIR, whose authority
-// is in the system's store (logbook_service_windows.cc).
+// authority, steered through the files of its state folder. On POSIX each object starts one
+// of its own on 127.0.0.1, so that tests steer their answers freely in parallel; on Windows it
+// is the one that the test run started (logbook_service_posix.cc, logbook_service_windows.cc).
 #ifndef STATEKEEPER_TESTS_LOGBOOK_SERVICE_H_
 #define STATEKEEPER_TESTS_LOGBOOK_SERVICE_H_
 
@@ -30,7 +28,7 @@ class LogbookService {
   // Stops a service that this object started: nothing listens on its port afterwards.
   void Stop();
   // The API address by the name the certificate holds ("https://127.0.0.1:4711/api"), the
-  // authority to trust for it ("" where it is in the system's store), the port, and the
+  // authority to trust for it ("" where the system's store holds it), the port, and the
   // host and port of the listener with a self-signed certificate.
   std::string endpoint() const { return "https://" + host_ + ":" + port_ + "/api"; }
   const std::string& ca_file() const { return ca_file_; }
