@@ -5,6 +5,7 @@
 // libcurl's error codes map to the shared wording of fetch_failure.h.
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -109,6 +110,30 @@ int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return (check && check() == Flow::kCancel) ? 1 : 0;
 }
 
+// libcurl's codes whose wording names no more than where the service is.
+struct CodeCause {
+  CURLcode code;
+  FailureCause cause;
+};
+constexpr CodeCause kCodeCauses[] = {
+    {CURLE_COULDNT_RESOLVE_HOST, FailureCause::kHostNotFound},
+    {CURLE_COULDNT_RESOLVE_PROXY, FailureCause::kProxyNotFound},
+    {CURLE_COULDNT_CONNECT, FailureCause::kCannotConnect},
+    {CURLE_SSL_CONNECT_ERROR, FailureCause::kSecureChannelFailed},
+    {CURLE_ABORTED_BY_CALLBACK, FailureCause::kCancelled},
+    {CURLE_PARTIAL_FILE, FailureCause::kBrokenOff},
+    {CURLE_RECV_ERROR, FailureCause::kBrokenOff},
+    {CURLE_SEND_ERROR, FailureCause::kBrokenOff},
+    {CURLE_GOT_NOTHING, FailureCause::kBrokenOff},
+    {CURLE_HTTP2, FailureCause::kBrokenOff},
+    {CURLE_HTTP2_STREAM, FailureCause::kBrokenOff},
+    // The endpoint itself was checked to be https, so this was a redirect.
+    {CURLE_UNSUPPORTED_PROTOCOL, FailureCause::kRedirectNotHttps},
+    {CURLE_TOO_MANY_REDIRECTS, FailureCause::kTooManyRedirects},
+    {CURLE_URL_MALFORMAT, FailureCause::kAddressNotValid},
+    {CURLE_OUT_OF_MEMORY, FailureCause::kOutOfMemory},
+};
+
 // The operator's wording for a failed transfer. libcurl's own messages can hold the request
 // address (which holds no key, the key going in the body, but a redirect's could), so they
 // are used only where they add a detail that the wording lacks, and then scrubbed.
@@ -116,13 +141,10 @@ FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& e
                                     const Service& service, const char* error_text,
                                     const Transfer& transfer) {
   FailureDetail detail{endpoint.host, endpoint.port};
+  for (const CodeCause& row : kCodeCauses) {
+    if (row.code == code) return MakeFailure(row.cause, detail);
+  }
   switch (code) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-      return MakeFailure(FailureCause::kHostNotFound, detail);
-    case CURLE_COULDNT_RESOLVE_PROXY:
-      return MakeFailure(FailureCause::kProxyNotFound, detail);
-    case CURLE_COULDNT_CONNECT:
-      return MakeFailure(FailureCause::kCannotConnect, detail);
     case CURLE_OPERATION_TIMEDOUT: {
       // Secure before the time ran out: a handshake made in this transfer, or a connection
       // kept from the one before (which made no new one, and whose handshake time is 0).
@@ -143,36 +165,15 @@ FetchResult DescribeTransferFailure(CURLcode code, CURL* curl, const Endpoint& e
     case CURLE_SSL_CACERT_BADFILE:
       detail.text = service.ca_file;
       return MakeFailure(FailureCause::kAuthorityFileUnreadable, detail);
-    case CURLE_SSL_CONNECT_ERROR:
-      return MakeFailure(FailureCause::kSecureChannelFailed, detail);
-    case CURLE_ABORTED_BY_CALLBACK:
-      return MakeFailure(FailureCause::kCancelled, detail);
-    case CURLE_PARTIAL_FILE:
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-    case CURLE_GOT_NOTHING:
-    case CURLE_HTTP2:
-    case CURLE_HTTP2_STREAM:
-      return MakeFailure(FailureCause::kBrokenOff, detail);
-    case CURLE_BAD_CONTENT_ENCODING:
-      // curl_easy_strerror's texts are fixed and never hold the address.
-      detail.text = curl_easy_strerror(code);
-      return MakeFailure(FailureCause::kBodyUndecodable, detail);
-    case CURLE_UNSUPPORTED_PROTOCOL:
-      // The endpoint itself was checked to be https, so this was a redirect.
-      return MakeFailure(FailureCause::kRedirectNotHttps, detail);
-    case CURLE_TOO_MANY_REDIRECTS:
-      return MakeFailure(FailureCause::kTooManyRedirects, detail);
     case CURLE_WRITE_ERROR:
       detail.text = transfer.write_error;
       return MakeFailure(FailureCause::kBodyRefused, detail);
-    case CURLE_URL_MALFORMAT:
-      return MakeFailure(FailureCause::kAddressNotValid, detail);
-    case CURLE_OUT_OF_MEMORY:
-      return MakeFailure(FailureCause::kOutOfMemory, detail);
     default:
+      // curl_easy_strerror's texts are fixed and never hold the address.
       detail.text = curl_easy_strerror(code);
-      return MakeFailure(FailureCause::kClientError, detail);
+      return MakeFailure(code == CURLE_BAD_CONTENT_ENCODING ? FailureCause::kBodyUndecodable
+                                                            : FailureCause::kClientError,
+                         detail);
   }
 }
 
@@ -198,38 +199,38 @@ namespace {
 
 // Sets every option of one request, the same ones for every request on the handle (a
 // request leaves nothing behind but the connection). Returns false when libcurl refuses
-// one of them.
+// any of them.
 bool SetOptions(FetchSession::Client& client, const Service& service, const std::string& body) {
   CURL* curl = client.curl.get();
   const long stall = service.stall_seconds > 0 ? service.stall_seconds : 1;
   // The body is copied, and sent again on every redirect: a POST stays a POST.
-  bool ok = curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, client.error_text) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_URL, service.endpoint.c_str()) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
-                             static_cast<curl_off_t>(body.size())) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, body.c_str()) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_POSTREDIR, CURL_REDIR_POST_ALL) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https") == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https") == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stall) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "") == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_WRITEDATA, &client.transfer) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckCancel) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &client.transfer) == CURLE_OK;
-  if (ok && !service.ca_file.empty()) {
-    ok = curl_easy_setopt(curl, CURLOPT_CAINFO, service.ca_file.c_str()) == CURLE_OK;
-  }
-  return ok;
+  const CURLcode codes[] = {
+      curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, client.error_text),
+      curl_easy_setopt(curl, CURLOPT_URL, service.endpoint.c_str()),
+      curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())),
+      curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, body.c_str()),
+      curl_easy_setopt(curl, CURLOPT_POSTREDIR, CURL_REDIR_POST_ALL),
+      curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https"),
+      curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https"),
+      curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L),
+      curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects),
+      curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds),
+      curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond),
+      curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stall),
+      curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L),
+      curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent),
+      curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, ""),
+      curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L),
+      curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L),
+      curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody),
+      curl_easy_setopt(curl, CURLOPT_WRITEDATA, &client.transfer),
+      curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L),
+      curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckCancel),
+      curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &client.transfer),
+      service.ca_file.empty() ? CURLE_OK
+                              : curl_easy_setopt(curl, CURLOPT_CAINFO, service.ca_file.c_str()),
+  };
+  return std::ranges::all_of(codes, [](CURLcode code) { return code == CURLE_OK; });
 }
 
 }  // namespace

@@ -1,35 +1,66 @@
-// The contract of FetchReply, the same for every platform's HTTPS client, mostly against
-// the test logbook service (tests/download_service.h). The cases that only one platform
-// has are in download_curl_test.cc and download_windows_test.cc.
+// The contract of FetchReply, the same for every platform's HTTPS client (where they differ,
+// tests/download_service.h says how), mostly against the test logbook service.
 #include "https/download.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "download_service.h"
+#include "logbook_service.h"
+#include "test_util.h"
 
 namespace https {
 namespace {
 
-using test::DownloadTest;
-using test::Fetch;
-using test::Reply;
+// Sends `request` to `service` on `session` (a new one when null); unless the request has a
+// take_body of its own, the body goes to `body` (when not null).
+FetchResult Fetch(const Service& service, ReplyRequest request = {},
+                  FetchSession* session = nullptr, std::string* body = nullptr) {
+  if (!request.take_body) {
+    request.take_body = [body](std::string_view piece) {
+      if (body != nullptr) body->append(piece);
+      return std::string();
+    };
+  }
+  FetchSession own;
+  return FetchReply(session != nullptr ? *session : own, service, request);
+}
+
+// The tests of requests to the running service, whose certificate is trusted.
+class DownloadTest : public ::testing::Test {
+ protected:
+  static constexpr char kKey[] = "SECRET-KEY-4711";
+
+  void SetUp() override {
+    if (!service_.ok()) {
+      if (service_.must_run()) FAIL() << service_.missing();
+      GTEST_SKIP() << service_.missing();
+    }
+    service_.SetMode("ok");
+    service_.SetKey(kKey);
+    service_.ClearLog();
+  }
+
+  // The service with `key` and a stall limit of `stall_seconds`.
+  Service MakeService(std::string key = kKey, int stall_seconds = 60) const {
+    return {service_.endpoint(), service_.ca_file(), std::move(key), stall_seconds};
+  }
+
+  // The environment may name a proxy; the service is reached directly.
+  test::ScopedEnv no_proxy_{"no_proxy", "127.0.0.1,localhost"};
+  test::ScopedEnv no_proxy_upper_{"NO_PROXY", "127.0.0.1,localhost"};
+  test::LogbookService service_;
+  const test::ClientTraits client_ = test::DescribeClient();
+};
 
 // `count` records of the logbook.
 std::string Logbook(int count) {
   std::string adif;
   for (int i = 0; i < count; ++i) adif += "<call:6>K" + std::to_string(10000 + i) + "<eor>\n";
   return adif;
-}
-
-// The number of the connection that the `n`th line (from 0) of the request log came on.
-std::string ConnectionOf(const std::string& log, int n) {
-  size_t at = 0;
-  for (int i = 0; i < n; ++i) at = log.find('\n', at) + 1;
-  at = log.find(" connection=", at) + 12;
-  return log.substr(at, log.find(' ', at) - at);
 }
 
 TEST(FetchReplyTest, RequestsThatCannotReachTheServiceFailWithTheirReason) {
@@ -42,10 +73,16 @@ TEST(FetchReplyTest, RequestsThatCannotReachTheServiceFailWithTheirReason) {
       {"https://127.0.0.1:1/api", "cannot connect to the logbook service (127.0.0.1:1)"},
   };
   for (const auto& [endpoint, reason] : rows) {
-    const Reply reply = Fetch({endpoint, "", "KEY"});
-    EXPECT_EQ(reply.result.failure, FetchFailure::kOther) << endpoint;
-    EXPECT_EQ(reply.result.reason, reason);
+    const FetchResult result = Fetch({endpoint, "", "KEY"});
+    EXPECT_EQ(result.failure, FetchFailure::kOther) << endpoint;
+    EXPECT_EQ(result.reason, reason);
   }
+  // WinHTTP refuses a file of authorities before connecting; libcurl reads it once connected.
+  EXPECT_EQ(Fetch({"https://127.0.0.1:1/api", "C:\\ca.pem", "KEY"}).reason,
+            test::DescribeClient().reads_authority_file
+                ? "cannot connect to the logbook service (127.0.0.1:1)"
+                : "a file of certificate authorities is not used on Windows (C:\\ca.pem); the "
+                  "authority must be in the system's store");
 }
 
 // The body arrives byte for byte, compressed on the way where the client can decompress it,
@@ -58,10 +95,11 @@ TEST_F(DownloadTest, TheReplyArrivesWholeFromAPostOfTheForm) {
   FetchSession session;
   ReplyRequest request;
   request.option = "MAX:2000,AFTERLOGID:0";
-  Reply reply = Fetch(MakeService(key), request, &session);
-  ASSERT_TRUE(reply.result.ok()) << reply.result.reason;
-  EXPECT_GT(reply.body.size(), 50'000u);  // many pieces
-  EXPECT_TRUE(reply.body == service_.LastReply());
+  std::string body;
+  FetchResult result = Fetch(MakeService(key), request, &session, &body);
+  ASSERT_TRUE(result.ok()) << result.reason;
+  EXPECT_GT(body.size(), 50'000u);  // many pieces
+  EXPECT_TRUE(body == service_.LastReply());
   std::string log = service_.RequestLog();
   EXPECT_NE(log.find(" POST /api query= body=KEY=A%26B%20%23C%2BD%25E%3DF%3FG&ACTION=FETCH&"
                      "OPTION=MAX:2000,AFTERLOGID:0 type=application/x-www-form-urlencoded "),
@@ -72,12 +110,17 @@ TEST_F(DownloadTest, TheReplyArrivesWholeFromAPostOfTheForm) {
   EXPECT_TRUE(!client_.always_compresses || log.find("encoding=gzip") != std::string::npos) << log;
 
   service_.SetMode("redirect");
-  reply = Fetch(MakeService(key), {}, &session);
-  ASSERT_TRUE(reply.result.ok()) << reply.result.reason;
-  EXPECT_TRUE(reply.body == service_.LastReply());
+  body.clear();
+  result = Fetch(MakeService(key), {}, &session, &body);
+  ASSERT_TRUE(result.ok()) << result.reason;
+  EXPECT_TRUE(body == service_.LastReply());
   log = service_.RequestLog();
   EXPECT_NE(log.find(" POST /redirected query= body=KEY=A%26B"), std::string::npos) << log;
-  EXPECT_EQ(ConnectionOf(log, 1), ConnectionOf(log, 0)) << log;
+  const auto connection = [&log](size_t at) {  // of the request logged at `at`
+    at = log.find(" connection=", at) + 12;
+    return log.substr(at, log.find(' ', at) - at);
+  };
+  EXPECT_EQ(connection(log.find('\n')), connection(0)) << log;
 }
 
 TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
@@ -127,7 +170,7 @@ TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
     if (row.how == How::kRefuseBody) {
       request.take_body = [](std::string_view) { return std::string("no room"); };
     }
-    const FetchResult result = Fetch(service, request).result;
+    const FetchResult result = Fetch(service, request);
     if (row.how != How::kUntrusted || !client_.may_hide_certificate ||
         result.reason !=
             "the secure connection to the logbook service failed (" + untrusted + ")") {
@@ -138,6 +181,24 @@ TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
     // The key is never sent before the transfer is under way, nor to an untrusted service.
     const bool asked = row.how != How::kCancelAtOnce && row.how != How::kUntrusted;
     EXPECT_EQ(service_.RequestLog().empty(), !asked) << service_.RequestLog();
+  }
+}
+
+// libcurl trusts the authorities of the named file alone.
+TEST_F(DownloadTest, OnlyTheNamedAuthoritiesAreTrusted) {
+  if (!client_.reads_authority_file) GTEST_SKIP() << "the client trusts the system's store";
+  const std::string localhost = "https://localhost:" + service_.port() + "/api";
+  const std::string missing = service_.ca_file() + ".missing";
+  const std::vector<std::pair<Service, std::string>> rows = {
+      {{service_.endpoint(), "", kKey}, "the logbook service's certificate was not trusted"},
+      {{service_.endpoint(), missing, kKey},
+       "cannot read the certificate authorities in " + missing},
+      {{localhost, service_.ca_file(), kKey}, ""},  // the certificate holds both names
+  };
+  for (const auto& [service, reason] : rows) {
+    const FetchResult result = Fetch(service);
+    EXPECT_EQ(result.ok(), reason.empty()) << result.reason;
+    EXPECT_TRUE(result.reason.starts_with(reason)) << result.reason;
   }
 }
 

@@ -1,5 +1,7 @@
 #include "https/fetch_failure.h"
 
+#include <iterator>
+
 namespace https {
 namespace {
 
@@ -83,25 +85,15 @@ FetchResult MakeFailure(FailureCause cause, const FailureDetail& detail) {
 }
 
 std::string_view DescribeCertificateProblem(CertificateProblem problem) {
-  switch (problem) {
-    case CertificateProblem::kSelfSigned:
-      return "self-signed certificate";
-    case CertificateProblem::kUntrustedAuthority:
-      return "issued by an authority that is not trusted";
-    case CertificateProblem::kWrongHost:
-      return "it is not for this host name";
-    case CertificateProblem::kOutOfDate:
-      return "certificate has expired or is not yet valid";
-    case CertificateProblem::kRevoked:
-      return "certificate revoked";
-    case CertificateProblem::kRevocationUnchecked:
-      return "its revocation could not be checked";
-    case CertificateProblem::kNotForServer:
-      return "it is not for a server";
-    case CertificateProblem::kInvalid:
-      return "invalid certificate";
-  }
-  return "invalid certificate";
+  // In the order of CertificateProblem.
+  constexpr std::string_view kWordings[] = {
+      "self-signed certificate",      "issued by an authority that is not trusted",
+      "it is not for this host name", "certificate has expired or is not yet valid",
+      "certificate revoked",          "its revocation could not be checked",
+      "it is not for a server",       "invalid certificate",
+  };
+  static_assert(std::size(kWordings) == static_cast<size_t>(CertificateProblem::kInvalid) + 1);
+  return kWordings[static_cast<size_t>(problem)];
 }
 
 }  // namespace https

@@ -1,5 +1,5 @@
-// The Temporary download file on Windows is refused before anything is asked of the
-// service when its name is another file's, a symbolic link or a device.
+// The Temporary download file on Windows is refused before anything is asked of the service
+// when its name is another file's, a symbolic link or a device.
 
 // <windows.h> comes first.
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "logbook/fetch_logbook.h"
@@ -19,18 +20,12 @@ TEST(TemporaryFileTest, IsNeverWrittenThroughAnotherName) {
   test::ScopedTempDir dir;
   const std::string path = dir.Join(std::string(kTemporaryFileName));
   const std::string other = dir.Join("other");
-  struct Row {
-    std::string what;
-    std::string path;
-    std::function<bool()> make;  // false when this system cannot make it
-    std::string reason;
-  };
-  const std::vector<Row> rows = {
-      {"hard link", path,
-       [&] { return ::CreateHardLinkA(path.c_str(), other.c_str(), nullptr) != 0; },
+  // The name, how it is made (false when this system cannot make it), and the reason.
+  const std::vector<std::tuple<std::string, std::function<bool()>, std::string>> rows = {
+      {path, [&] { return ::CreateHardLinkA(path.c_str(), other.c_str(), nullptr) != 0; },
        "the temporary file has other names (hard links): " + path},
       // Wine 8 reports success and makes nothing.
-      {"symbolic link", path,
+      {path,
        [&] {
          ::CreateSymbolicLinkA(path.c_str(), other.c_str(),
                                SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
@@ -39,18 +34,16 @@ TEST(TemporaryFileTest, IsNeverWrittenThroughAnotherName) {
                 (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
        },
        "the temporary file is a symbolic link: " + path},
-      {"device", "NUL", [] { return true; }, "the temporary file is not a regular file: NUL"},
+      {"NUL", [] { return true; }, "the temporary file is not a regular file: NUL"},
   };
-  for (const Row& row : rows) {
+  for (const auto& [name, make, reason] : rows) {
     test::WriteFile(other, "precious");
-    if (!row.make()) {
-      std::printf("no %s here (error %lu)\n", row.what.c_str(), ::GetLastError());
+    if (!make()) {
+      std::printf("cannot make %s here (error %lu)\n", reason.c_str(), ::GetLastError());
       continue;
     }
-    const https::FetchResult result =
-        FetchLogbook({"https://127.0.0.1:1/api", "", "KEY"}, row.path, {});
-    EXPECT_EQ(result.reason, row.reason);
-    EXPECT_EQ(test::ReadFile(other), "precious") << row.what;
+    EXPECT_EQ(FetchLogbook({"https://127.0.0.1:1/api", "", "KEY"}, name, {}).reason, reason);
+    EXPECT_EQ(test::ReadFile(other), "precious") << reason;
     ::DeleteFileA(path.c_str());
   }
 }

@@ -1,18 +1,17 @@
-// The download tests' service on Windows: the one service that the test run started
-// (tools/test_windows.sh), its state folder named by STATEKEEPER_TEST_SERVICE_DIR (a Windows
-// path; under wine the Linux folder as Z:\...). WinHTTP trusts only the system's certificate
-// store, so the service's test authority must be in it: under wine the test program adds it
-// to the wine prefix's own store before the first connection and removes it at the end; on
-// Windows the tests that need it run only when STATEKEEPER_TEST_CA_TRUSTED=1 says that the
-// authority was put there by hand (adding it from here would ask the operator to confirm).
+// The run's service (tools/test_windows.sh), its state folder named by
+// STATEKEEPER_TEST_SERVICE_DIR (under wine the Linux folder as Z:\...). WinHTTP trusts only
+// the system's store: under wine the tests put the authority into the prefix's own store for
+// the run; on Windows they need STATEKEEPER_TEST_CA_TRUSTED=1 to say it was put there by hand.
 
 // <windows.h> comes first.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "download_service.h"
+#include "logbook_service.h"
 #include "windows/trusted_authority.h"
 
 namespace test {
@@ -40,25 +39,27 @@ bool IsUnderWine() {
 
 }  // namespace
 
-struct DownloadService::Process {};
+struct LogbookService::Process {};
 
-DownloadService::DownloadService()
-    : state_dir_(EnvValue("STATEKEEPER_TEST_SERVICE_DIR")),
+LogbookService::LogbookService()
+    : missing_("STATEKEEPER_TEST_SERVICE_DIR names no running service"),
+      must_run_(false),
+      state_dir_(EnvValue("STATEKEEPER_TEST_SERVICE_DIR")),
       host_("localhost"),
       port_(ReadPort("port")),
       untrusted_port_(ReadPort("untrusted_port")) {
   if (!port_.empty()) missing_ = authority_trusted ? "" : "the test authority is not trusted";
 }
 
-DownloadService::~DownloadService() = default;
+LogbookService::~LogbookService() = default;
 
-ClientTraits DescribeClient() { return {false, IsUnderWine()}; }
+void LogbookService::Stop() {}
+
+ClientTraits DescribeClient() { return {false, false, IsUnderWine()}; }
 
 int RunDownloadTests() {
   authority_trusted = EnvValue("STATEKEEPER_TEST_CA_TRUSTED") == "1";
   if (authority_trusted || ReadPort("port").empty() || !IsUnderWine()) return RUN_ALL_TESTS();
-  // Into the wine prefix's own store before the first secure connection, out again at the
-  // end.
   const TrustedAuthority authority(EnvValue("STATEKEEPER_TEST_SERVICE_DIR") + "/ca.pem");
   if (!authority.ok()) {
     std::fprintf(stderr, "cannot put the test authority into the wine prefix's store\n");
