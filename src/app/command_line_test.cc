@@ -60,8 +60,9 @@ TEST(AnswerCommandLine, AnswersEachArgumentOrRefusesItInOneLineWithStatusTwo) {
 }
 
 TEST(HelpText, IsAsciiInLinesOfAnEightyColumnTerminalAndNamesEachPlatformsPlaces) {
-  for (const HelpPlatform platform : {HelpPlatform::kPosix, HelpPlatform::kWindows}) {
-    const std::string text = HelpText(platform);
+  const std::string posix = HelpText(HelpPlatform::kPosix);
+  const std::string windows = HelpText(HelpPlatform::kWindows);
+  for (const std::string& text : {posix, windows}) {
     size_t line_start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
       const auto byte = static_cast<unsigned char>(text[i]);
@@ -72,8 +73,6 @@ TEST(HelpText, IsAsciiInLinesOfAnEightyColumnTerminalAndNamesEachPlatformsPlaces
     }
     EXPECT_EQ(line_start, text.size());  // ends with a line end
   }
-  const std::string posix = HelpText(HelpPlatform::kPosix);
-  const std::string windows = HelpText(HelpPlatform::kWindows);
   for (const char* part : {"$XDG_DATA_HOME/Varnhold/", "STATEKEEPER_CA_FILE",
                            "17 3 * * * statekeeper --update", "man statekeeper"}) {
     EXPECT_NE(posix.find(part), std::string::npos) << part;

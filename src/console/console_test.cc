@@ -37,7 +37,7 @@ class ConsoleTest : public ::testing::Test {
   Console console_{backend_};
 };
 
-TEST_F(ConsoleTest, StartsInSevenOnZeroWritesCharactersAsTheyAreAndWraps) {
+TEST_F(ConsoleTest, StartsInSevenOnZeroWritesCharactersAsTheyAreAndWrapsAndClears) {
   EXPECT_EQ(console_.cell(kRows, kColumns), (Cell{U' ', 0x07}));
   EXPECT_EQ(Cursor(), 101);
   MemoryBackend no_size({0, 0});
@@ -58,6 +58,23 @@ TEST_F(ConsoleTest, StartsInSevenOnZeroWritesCharactersAsTheyAreAndWraps) {
   console_.SetColors(15, 1);
   console_.WriteText("y");  // the scroll fills the new row in the current colours
   EXPECT_EQ(console_.cell(kRows, kColumns), (Cell{U' ', 0x1F}));
+  // Moves and colours out of range keep what was there.
+  const int moves[][4] = {{0, 5, 10, 5}, {44, 5, 10, 5}, {5, 0, 5, 20}, {5, 67, 5, 20}};
+  for (const auto& m : moves) {
+    console_.MoveCursor(10, 20);
+    console_.MoveCursor(m[0], m[1]);
+    EXPECT_EQ(Cursor(), m[2] * 100 + m[3]) << m[0] << "," << m[1];
+  }
+  const int colours[][4] = {{16, 3, 7, 3}, {15, 1, 15, 1}, {0, 16, 0, 0}, {-1, -1, 7, 0}};
+  for (const auto& c : colours) {
+    console_.SetColors(7, 0);
+    console_.SetColors(c[0], c[1]);
+    EXPECT_EQ(console_.foreground() * 100 + console_.background(), c[2] * 100 + c[3]) << c[0];
+  }
+  console_.SetColors(15, 1);
+  console_.ClearScreen();  // in the current colours, the cursor home
+  EXPECT_EQ(console_.cell(kRows, kColumns), (Cell{U' ', 0x1F}));
+  EXPECT_EQ(Cursor(), 101);
 }
 
 // Rows numbered, text written at (row, column), a step, then "x": how often the screen
@@ -116,25 +133,6 @@ TEST_F(ConsoleTest, TextIsDecodedAndEncodedInTheLocaleReplacingOnlyTheBadByte) {
   EXPECT_EQ(decoded.front() + decoded.back(), U'a' + U'z');
   EXPECT_EQ(dashes, "--");
 #endif
-}
-
-TEST_F(ConsoleTest, MoveCursorAndSetColorsKeepWhatIsOutOfRange) {
-  const int moves[][4] = {{0, 5, 10, 5}, {44, 5, 10, 5}, {5, 0, 5, 20}, {5, 67, 5, 20}};
-  for (const auto& m : moves) {
-    console_.MoveCursor(10, 20);
-    console_.MoveCursor(m[0], m[1]);
-    EXPECT_EQ(Cursor(), m[2] * 100 + m[3]) << m[0] << "," << m[1];
-  }
-  const int colours[][4] = {{16, 3, 7, 3}, {15, 1, 15, 1}, {0, 16, 0, 0}, {-1, -1, 7, 0}};
-  for (const auto& c : colours) {
-    console_.SetColors(7, 0);
-    console_.SetColors(c[0], c[1]);
-    EXPECT_EQ(console_.foreground() * 100 + console_.background(), c[2] * 100 + c[3]) << c[0];
-  }
-  console_.SetColors(15, 1);
-  console_.ClearScreen();  // in the current colours, the cursor home
-  EXPECT_EQ(console_.cell(kRows, kColumns), (Cell{U' ', 0x1F}));
-  EXPECT_EQ(Cursor(), 101);
 }
 
 TEST_F(ConsoleTest, NumbersHaveFifteenSignificantDigitsWithoutExponentOrLeadingZero) {

@@ -125,15 +125,12 @@ TEST_F(ViewTest, TheSummaryMatchesItsGoldenScreensAndReadsTheFilesAtEveryDrawing
 
 TEST_F(ViewTest, ThePagerSortsCutsAndNumbersItsNames) {
   award::ConfirmedCountryList countries;
-  const std::vector<std::string> names = {"ZAMBIA",
-                                          "ÅLAND ISLANDS",
-                                          "UNITED STATES",
-                                          "UNITED",
-                                          "CHAD",
-                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234",
-                                          std::string(25, 'A') + "ÄÖÜ"};
   countries[0] = " 7" + std::string(80, ' ');  // shown as stored, cut at the row's end
-  for (size_t i = 0; i < names.size(); ++i) countries[i + 1] = names[i];
+  std::copy_n(
+      std::vector<std::string>{"ZAMBIA", "ÅLAND ISLANDS", "UNITED STATES", "UNITED", "CHAD",
+                               "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234", std::string(25, 'A') + "ÄÖÜ"}
+          .begin(),
+      7, countries.begin() + 1);
   countries[8] = "AAA";  // above the count: neither shown nor sorted
   backend_.AddKey("L");
   EXPECT_EQ(ShowCountryPager(console_, countries), PagerDirection::kPrevious);
