@@ -94,7 +94,6 @@ TEST(Start, TheFirstRunGoesOnOnlyOnYAndItsFirstFieldsAreTheSettings) {
   };
   const Case cases[] = {
       {{"n"}, nullptr},
-      {{std::string("\0H", 2)}, nullptr},
       {{"Y", "  k1abc, more text\r", "\"AB12 CD, 34\" rest\r"}, "K1ABC\r\nAB12 CD, 34\r\n"},
       {{"y", "\r", "\r"}, "\r\n\r\n"},
       {{"y", "k1abc\r", "KEY\r"}, ""},  // a file stands where the folder goes

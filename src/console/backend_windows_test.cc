@@ -8,7 +8,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "base/unique_handle_windows.h"
 #include "console/console.h"
@@ -25,16 +24,26 @@ base::UniqueWinHandle OpenConsole(const wchar_t* name) {
 
 // The characters of `row` (from 1) of the console's buffer, `columns` of them from column 1.
 std::wstring ReadRow(int row, int columns) {
-  std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns));
-  SMALL_RECT region{0, static_cast<SHORT>(row - 1), static_cast<SHORT>(columns - 1),
-                    static_cast<SHORT>(row - 1)};
-  if (!ReadConsoleOutputW(OpenConsole(L"CONOUT$").get(), cells.data(),
-                          COORD{static_cast<SHORT>(columns), 1}, COORD{0, 0}, &region)) {
-    return L"<unreadable>";
-  }
-  std::wstring text;
-  for (const CHAR_INFO& cell : cells) text.push_back(cell.Char.UnicodeChar);
+  std::wstring text(static_cast<std::size_t>(columns), L'?');
+  DWORD read = 0;
+  ReadConsoleOutputCharacterW(OpenConsole(L"CONOUT$").get(), text.data(), columns,
+                              COORD{0, static_cast<SHORT>(row - 1)}, &read);
+  text.resize(read);
   return text;
+}
+
+// The console's input mode, title, buffer size and window size, as one text.
+std::wstring ConsoleState() {
+  DWORD mode = 0;
+  GetConsoleMode(OpenConsole(L"CONIN$").get(), &mode);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  GetConsoleScreenBufferInfo(OpenConsole(L"CONOUT$").get(), &info);
+  wchar_t title[1024] = {};
+  GetConsoleTitleW(title, 1024);
+  return std::to_wstring(mode) + L" " + title + L" " + std::to_wstring(info.dwSize.X) + L"x" +
+         std::to_wstring(info.dwSize.Y) + L" " +
+         std::to_wstring(info.srWindow.Right - info.srWindow.Left) + L"x" +
+         std::to_wstring(info.srWindow.Bottom - info.srWindow.Top);
 }
 
 class WindowsConsoleBackendTest : public ::testing::Test {
@@ -81,20 +90,13 @@ TEST_F(WindowsConsoleBackendTest, OneAtATimeAndTheConsoleIsLeftAsItWasFound) {
   base::Error error;
   EXPECT_EQ(WindowsConsoleBackend::Create(error), nullptr);
   EXPECT_TRUE(error);
-  const base::UniqueWinHandle input = OpenConsole(L"CONIN$");
-  const base::UniqueWinHandle output = OpenConsole(L"CONOUT$");
   backend_.reset();
-  DWORD old_mode = 0, mode = 0;
-  GetConsoleMode(input.get(), &old_mode);
-  CONSOLE_SCREEN_BUFFER_INFO old_info{}, info{};
-  GetConsoleScreenBufferInfo(output.get(), &old_info);
-  wchar_t old_title[1024] = {}, title[1024] = {};
-  GetConsoleTitleW(old_title, 1024);
-
+  const std::wstring before = ConsoleState();
   backend_ = WindowsConsoleBackend::Create(error);
   ASSERT_NE(backend_, nullptr) << error.message;
   backend_->SetMouseReporting(true);
-  GetConsoleMode(input.get(), &mode);
+  DWORD mode = 0;
+  GetConsoleMode(OpenConsole(L"CONIN$").get(), &mode);
   EXPECT_EQ(mode & (ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
                     ENABLE_QUICK_EDIT_MODE),
             0u);
@@ -107,16 +109,7 @@ TEST_F(WindowsConsoleBackendTest, OneAtATimeAndTheConsoleIsLeftAsItWasFound) {
     console.Flush();
   }
   backend_.reset();
-  GetConsoleMode(input.get(), &mode);
-  EXPECT_EQ(mode, old_mode);
-  GetConsoleTitleW(title, 1024);
-  EXPECT_STREQ(title, old_title);
-  GetConsoleScreenBufferInfo(output.get(), &info);
-  EXPECT_EQ(info.dwSize.X * 100000 + info.dwSize.Y, old_info.dwSize.X * 100000 + old_info.dwSize.Y);
-  EXPECT_EQ(info.srWindow.Right - info.srWindow.Left,
-            old_info.srWindow.Right - old_info.srWindow.Left);
-  EXPECT_EQ(info.srWindow.Bottom - info.srWindow.Top,
-            old_info.srWindow.Bottom - old_info.srWindow.Top);
+  EXPECT_EQ(ConsoleState(), before);
 }
 
 }  // namespace

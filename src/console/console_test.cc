@@ -236,6 +236,8 @@ TEST_F(ConsoleTest, OnlyEnabledMouseEventsAreReportedAndReadKeyTakesNone) {
 TEST_F(ConsoleTest, ReadLineTakesPrintableCharactersAndBackspaceAndEchoes) {
   std::vector<std::string> long_keys(10002, "\xC3\xA4");  // the limit counts characters
   long_keys.insert(long_keys.end(), {"\b", "z"});
+  std::string long_line;
+  for (int i = 0; i < 9999; ++i) long_line += "\xC3\xA4";
   const struct {
     std::vector<std::string> keys;  // before the Enter
     std::string line;
@@ -244,12 +246,7 @@ TEST_F(ConsoleTest, ReadLineTakesPrintableCharactersAndBackspaceAndEchoes) {
       {{"a", "\t", "\x1b", "\x03", "\x7f", std::string("\0K", 2), "c"}, "ac"},
       {{"\xC3\xA4", "\xF0\x9F\x93\xBB", "\xC3\xB6", "\b", "\xFF"},
        "\xC3\xA4\xF0\x9F\x93\xBB\xEF\xBF\xBD"},
-      {long_keys,
-       [] {
-         std::string line;
-         for (int i = 0; i < 9999; ++i) line += "\xC3\xA4";
-         return line + "z";
-       }()},
+      {long_keys, long_line + "z"},
   };
   for (const auto& c : cases) {
     for (const std::string& key : c.keys) backend_.AddKey(key);
