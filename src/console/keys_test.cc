@@ -95,6 +95,9 @@ TEST(KeyDecoder, Table) {
        {{0, "\x1b[1~\x1b[4~\x1b[F\x1bOH\x1b[2~\x1b[3~\x1b[5~"}},
        {"00 47", "00 4f", "00 4f", "00 47", "00 52", "00 53", "00 49"}},
       {"split over reads", {{0, "\x1b"}, {2, "["}, {4, "6"}, {6, "~"}}, {"00 51"}},
+      {"the wait is for silence after the last read",
+       {{0, "\x1b["}, {20, "1"}, {40, "~"}},
+       {"00 47"}},
       {"function keys",
        {{0, "\x1bOQ\x1bOR\x1bOS\x1b[12~\x1b[[A\x1b[[E\x1b[15~\x1b[17~\x1b[23~"}},
        {"00 3c", "00 3d", "00 3e", "00 3c", "00 3b", "00 3f", "00 3f", "00 40", "00 85"}},
@@ -143,16 +146,6 @@ TEST(KeyDecoder, Table) {
   };
   for (const auto& c : cases) EXPECT_EQ(Decode(c.chunks), c.expected) << c.name;
   EXPECT_EQ(Decode({{0, "\xe9\xc3"}}, InputEncoding::kSingleByte), (Events{"e9", "c3"}));
-}
-
-TEST(KeyDecoder, PendingBytesWaitForSilenceAfterTheLastRead) {
-  KeyDecoder decoder;
-  decoder.Feed("\x1b[", 200);
-  decoder.Feed("1", 220);
-  EXPECT_EQ(decoder.Deadline(), 220 + KeyDecoder::kEscapeTimeoutMs);
-  EXPECT_FALSE(decoder.Next(219 + KeyDecoder::kEscapeTimeoutMs).has_value());
-  decoder.Feed("~", 240);
-  EXPECT_EQ(Describe(decoder.Next(240).value()), "00 47");
 }
 
 }  // namespace

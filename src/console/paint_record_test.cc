@@ -26,10 +26,7 @@ std::vector<std::string> TakeAllRuns(PaintRecord& record) {
 
 using Runs = std::vector<std::string>;
 
-TEST(PaintRules, GlyphsOfControlCodesAndRunsOfChangesCloserThanTheGap) {
-  const std::pair<char32_t, char32_t> cases[] = {
-      {U'A', U'A'}, {0, U' '}, {31, U'\u25BC'}, {127, U'\u2302'}, {U'\U0001F600', U'\U0001F600'}};
-  for (const auto& [character, glyph] : cases) EXPECT_EQ(ChooseGlyph(character), glyph);
+TEST(FindChangedRuns, JoinsChangesCloserThanTheGap) {
   std::vector<Cell> shown(12), wanted(12);
   EXPECT_TRUE(FindChangedRuns(wanted.data(), shown.data(), 12, 4).empty());
   wanted[0].character = U'a';
