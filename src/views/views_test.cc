@@ -124,11 +124,12 @@ TEST_F(ViewTest, TheSummaryMatchesItsGoldenScreensAndReadsTheFilesAtEveryDrawing
 TEST_F(ViewTest, ThePagerSortsCutsAndNumbersItsNames) {
   award::ConfirmedCountryList countries;
   countries[0] = " 7" + std::string(80, ' ');  // shown as stored, cut at the row's end
-  std::copy_n(
-      std::vector<std::string>{"ZAMBIA", "ÅLAND ISLANDS", "UNITED STATES", "UNITED", "CHAD",
-                               "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234", std::string(25, 'A') + "ÄÖÜ"}
-          .begin(),
-      7, countries.begin() + 1);
+  int slot = 0;
+  for (const char* name : {"ZAMBIA", "ÅLAND ISLANDS", "UNITED STATES", "UNITED", "CHAD",
+                           "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234"}) {
+    countries[++slot] = name;
+  }
+  countries[7] = std::string(25, 'A') + "ÄÖÜ";
   countries[8] = "AAA";  // above the count: neither shown nor sorted
   backend_.AddKey("L");
   EXPECT_EQ(ShowCountryPager(console_, countries), PagerDirection::kPrevious);
