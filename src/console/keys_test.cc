@@ -51,7 +51,7 @@ using Events = std::vector<std::string>;
 
 TEST(KeyDecoder, Table) {
   const std::string press = "\x1b[<0;10;5M", release = "\x1b[<0;10;5m";
-  const std::string right = "\x1b[<2;10;5M", x10 = "\x1b[M *%";
+  const std::string right = "\x1b[<2;10;5M";
   const std::string left_5_10 = "mouse 4 1 5,10", double_5_10 = "mouse 2 1 5,10";
   const struct {
     const char* name;
@@ -76,7 +76,6 @@ TEST(KeyDecoder, Table) {
        {"61", "62", "63", "63", "64"}},
       {"cut short and never finished", {{0, "\xc3"}}, {}},
       // Escape and Alt.
-      {"lone Esc after silence", {{0, "\x1b"}}, {"1b"}},
       {"Alt+x, in one read or within the timeout",
        {{0, "\x1bx"}, {5, "\x1b"}, {15, "x"}},
        {"00 2d", "00 2d"}},
@@ -91,10 +90,9 @@ TEST(KeyDecoder, Table) {
       {"arrows CSI and SS3",
        {{0, "\x1b[A\x1b[B\x1b[C\x1b[D\x1bOA"}},
        {"00 48", "00 50", "00 4d", "00 4b", "00 48"}},
-      {"Home End Insert Delete PgUp",
-       {{0, "\x1b[1~\x1b[4~\x1b[F\x1bOH\x1b[2~\x1b[3~\x1b[5~"}},
-       {"00 47", "00 4f", "00 4f", "00 47", "00 52", "00 53", "00 49"}},
-      {"split over reads", {{0, "\x1b"}, {2, "["}, {4, "6"}, {6, "~"}}, {"00 51"}},
+      {"Home End Insert Delete PgUp PgDn",
+       {{0, "\x1b[1~\x1b[4~\x1b[F\x1bOH\x1b[2~\x1b[3~\x1b[5~\x1b[6~"}},
+       {"00 47", "00 4f", "00 4f", "00 47", "00 52", "00 53", "00 49", "00 51"}},
       {"the wait is for silence after the last read",
        {{0, "\x1b["}, {20, "1"}, {40, "~"}},
        {"00 47"}},
@@ -113,25 +111,18 @@ TEST(KeyDecoder, Table) {
       {"broken off by a control byte", {{0, "\x1b[1\r"}}, {"0d"}},
       {"runaway sequence", {{0, "\x1b[" + std::string(100, '1') + "~z"}}, {"7a"}},
       // X10 mouse: ESC [ M, button + 32, column + 32, row + 32.
-      {"X10 presses",
-       {{0, x10 + "\x1b[M!*%\x1b[M!!!"}},
-       {left_5_10, "mouse 4 4 5,10", "mouse 4 4 1,1"}},
       {"X10 release names the pressed button",
        {{0, "\x1b[M\"*%"}, {10, "\x1b[M#*%"}},
        {"mouse 4 2 5,10", "mouse 8 2 5,10"}},
       {"X10 release with nothing pressed", {{0, "\x1b[M#*%"}}, {}},
-      {"X10 drag; wheel ignored; large coordinate",
-       {{0, "\x1b[M@+%\x1b[M`*%a\x1b[Ma*%\x1b[M \xff\x40"}},
-       {"mouse 1 1 5,11", "61", "mouse 4 1 32,223"}},
+      {"X10 large coordinate", {{0, "\x1b[M \xff\x40"}}, {"mouse 4 1 32,223"}},
       {"X10 split, and cut short", {{0, "\x1b[M"}, {1, " *"}, {2, "%\x1b[M *"}}, {left_5_10}},
       // SGR mouse.
-      {"SGR press and release", {{0, press + release}}, {left_5_10, "mouse 8 1 5,10"}},
       {"SGR right press, drag, move without button, wheels, modifier bits, missing or zero numbers",
        {{0,
          "\x1b[<2;3;4M\x1b[<32;7;8M\x1b[<35;7;8M\x1b[<64;1;1M\x1b[<65;1;1Mq\x1b[<16;300;200M"
          "\x1b[<0;10Mz\x1b[<0;0;5M"}},
        {"mouse 4 2 4,3", "mouse 1 1 8,7", "71", "mouse 4 1 200,300", "7a"}},
-      {"SGR split over reads", {{0, "\x1b[<0;1"}, {1, "0;5"}, {2, "M"}}, {left_5_10}},
       // Double-clicks: the left button, the same cell, within 500 ms.
       {"second press within 500 ms, releases between",
        {{0, press}, {80, release}, {500, press}},
@@ -142,7 +133,6 @@ TEST(KeyDecoder, Table) {
       {"a third press starts over",
        {{0, press}, {100, press}, {200, press}},
        {left_5_10, double_5_10, left_5_10}},
-      {"X10 double-click", {{0, x10}, {300, x10}}, {left_5_10, double_5_10}},
   };
   for (const auto& c : cases) EXPECT_EQ(Decode(c.chunks), c.expected) << c.name;
   EXPECT_EQ(Decode({{0, "\xe9\xc3"}}, InputEncoding::kSingleByte), (Events{"e9", "c3"}));
