@@ -22,9 +22,8 @@ TEST(TranslateKey, Table) {
     WinKeyRecord record;  // virtual key, scan code, character, control state
     const char* key;
   } cases[] = {
-      // Arrows and function keys: NUL and the scan code, with or without the enhanced flag.
-      {{true, 0x25, 75, 0, kEnhanced}, "00 75"},
-      // A missing scan code is taken from the virtual key; with neither, no key.
+      // Cursor keys: NUL and the scan code, a missing one taken from the virtual key; with
+      // neither, no key.
       {{true, 0x25, 0, 0}, "00 75"},
       {{true, 0x28, 0, 0}, "00 80"},
       {{true, 0x24, 0, 0, kEnhanced}, "00 71"},  // Home
