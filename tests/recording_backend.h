@@ -1,16 +1,11 @@
-// A memory backend that keeps a copy of what was on the screen each time the program
-// waited for input, so that a test can look at every screen an operator saw on the way,
-// not only the last one.
+// A memory backend that keeps a copy of the screen each time the program waited for input:
+// every screen an operator saw on the way, not only the last one.
 #ifndef STATEKEEPER_TESTS_RECORDING_BACKEND_H_
 #define STATEKEEPER_TESTS_RECORDING_BACKEND_H_
 
-#include <cstdint>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "console/backend_memory.h"
-#include "test_util.h"
 
 namespace test {
 

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "test_util.h"
 
@@ -47,33 +45,17 @@ std::vector<std::string> ScreenText(const console::Grid& grid) {
 }
 
 void ExpectGoldenScreen(const console::Grid& grid, const std::string& name) {
-  const std::vector<std::string> actual = ScreenText(grid);
-  std::string actual_text;
-  for (const std::string& row : actual) actual_text += row + "\r\n";
-  const std::filesystem::path golden =
-      std::filesystem::path(__FILE__).parent_path() / "golden" / (name + ".txt");
-  std::ifstream in(golden, std::ios::binary);
-  std::ostringstream golden_text;
-  golden_text << in.rdbuf();
-  if (in && golden_text.str() == actual_text) return;
-
+  std::string actual;
+  for (const std::string& row : ScreenText(grid)) actual += row + "\r\n";
+  const std::string golden =
+      (std::filesystem::path(__FILE__).parent_path() / "golden" / name).string();
+  const std::string expected = ReadFile(golden + ".txt").value_or("");
+  if (expected == actual) return;
   std::error_code error;
   std::filesystem::create_directories("failed", error);
-  const std::string path = "failed/" + name + ".txt";
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << actual_text;
-  std::ostringstream differences;
-  std::istringstream expected(golden_text.str());
-  std::string line;
-  for (size_t row = 0; row < actual.size(); ++row) {
-    if (!std::getline(expected, line)) line.clear();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line != actual[row]) {
-      differences << "row " << row + 1 << "\n  golden: |" << line << "|\n  actual: |" << actual[row]
-                  << "|\n";
-    }
-  }
-  ADD_FAILURE() << "The screen differs from " << golden << " (written to " << path << ").\n"
-                << differences.str();
+  WriteFile("failed/" + name + ".txt", actual);
+  EXPECT_EQ(expected, actual) << golden << ".txt differs; the screen is in failed/" << name
+                              << ".txt";
 }
 
 }  // namespace test

@@ -15,9 +15,8 @@ namespace test {
 // One marked string per row of `grid`, trailing blanks kept.
 std::vector<std::string> ScreenText(const console::Grid& grid);
 
-// Compares `grid` with tests/golden/<name>.txt byte for byte: the rows as ScreenText makes
-// them, each followed by CR LF. On a difference, or without the file, the test fails with
-// the rows that differ, and the screen is written to failed/<name>.txt in the current
+// Compares `grid`, its rows each ended by CR LF, with tests/golden/<name>.txt. On a
+// difference the test fails and the screen is written to failed/<name>.txt in the current
 // folder, to be read and, when right, copied over the golden file.
 void ExpectGoldenScreen(const console::Grid& grid, const std::string& name);
 

@@ -26,30 +26,18 @@ TEST(AnswerCommandLine, AnswersEachArgumentOrRefusesItInOneLineWithStatusTwo) {
   };
   const Case cases[] = {
       {{}, Next::kRun, 0, "", ""},
-      {{"--help"}, Next::kExit, 0, help, ""},
       {{"-h", "--version"}, Next::kExit, 0, help, ""},  // among known ones the first decides
       {{"--version", "--help"}, Next::kExit, 0, "statekeeper 1.2.3\n", ""},
-      {{"--update"}, Next::kUpdate, 0, "", ""},
-      {{"--countries"}, Next::kCountries, 0, "", ""},
-      {{"--needed"}, Next::kNeeded, 0, "", ""},
       {{"--needed", "10m"}, Next::kNeeded, 1, "", ""},
       {{"--needed", "20M"}, Next::kNeeded, 5, "", ""},
-      {{"--needed", "160m"}, Next::kNeeded, 9, "", ""},
       {{"--needed", "21m"}, Next::kExit, 0, "", "unknown band '21m'; the bands are 10m 12m"},
-      {{"--needed", ""}, Next::kExit, 0, "", "unknown band ''"},
       {{"--needed", "20m", "40m"}, Next::kExit, 0, "", "unknown argument '40m'"},
       {{"--update", "--help"}, Next::kExit, 0, "", "unknown argument '--help'"},
-      {{"--countries", "x"}, Next::kExit, 0, "", "unknown argument 'x'"},
-      {{"--help", "--bogus", "--other"}, Next::kExit, 0, "", "'--bogus'"},
-      {{"--bogus", "--help"}, Next::kExit, 0, "", "'--bogus'"},
+      {{"--help", "--bogus", "--other"}, Next::kExit, 0, "", "'--bogus'; 'statekeeper --help'"},
+      {{"--HELP"}, Next::kExit, 0, "", "'--HELP'"},
+      {{"--help=yes"}, Next::kExit, 0, "", "'--help=yes'"},
       {{"a\x1b[2J\n\x7f\xc3\xa4"}, Next::kExit, 0, "", "'a\\x1B[2J\\x0A\\x7F\xc3\xa4'"},
   };
-  for (const std::string refused : {"-x", "help", "--HELP", "--help=yes", "-v", "--", "", "/?"}) {
-    const CommandLineAnswer answer = AnswerCommandLine({refused}, "1.2.3", HelpPlatform::kPosix);
-    EXPECT_EQ(answer.exit_status, 2) << refused;
-    EXPECT_NE(answer.standard_error.find("'" + refused + "'"), std::string::npos) << refused;
-    EXPECT_NE(answer.standard_error.find("statekeeper --help"), std::string::npos) << refused;
-  }
   for (const Case& c : cases) {
     const std::string name = c.arguments.empty() ? "" : c.arguments.back();
     const CommandLineAnswer answer = AnswerCommandLine(c.arguments, "1.2.3", HelpPlatform::kPosix);
@@ -57,24 +45,20 @@ TEST(AnswerCommandLine, AnswersEachArgumentOrRefusesItInOneLineWithStatusTwo) {
     EXPECT_EQ(answer.band, c.band) << name;
     EXPECT_EQ(answer.standard_output, c.output) << name;
     EXPECT_EQ(answer.exit_status, c.refusal.empty() ? 0 : 2) << name;
-    if (c.refusal.empty()) {
-      EXPECT_EQ(answer.standard_error, "") << name;
-      continue;
-    }
     const std::string& error = answer.standard_error;
+    EXPECT_EQ(error.empty(), c.refusal.empty()) << name;
+    if (error.empty()) continue;
     EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
     EXPECT_EQ(error.find("--other"), std::string::npos) << error;
-    EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
     EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
     EXPECT_EQ(error.back(), '\n');
   }
 }
 
 TEST(HelpText, IsAsciiInLinesOfAnEightyColumnTerminalAndNamesEachPlatformsPlaces) {
-  for (const HelpPlatform platform : {HelpPlatform::kPosix, HelpPlatform::kWindows}) {
-    const std::string text = HelpText(platform);
-    EXPECT_EQ(text.rfind("Usage: statekeeper ", 0), 0u);
-    EXPECT_EQ(AnswerCommandLine({"-h"}, "1", platform).standard_output, text);
+  const std::string posix = HelpText(HelpPlatform::kPosix);
+  const std::string windows = HelpText(HelpPlatform::kWindows);
+  for (const std::string& text : {posix, windows}) {
     size_t line_start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
       const auto byte = static_cast<unsigned char>(text[i]);
@@ -85,18 +69,13 @@ TEST(HelpText, IsAsciiInLinesOfAnEightyColumnTerminalAndNamesEachPlatformsPlaces
     }
     EXPECT_EQ(line_start, text.size());  // ends with a line end
   }
-  const std::string posix = HelpText(HelpPlatform::kPosix);
-  const std::string windows = HelpText(HelpPlatform::kWindows);
-  for (const char* part : {"$XDG_DATA_HOME/Varnhold/", "TMPDIR", "STATEKEEPER_CA_FILE",
+  for (const char* part : {"$XDG_DATA_HOME/Varnhold/", "STATEKEEPER_CA_FILE",
                            "17 3 * * * statekeeper --update", "man statekeeper"}) {
     EXPECT_NE(posix.find(part), std::string::npos) << part;
+    EXPECT_EQ(windows.find(part), std::string::npos) << part;
   }
   EXPECT_NE(windows.find("%LOCALAPPDATA%\\Varnhold\\"), std::string::npos);
   EXPECT_NE(windows.find("schtasks /create"), std::string::npos);
-  // Windows reads neither: the folder is always under LOCALAPPDATA, and the authorities
-  // are the system's.
-  EXPECT_EQ(windows.find("XDG_DATA_HOME"), std::string::npos);
-  EXPECT_EQ(windows.find("STATEKEEPER_CA_FILE"), std::string::npos);
 }
 
 TEST(WriteAnswer, WritesBothTextsAndReturnsTheStatusOrOneWhenOutputTakesNothing) {
@@ -125,8 +104,7 @@ TEST(WriteAnswer, WritesBothTextsAndReturnsTheStatusOrOneWhenOutputTakesNothing)
   }
 }
 
-// One version for the whole program: "--version" (given STATEKEEPER_VERSION by main), the
-// User-Agent, the manual, the package, and the window title that the program sets.
+// One version for the whole program: the one "--version" gives is the window title's.
 TEST(Version, IsTheOneInTheWindowTitle) {
   EXPECT_EQ(std::string(kWindowTitle),
             std::string("Statekeeper By Brannock Tarvel v") + STATEKEEPER_VERSION);
