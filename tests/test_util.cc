@@ -27,11 +27,9 @@ namespace {
 ScopedTempDir::ScopedTempDir() {
   std::error_code error;
   const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-  std::random_device seed;
-  std::mt19937_64 random(seed());
+  std::random_device random;
   for (int attempt = 0; !error && attempt < 100; ++attempt) {
-    const std::filesystem::path candidate =
-        base / ("statekeeper-test-" + std::to_string(random() % 1000000000));
+    const std::filesystem::path candidate = base / ("statekeeper-test-" + std::to_string(random()));
     if (std::filesystem::create_directory(candidate, error) && !error) {
       path_ = candidate.string();
       return;

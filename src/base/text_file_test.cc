@@ -12,16 +12,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Lines ReadLines(const std::string& content) {
-  test::ScopedTempDir dir;
-  test::WriteFile(dir.Join("f"), content);
-  LineReader reader(dir.Join("f"));
-  Lines lines;
-  std::string line;
-  while (reader.Next(line)) lines.push_back(line);
-  return lines;
-}
-
 TEST(ParseCount, SkipsBlanksAndStopsAtTheFirstOtherCharacter) {
   const std::pair<std::string, int> cases[] = {{"", 0},
                                                {"  7", 7},
@@ -51,9 +41,16 @@ TEST(LineReader, LinesEndAtCrWithOneLfAfterItAndTheDataAtCtrlZ) {
       {a + "\r\nb\r\n", {a, "b"}},
       {a + "\r\n\032", {a}},
   };
-  for (const auto& [content, lines] : cases) EXPECT_EQ(ReadLines(content), lines) << content.size();
+  test::ScopedTempDir dir;
   std::string line;
-  EXPECT_FALSE(LineReader("/nonexistent/folder/file").Next(line));
+  for (const auto& [content, lines] : cases) {
+    test::WriteFile(dir.Join("f"), content);
+    LineReader reader(dir.Join("f"));
+    Lines read;
+    while (reader.Next(line)) read.push_back(line);
+    EXPECT_EQ(read, lines) << content.size();
+  }
+  EXPECT_FALSE(LineReader(dir.Join("none")).Next(line));
 }
 
 TEST(FieldReader, ReadsCommaSeparatedFieldsAndNumbers) {
