@@ -1,7 +1,7 @@
 // The run's service (tools/test_windows.sh), its state folder named by
 // STATEKEEPER_TEST_SERVICE_DIR (under wine the Linux folder as Z:\...). WinHTTP trusts only
-// the system's store: under wine the tests put the authority into the prefix's own store for
-// the run; on Windows they need STATEKEEPER_TEST_CA_TRUSTED=1 to say it was put there by hand.
+// the system's store: under wine the tests put the authority into the prefix's own store; on
+// Windows they need STATEKEEPER_TEST_CA_TRUSTED=1 to say it was put there by hand.
 
 // <windows.h> comes first.
 #include <gtest/gtest.h>
@@ -60,8 +60,7 @@ ClientTraits DescribeClient() { return {false, false, IsUnderWine()}; }
 int RunDownloadTests() {
   authority_trusted = EnvValue("STATEKEEPER_TEST_CA_TRUSTED") == "1";
   if (authority_trusted || ReadPort("port").empty() || !IsUnderWine()) return RUN_ALL_TESTS();
-  const TrustedAuthority authority(EnvValue("STATEKEEPER_TEST_SERVICE_DIR") + "/ca.pem");
-  if (!authority.ok()) {
+  if (!TrustAuthority(EnvValue("STATEKEEPER_TEST_SERVICE_DIR") + "/ca.pem")) {
     std::fprintf(stderr, "cannot put the test authority into the wine prefix's store\n");
     return 1;
   }

@@ -18,8 +18,7 @@
 namespace test {
 namespace {
 
-// The program takes its character set from the environment at start; every test binary
-// does the same before its first test (ctest runs them with LC_ALL=C.UTF-8).
+// Every test binary takes its character set from the environment, as the program does.
 [[maybe_unused]] const bool kLocaleFromEnvironment = std::setlocale(LC_ALL, "") != nullptr;
 
 }  // namespace
@@ -28,11 +27,9 @@ namespace {
 ScopedTempDir::ScopedTempDir() {
   std::error_code error;
   const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-  std::random_device seed;
-  std::mt19937_64 random(seed());
+  std::random_device random;
   for (int attempt = 0; !error && attempt < 100; ++attempt) {
-    const std::filesystem::path candidate =
-        base / ("statekeeper-test-" + std::to_string(random() % 1000000000));
+    const std::filesystem::path candidate = base / ("statekeeper-test-" + std::to_string(random()));
     if (std::filesystem::create_directory(candidate, error) && !error) {
       path_ = candidate.string();
       return;
@@ -52,10 +49,9 @@ ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_
   Set(value);
 }
 
-// _putenv_s with an empty value removes the variable, as unsetenv does.
 void ScopedEnv::Set(const std::optional<std::string>& value) {
 #ifdef _WIN32
-  _putenv_s(name_.c_str(), value ? value->c_str() : "");
+  _putenv_s(name_.c_str(), value ? value->c_str() : "");  // "" removes it
 #else
   if (value) {
     ::setenv(name_.c_str(), value->c_str(), 1);
@@ -90,7 +86,6 @@ bool FileExists(const std::string& path) {
 
 int FileMode(const std::string& path) {
 #ifdef _WIN32
-  // Windows has no permission bits: access comes from the folder's inherited ACL.
   return FileExists(path) ? 0 : -1;
 #else
   struct stat info;

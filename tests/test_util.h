@@ -1,5 +1,4 @@
-// Helpers shared by the tests: a temporary folder that is removed afterwards, environment
-// variables set for one test, and whole files read and written as bytes.
+// Helpers shared by the tests: temporary folders, environment variables, whole files.
 #ifndef STATEKEEPER_TESTS_TEST_UTIL_H_
 #define STATEKEEPER_TESTS_TEST_UTIL_H_
 
@@ -17,9 +16,8 @@ class ScopedTempDir {
   ScopedTempDir(const ScopedTempDir&) = delete;
   ScopedTempDir& operator=(const ScopedTempDir&) = delete;
 
-  // The folder's path, without a trailing separator.
+  // The folder's path, without a trailing separator; Join adds "/" and `name`.
   const std::string& path() const { return path_; }
-  // path() + "/" + name.
   std::string Join(const std::string& name) const { return path_ + "/" + name; }
 
  private:
@@ -46,8 +44,7 @@ std::optional<std::string> ReadFile(const std::string& path);
 // Creates or truncates `path` with `content`; fails the test when it cannot.
 void WriteFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
-// The permission bits of `path` (e.g. 0600), or -1 when it is not there; 0 on Windows,
-// which has no permission bits.
+// The permission bits of `path` (e.g. 0600), or -1 when it is not there; 0 on Windows.
 int FileMode(const std::string& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> ListFolder(const std::string& path);

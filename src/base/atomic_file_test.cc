@@ -1,5 +1,4 @@
-// Whole-file rewrites and sets of files put in place as one change, against real files;
-// child processes stand for other copies of the program, running or ended.
+// Whole-file rewrites and sets of files put in place as one change, against real files.
 #include "base/atomic_file.h"
 
 #include <gtest/gtest.h>
@@ -8,12 +7,9 @@
 
 #include "base/unique_handle_windows.h"
 #else
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -54,62 +50,30 @@ struct ReadySet {
   std::vector<const AtomicFile*> set;
 };
 
-// Another process that waits until it is ended: another copy of the program, running or
-// ended, as the owner of files. On Windows it is this test program started suspended, and
-// its id stays reserved until the object goes, so that no new process takes it meanwhile.
-class OtherProcess {
- public:
+// Ids of owners: one that no process has, and one of a process that runs while the tests
+// do (init on POSIX; on Windows a suspended copy of this program, ended with the tests).
+constexpr std::uint32_t kEnded = 2147483647;
+std::uint32_t RunningProcessId() {
 #ifdef _WIN32
-  OtherProcess() {
-    std::wstring program(MAX_PATH, L'\0');
-    program.resize(::GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
-    std::wstring command_line = L"\"" + program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+  static const struct Copy {
+    Copy() {
+      std::wstring program(MAX_PATH, L'\0');
+      program.resize(::GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+      STARTUPINFOW startup{};
+      startup.cb = sizeof startup;
+      if (!::CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                            nullptr, nullptr, &startup, &process)) {
+        std::abort();
+      }
+    }
+    ~Copy() { ::TerminateProcess(process.hProcess, 1); }
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
-      std::abort();
-    }
-    ::CloseHandle(process.hThread);
-    handle_.Reset(process.hProcess);
-    id_ = process.dwProcessId;
-  }
-  // Kills the process and waits until it has ended.
-  void End() {
-    ::TerminateProcess(handle_.get(), 1);
-    ::WaitForSingleObject(handle_.get(), INFINITE);
-  }
+  } copy;
+  return copy.process.dwProcessId;
 #else
-  OtherProcess() {
-    const pid_t pid = ::fork();
-    if (pid < 0) std::abort();
-    if (pid == 0) {
-      for (;;) ::pause();
-    }
-    id_ = static_cast<std::uint32_t>(pid);
-  }
-  // Kills the process and waits until it has ended.
-  void End() {
-    if (std::exchange(ended_, true)) return;
-    ::kill(static_cast<pid_t>(id_), SIGKILL);
-    while (::waitpid(static_cast<pid_t>(id_), nullptr, 0) < 0 && errno == EINTR) {
-    }
-  }
+  return 1;
 #endif
-  ~OtherProcess() { End(); }
-  OtherProcess(const OtherProcess&) = delete;
-  OtherProcess& operator=(const OtherProcess&) = delete;
-  std::uint32_t id() const { return id_; }
-
- private:
-  std::uint32_t id_ = 0;
-#ifdef _WIN32
-  UniqueWinHandle handle_;
-#else
-  bool ended_ = false;
-#endif
-};
+}
 
 TEST(AtomicFile, ReplacesTheFileWholeFromAPrivateTemporaryBesideIt) {
   test::ScopedTempDir dir;
@@ -157,78 +121,59 @@ TEST(TemporaryName, NamesTheProcessAndTheTargetAndNoOtherNameIsTakenForOne) {
       {".statekeeper-04711-09a3f1c2-CALL.adi.partial", {}},        // a leading zero
       {".statekeeper-4294967296-09a3f1c2-CALL.adi.partial", {}},   // more than 32 bits
       {".statekeeper-12345678901-09a3f1c2-CALL.adi.partial", {}},  // eleven digits
-      {".statekeeper-4711_09a3f1c2-CALL.adi.partial", {}},
-      {".statekeeper-4711-09a3f1c-CALL.adi.partial", {}},  // seven hex digits
+      {".statekeeper-4711-09a3f1c-CALL.adi.partial", {}},          // seven hex digits
       {".statekeeper-4711-09A3F1C2-CALL.adi.partial", {}},
       {".statekeeper-4711-09a3f1g2-CALL.adi.partial", {}},
   };
   for (const auto& [name, owner] : cases) EXPECT_EQ(TemporaryNameOwner(name), owner) << name;
 }
 
-// A folder beside which, and in which, stand files of an ended and of a running process.
-class LeftoversTest : public ::testing::Test {
- protected:
-  LeftoversTest() : folder_(dir_.Join("Varnhold/")) {
-    std::filesystem::create_directory(folder_);
-    ended_.End();
-  }
-  std::string Leftover(const std::string& target, std::uint32_t process_id) const {
-    return folder_ + TemporaryName(target, process_id, 0x1234abcd);
-  }
-
-  test::ScopedTempDir dir_;
-  std::string folder_;
-  OtherProcess ended_;
-  OtherProcess running_;
-};
-
-TEST_F(LeftoversTest, TheNewFilesOfAnEndedProcessGoAndNothingElseIsTouched) {
-  test::WriteFile(folder_ + "CALL.adi", "old log");
-  test::WriteFile(Leftover("CALL.adi", ended_.id()), "half of the new log");
-  test::WriteFile(Leftover("Keeper.ini", CurrentProcessId()), "of an earlier process, same id");
-  const std::string running = TemporaryName("dx.txt", running_.id(), 7);
+// A folder beside which, and in which, stand files of ended and of running processes.
+TEST(RemoveLeftovers, TheNewFilesOfAnEndedProcessGoAndNothingElseIsTouched) {
+  test::ScopedTempDir dir;
+  const std::string folder = dir.Join("Varnhold/");
+  std::filesystem::create_directory(folder);
+  const auto leftover = [&](const std::string& target, std::uint32_t process_id) {
+    return folder + TemporaryName(target, process_id, 0x1234abcd);
+  };
+  test::WriteFile(folder + "CALL.adi", "old log");
+  test::WriteFile(leftover("CALL.adi", kEnded), "half of the new log");
+  test::WriteFile(leftover("dx.txt", 4294967295u), "of an id no system gives");
+  test::WriteFile(leftover("Keeper.ini", CurrentProcessId()), "of an earlier process, same id");
+  const std::string running = TemporaryName("dx.txt", RunningProcessId(), 7);
   for (const std::string& name : Names{"CALL.adi.partial", "statekeeper-notes.txt", running}) {
-    test::WriteFile(folder_ + name, name);
+    test::WriteFile(folder + name, name);
   }
   // A folder with a leftover's name, and a leftover inside it: only the folder itself counts.
-  const std::string subfolder = Leftover("20m.txt", ended_.id());
+  const std::string subfolder = leftover("20m.txt", kEnded);
   std::filesystem::create_directory(subfolder);
-  test::WriteFile(subfolder + "/" + TemporaryName("20m.txt", ended_.id(), 1), "deeper");
-  const std::string outside = dir_.Join(TemporaryName("CALL.adi", ended_.id(), 2));
+  test::WriteFile(subfolder + "/" + TemporaryName("20m.txt", kEnded, 1), "deeper");
+  const std::string outside = dir.Join(TemporaryName("CALL.adi", kEnded, 2));
   test::WriteFile(outside, "beside the folder");
-  RemoveLeftovers(dir_.Join("missing"));
+  Contents kept = {{"CALL.adi", "old log"},
+                   {"CALL.adi.partial", "CALL.adi.partial"},
+                   {"statekeeper-notes.txt", "statekeeper-notes.txt"},
+                   {running, running},
+                   {TemporaryName("20m.txt", kEnded, 0x1234abcd), "<folder>"}};
+#ifndef _WIN32  // symbolic links need a privilege on Windows
+  // A symbolic link with a leftover's name is not a regular file: it stays, as does its target.
+  ASSERT_EQ(::symlink(outside.c_str(), leftover("dx.txt", kEnded).c_str()), 0);
+  kept[TemporaryName("dx.txt", kEnded, 0x1234abcd)] = "beside the folder";
+  // Only root can give a file to another user, whose files stay.
+  if (::geteuid() == 0) {
+    test::WriteFile(leftover("K1ABC.adi", kEnded), "of another user");
+    ASSERT_EQ(::chown(leftover("K1ABC.adi", kEnded).c_str(), 65534, 65534), 0);
+    kept[TemporaryName("K1ABC.adi", kEnded, 0x1234abcd)] = "of another user";
+  }
+#endif
+  RemoveLeftovers(dir.Join("missing"));
   RemoveLeftovers("");
 
-  RemoveLeftovers(folder_);
-  EXPECT_EQ(Snapshot(folder_),
-            (Contents{{"CALL.adi", "old log"},
-                      {"CALL.adi.partial", "CALL.adi.partial"},
-                      {"statekeeper-notes.txt", "statekeeper-notes.txt"},
-                      {running, running},
-                      {TemporaryName("20m.txt", ended_.id(), 0x1234abcd), "<folder>"}}));
+  RemoveLeftovers(folder);
+  EXPECT_EQ(Snapshot(folder), kept);
   EXPECT_EQ(test::ListFolder(subfolder).size(), 1u);
-  EXPECT_TRUE(test::FileExists(outside));
-  running_.End();
-  RemoveLeftovers(folder_);
-  EXPECT_FALSE(test::FileExists(folder_ + running));
+  EXPECT_EQ(test::ReadFile(outside), "beside the folder");
 }
-
-#ifndef _WIN32  // symbolic links need a privilege on Windows
-TEST_F(LeftoversTest, ASymbolicLinkIsNotFollowedAndAnotherUsersFileStays) {
-  // Both the link and what it points to carry names of leftovers of an ended process.
-  const std::string target = dir_.Join(TemporaryName("dx.txt", ended_.id(), 3));
-  test::WriteFile(target, "elsewhere");
-  ASSERT_EQ(::symlink(target.c_str(), Leftover("dx.txt", ended_.id()).c_str()), 0);
-  const std::string others = Leftover("CALL.adi", ended_.id());
-  test::WriteFile(others, "half");
-  const bool root = ::geteuid() == 0;  // only root can give a file to another user
-  ASSERT_TRUE(!root || ::chown(others.c_str(), 65534, 65534) == 0);
-  RemoveLeftovers(folder_);
-  EXPECT_TRUE(test::FileExists(Leftover("dx.txt", ended_.id())));
-  EXPECT_EQ(test::ReadFile(target), "elsewhere");
-  EXPECT_EQ(test::FileExists(others), root);
-}
-#endif
 
 // An update's files: two that exist, one made for the first time, and one not in the set.
 const Contents kOld = {{"K1ABC.adi", "old"}, {"20m.txt", "old"}, {"Keeper.ini", "K1ABC"}};
@@ -258,21 +203,19 @@ TEST(CommitFiles, AfterAnyStepTheNextStartFindsTheWholeOldOrTheWholeNewSet) {
 
 // Another copy's commit stays as it is while that copy runs, and is undone once it ended.
 TEST(CommitFiles, TheCommitOfARunningProcessStaysUntilItHasEnded) {
-  test::ScopedTempDir dir;
-  const std::string folder = dir.path() + "/";
-  OtherProcess other;
-  const std::string name = ".statekeeper-" + std::to_string(other.id()) + "-1234abcd-CALL.adi";
-  test::WriteFile(folder + std::string(kCommitJournalName),
-                  "statekeeper commit " + std::to_string(other.id()) + "\n1\t" + name +
-                      ".partial\t" + name + ".old\tCALL.adi\nend\n");
-  test::WriteFile(folder + name + ".old", "old log");
-  test::WriteFile(folder + "CALL.adi", "new log");
-  const Contents during = Snapshot(folder);
-  RemoveLeftovers(folder);
-  EXPECT_EQ(Snapshot(folder), during);
-  other.End();
-  RemoveLeftovers(folder);
-  EXPECT_EQ(Snapshot(folder), (Contents{{"CALL.adi", "old log"}}));
+  for (const std::uint32_t owner : {RunningProcessId(), kEnded}) {
+    test::ScopedTempDir dir;
+    const std::string folder = dir.path() + "/";
+    const std::string name = ".statekeeper-" + std::to_string(owner) + "-1234abcd-CALL.adi";
+    test::WriteFile(folder + std::string(kCommitJournalName),
+                    "statekeeper commit " + std::to_string(owner) + "\n1\t" + name + ".partial\t" +
+                        name + ".old\tCALL.adi\nend\n");
+    test::WriteFile(folder + name + ".old", "old log");
+    test::WriteFile(folder + "CALL.adi", "new log");
+    const Contents during = Snapshot(folder);
+    RemoveLeftovers(folder);
+    EXPECT_EQ(Snapshot(folder), (owner == kEnded ? Contents{{"CALL.adi", "old log"}} : during));
+  }
 }
 
 #ifdef _WIN32

@@ -1,14 +1,10 @@
 // What the end-to-end check of the Windows program needs from inside wine:
-//
-//   windows_test_aid trust FILE.pem
-//       puts the test certificate authority into the current user's root store, for good;
+//   windows_test_aid trust FILE.pem      trusts the test authority for good;
 //   windows_test_aid snapshot PROGRAM.exe FILE
-//       attaches to the console of the running PROGRAM.exe and writes what its active
-//       screen buffer shows to FILE, in UTF-8: a line "COLUMNS ROWS" (the buffer's size),
-//       a line "LEFT TOP RIGHT BOTTOM" (the window on it, from 0), then each row of the
-//       window as its characters, then each row again as one attribute per cell, in four
-//       hexadecimal digits.
-//
+//       writes what the console of the running PROGRAM.exe shows to FILE, in UTF-8: a line
+//       "COLUMNS ROWS" (the buffer's size), a line "LEFT TOP RIGHT BOTTOM" (the window on it,
+//       from 0), each row of the window as its characters, then each row again as one
+//       attribute per cell in four hexadecimal digits.
 // Exit status: 0 done, 1 failed, 2 usage, 3 no such program running.
 // clang-format off
 #include <windows.h>
@@ -79,22 +75,20 @@ int Snapshot(const char* program, const std::string& path) {
   std::string text = std::to_string(info.dwSize.X) + " " + std::to_string(info.dwSize.Y) + "\n" +
                      std::to_string(window.Left) + " " + std::to_string(window.Top) + " " +
                      std::to_string(window.Right) + " " + std::to_string(window.Bottom) + "\n";
+  std::string attributes;
   for (int row = 0; row < rows; ++row) {
     std::wstring characters;
     for (int column = 0; column < columns; ++column) {
-      characters += cells[static_cast<std::size_t>(row) * columns + column].Char.UnicodeChar;
+      const CHAR_INFO& cell = cells[static_cast<std::size_t>(row) * columns + column];
+      characters += cell.Char.UnicodeChar;
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "%04X", cell.Attributes);
+      attributes += hex;
     }
     text += Utf8(characters) + "\n";
+    attributes += "\n";
   }
-  for (int row = 0; row < rows; ++row) {
-    for (int column = 0; column < columns; ++column) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "%04X",
-                    cells[static_cast<std::size_t>(row) * columns + column].Attributes);
-      text += hex;
-    }
-    text += "\n";
-  }
+  text += attributes;
   // The check reads the file only after this program has ended.
   const base::UniqueWinHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -112,13 +106,9 @@ int Snapshot(const char* program, const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "trust") == 0) {
-    test::TrustedAuthority authority(argv[2]);
-    if (!authority.ok()) {
-      std::fprintf(stderr, "cannot put the authority into the root store\n");
-      return 1;
-    }
-    authority.Keep();
-    return 0;
+    if (test::TrustAuthority(argv[2])) return 0;
+    std::fprintf(stderr, "cannot put the authority into the root store\n");
+    return 1;
   }
   if (argc == 4 && std::strcmp(argv[1], "snapshot") == 0) return Snapshot(argv[2], argv[3]);
   std::fprintf(stderr, "usage: windows_test_aid trust FILE.pem | snapshot PROGRAM.exe FILE\n");
