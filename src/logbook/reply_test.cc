@@ -176,12 +176,13 @@ TEST(PageJoiner, EveryFaultyPageFailsTheWhole) {
        "the logbook service said: invalid api key"},
       {"RESULT=FAIL&REASON=database busy", Step::kFailed,
        "the logbook service said: database busy"},
-      {"<html>Bad Gateway</html>", Step::kFailed, "the reply held no logbook"},
       {"COUNT=1&ADIF=&lt;call:1&gt;X&lt;eor&gt;", Step::kFailed,
        "a page of the logbook held no record numbers"},
       {"&lt;call:1&gt;X&lt;app_qrzlog_logid:5&gt;99999&lt;eor&gt;", Step::kFailed,
        "a page of the logbook could not be read"},
-      {"COUNT=0&ADIF=&RESULT=OK", Step::kDone, "&RESULT=OK"},  // the end: the page before's trailer
+      // The ends of a logbook: the page before's trailer follows.
+      {"COUNT=0&ADIF=&RESULT=OK", Step::kDone, "&RESULT=OK"},
+      {"RESULT=FAIL&REASON=no log entries found&COUNT=0", Step::kDone, "&RESULT=OK"},
   };
   for (size_t i = 0; i < rows.size(); ++i) {
     const Row& row = rows[i];
