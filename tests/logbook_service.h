@@ -2,6 +2,7 @@
 // authority, steered through the files of its state folder. On POSIX each object starts one
 // of its own on 127.0.0.1, so that tests steer their answers freely in parallel; on Windows it
 // is the one that the test run started (logbook_service_posix.cc, logbook_service_windows.cc).
+// Also what the download contract (src/https/download_test.cc) needs of each platform.
 #ifndef STATEKEEPER_TESTS_LOGBOOK_SERVICE_H_
 #define STATEKEEPER_TESTS_LOGBOOK_SERVICE_H_
 
@@ -62,6 +63,22 @@ class LogbookService {
   std::string untrusted_port_;
   std::string ca_file_;
 };
+
+// Whether the platform's HTTPS client trusts the authorities of a file instead of the
+// system's store (libcurl; WinHTTP refuses a file), asks for a compressed reply every time
+// (libcurl; WinHTTP only where the system can decompress one, not under wine), and may report
+// an untrusted certificate only as a failed secure channel (wine's WinHTTP).
+struct ClientTraits {
+  bool reads_authority_file = true;
+  bool always_compresses = true;
+  bool may_hide_certificate = false;
+};
+ClientTraits DescribeClient();
+
+// Runs every test, with the service's authority trusted for the run where the platform needs
+// that done from here (under wine: in the prefix's own store). Returns RUN_ALL_TESTS()'s
+// result, or 1 when the authority could not be trusted.
+int RunDownloadTests();
 
 }  // namespace test
 

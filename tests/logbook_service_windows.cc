@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "download_service.h"
 #include "logbook_service.h"
 #include "windows/trusted_authority.h"
 

@@ -35,8 +35,8 @@ std::vector<std::string> Values(const std::string& log, const std::string& field
 }
 
 // A logbook too large for one reply (the whole of it timed out, or answered 5xx by a service
-// that closes every connection) comes page by page into the same files as one reply;
-// anything that fails changes nothing; no reply is left whatever the outcome.
+// that closes every connection) comes page by page into the same files as one reply; every
+// failure of the service or the way to it changes nothing; no reply is left in any case.
 TEST(DownloadLogbookTest, PagesGiveTheSameFilesAndAnyFailureChangesNothing) {
   test::ScopedEnv no_proxy{"no_proxy", "127.0.0.1,localhost"};
   test::ScopedEnv no_proxy_upper{"NO_PROXY", "127.0.0.1,localhost"};
@@ -87,13 +87,17 @@ TEST(DownloadLogbookTest, PagesGiveTheSameFilesAndAnyFailureChangesNothing) {
        "the logbook service sent a page that it had sent before"},
       {"page_stall 2", SyncOutcome::kFailed, "the download stalled"},
       {"fail500", SyncOutcome::kFailed, "the logbook service answered HTTP 500"},
+      {"cut", SyncOutcome::kFailed, "the download was broken off"},
       {"stall 30", SyncOutcome::kCancelled, "the download was cancelled"},
+      {"", SyncOutcome::kFailed,  // the service stopped
+       "cannot connect to the logbook service (127.0.0.1:" + service.port() + ")"},
   };
   test::WriteFile(service.state_dir() + "/page", "<html><h1>Scheduled maintenance</h1></html>");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.mode);
     service.ClearLog();  // the service counts the pages in its request log
     service.SetMode(row.mode);
+    if (row.mode.empty()) service.Stop();
     test::WriteFile(service.state_dir() + "/connection", row.connections == 4 ? "close" : "");
     // A logbook goes into a new folder, a failure into the one that holds the files.
     const std::string folder = row.outcome == SyncOutcome::kDone ? dir.Join(row.mode) : single;
