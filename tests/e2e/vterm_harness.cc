@@ -117,8 +117,7 @@ VtermHarness::~VtermHarness() {
 
   const ExecArguments exec(program, args, environment);
   winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
-  int master_fd = -1;
-  int slave_fd = -1;
+  int master_fd = -1, slave_fd = -1;
   if (openpty(&master_fd, &slave_fd, nullptr, nullptr, &size) != 0) {
     return ::testing::AssertionFailure()
            << "openpty: " << base::DescribeOsError(base::GetLastOsError());
@@ -144,10 +143,7 @@ VtermHarness::~VtermHarness() {
   const auto job = [&] {
     return (program_pid_ = tcgetpgrp(master_fd)) > 0 && program_pid_ != pid_;
   };
-  if (as_job && !WaitUntil(job, "the job to take the terminal")) {
-    return ::testing::AssertionFailure() << "the job did not take the terminal";
-  }
-  return ::testing::AssertionSuccess();
+  return as_job ? WaitUntil(job, "the job to take the terminal") : ::testing::AssertionSuccess();
 }
 
 void VtermHarness::SendBytes(std::string_view bytes) {
