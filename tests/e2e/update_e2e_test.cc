@@ -205,7 +205,7 @@ TEST_F(ProgramTest, KilledAtAnyMomentOfAnUpdateTheFilesAreAllOldOrAllNew) {
   WriteSettings();
   ASSERT_EQ(LaunchUpdate()->Wait().status, 0);
   const Files old_files = ProgramFiles();
-  ASSERT_TRUE(service_.GenerateLogbook(8000, 9));
+  ASSERT_TRUE(service_.GenerateLogbook(5000, 9));
   // The new files, and how long the update takes here: the same update on a copy.
   const std::string copy = dir_.Join("copy/Varnhold");
   std::filesystem::create_directories(copy);
