@@ -26,8 +26,8 @@ constexpr char kKey[] = "XXXX-YYYY-ZZZZ-AAAA";
 constexpr int kItemColumns[] = {3, 8, 13, 18, 23, 28, 33, 38, 43, 49, 54, 58};
 constexpr char kUpdatePrompt[] = "Press [Enter] to syncronize with your QRZ Logbook.";
 
-// Checks rows `first_row` and below, without trailing blanks, against
-// tests/golden/<name>.txt: rows up to `last_row` each ended by CR LF, the rest blank.
+// Checks rows `first_row` and below, without trailing blanks, against tests/golden/<name>.txt:
+// rows up to `last_row` each ended by CR LF, the rest blank.
 inline void ExpectGoldenRows(const e2e::VtermHarness& terminal, int first_row, int last_row,
                              const std::string& name) {
   std::string shown;
@@ -43,15 +43,13 @@ inline void ExpectGoldenRows(const e2e::VtermHarness& terminal, int first_row, i
 
 using Files = std::map<std::string, std::string>;  // contents by file name
 
-// The names of the files that differ between `shown` and `expected`, or are in one only.
+// The names of the files that differ between `shown` and `expected`, "+" after an extra one.
 inline std::string Differences(const Files& shown, const Files& expected) {
   std::string names;
   for (const auto& [name, content] : expected) {
     if (!shown.contains(name) || shown.at(name) != content) names += name + " ";
   }
-  for (const auto& [name, content] : shown) {
-    if (!expected.contains(name)) names += name + "(extra) ";
-  }
+  for (const auto& [name, content] : shown) names += expected.contains(name) ? "" : name + "+ ";
   return names;
 }
 
@@ -75,8 +73,7 @@ class ProgramTest : public ::testing::Test {
     return changes;
   }
 
-  // Starts the program on a new terminal with Environment(`changes`), through `wrapper` (a
-  // program and its arguments, the program last) when one is given.
+  // Starts the program on a new terminal with Environment(`changes`), through `wrapper`.
   void Start(const std::vector<std::string>& changes = {}, std::vector<std::string> wrapper = {},
              int rows = 43, int columns = 66, bool as_job = false) {
     wrapper.push_back(STATEKEEPER_PROGRAM);
@@ -85,10 +82,10 @@ class ProgramTest : public ::testing::Test {
                                  Environment(changes), rows, columns, as_job));
   }
 
-  // Starts "statekeeper --update" without a terminal, with Environment().
-  std::unique_ptr<e2e::DetachedRun> LaunchUpdate() const {
-    return std::make_unique<e2e::DetachedRun>(STATEKEEPER_PROGRAM,
-                                              std::vector<std::string>{"--update"}, Environment());
+  // Starts "statekeeper --update" without a terminal, with Environment(`changes`).
+  std::unique_ptr<e2e::DetachedRun> LaunchUpdate(std::vector<std::string> changes = {}) const {
+    return std::make_unique<e2e::DetachedRun>(
+        STATEKEEPER_PROGRAM, std::vector<std::string>{"--update"}, Environment(std::move(changes)));
   }
 
   void Enter() { terminal_->SendKey(VTERM_KEY_ENTER); }
@@ -98,8 +95,7 @@ class ProgramTest : public ::testing::Test {
   }
   void Right() { terminal_->SendKey(VTERM_KEY_RIGHT); }
   void Left() { terminal_->SendKey(VTERM_KEY_LEFT); }
-  // After an update the page drops the first key for 3 seconds: a key that means nothing
-  // there goes first, so that the next one counts whether the wait is over or not.
+  // After an update the page drops the first key for 3 seconds: one that means nothing.
   void PassTheUpdateWait() {
     terminal_->SendBytes("x");
     terminal_->Settle(50);
@@ -113,8 +109,7 @@ class ProgramTest : public ::testing::Test {
     ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
   }
 
-  // Answers the Introduction and the prompts of a first run, each answer followed by
-  // `line_end`: by default a "?" that Backspace takes back, and Enter.
+  // Answers the Introduction and the prompts of a first run, each answer ended by `line_end`.
   void AnswerPrompts(const std::string& account, const std::string& line_end = "?\x7f\r") {
     ASSERT_TRUE(terminal_->WaitForText(20, "If you are NOT ready tap any other key."));
     terminal_->SendBytes("y");
@@ -126,7 +121,7 @@ class ProgramTest : public ::testing::Test {
     terminal_->SendBytes(kKey + line_end);
   }
 
-  // From the Introduction through the prompts and the first synchronisation to the Selector.
+  // A first run, through to the Update page.
   void FirstRun(const std::string& account = "k1abc", const std::string& line_end = "?\x7f\r") {
     Start();
     AnswerPrompts(account, line_end);
@@ -139,15 +134,14 @@ class ProgramTest : public ::testing::Test {
     test::WriteFile(Folder() + "Keeper.ini", "K1ABC\r\n" + key + "\r\n");
   }
 
-  // A start with the Settings file of a first run already there, up to the Update page.
+  // A start with the Settings file of a first run, up to the Update page.
   void StartWithSettings(const std::vector<std::string>& wrapper = {}, bool as_job = false) {
     WriteSettings();
     Start({}, wrapper, 43, 66, as_job);
     ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt, 20'000));
   }
 
-  // The item whose page is shown: the one on row 1 in other colours than its start, or DX
-  // for the pager's title; 0 for none.
+  // The item shown: the one on row 1 in other colours than column 1, DX by its title; or 0.
   int ShownItem() const {
     if (terminal_->Row(1).find("Confirmed Countries") != std::string::npos) return 11;
     for (int item = 1; item <= 12; ++item) {
@@ -170,8 +164,7 @@ class ProgramTest : public ::testing::Test {
     ExpectTerminal(/*given_back=*/true);
   }
 
-  // Checks that the terminal is as the program keeps it (alternate screen, mouse reporting,
-  // no cursor, line modes of its own) or, `given_back`, as it was before the program.
+  // Checks that the terminal is as the program keeps it or, `given_back`, as it was before.
   void ExpectTerminal(bool given_back) const {
     EXPECT_NE(terminal_->alternate_screen(), given_back);
     EXPECT_NE(terminal_->mouse_reporting(), given_back);
@@ -189,7 +182,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   // The files after a synchronisation of the service's last reply, `countries` the list as
-  // it was before, with the Settings file of `settings` and the lock the update held.
+  // it was before.
   Files ExpectedFiles(const std::string& account, award::ConfirmedCountryList countries,
                       const std::string& settings = "K1ABC") const {
     Files files = {{"Keeper.ini", settings + "\r\n" + kKey + "\r\n"}, {"Update.lock", ""}};
@@ -204,8 +197,7 @@ class ProgramTest : public ::testing::Test {
     return files;
   }
 
-  // The band view's count line for the Band file `content`, where a state without a
-  // count is unconfirmed.
+  // The band view's count line for the Band file `content`.
   static std::string CountLine(const std::string& content) {
     int unconfirmed = 0;
     for (size_t at = 0; (at = content.find(",\r\n", at)) != std::string::npos; at += 3) {

@@ -14,7 +14,6 @@
 #include <utmp.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "base/error.h"
 #include "test_util.h"
@@ -30,8 +29,7 @@ std::int64_t NowMs() {
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-// The argv and envp for exec, built before fork (after it, only async-signal-safe calls),
-// the environment as VtermHarness::Start says.
+// The argv and envp for exec, built before fork; the environment as VtermHarness::Start says.
 struct ExecArguments {
   ExecArguments(const std::string& program, const std::vector<std::string>& args,
                 const std::vector<std::string>& changes)
@@ -54,12 +52,11 @@ struct ExecArguments {
   std::vector<char*> argv, envp;
 };
 
+// The line modes as text to compare: flags and control characters.
 std::string DescribeModes(const termios& modes) {
-  std::ostringstream text;
-  text << std::hex << "iflag " << modes.c_iflag << " oflag " << modes.c_oflag << " cflag "
-       << modes.c_cflag << " lflag " << modes.c_lflag << " cc";
-  for (const cc_t c : modes.c_cc) text << ' ' << static_cast<int>(c);
-  return text.str();
+  return std::to_string(modes.c_iflag) + " " + std::to_string(modes.c_oflag) + " " +
+         std::to_string(modes.c_cflag) + " " + std::to_string(modes.c_lflag) + " " +
+         std::string(std::begin(modes.c_cc), std::end(modes.c_cc));
 }
 
 // In the child, after fork: runs `argv` as a foreground job of a shell with job control
@@ -68,12 +65,9 @@ std::string DescribeModes(const termios& modes) {
   const pid_t program = fork();
   if (program == 0) {
     setpgid(0, 0);
-    sigset_t ttou, old;  // taking the terminal from the background needs SIGTTOU held off
-    sigemptyset(&ttou);
-    sigaddset(&ttou, SIGTTOU);
-    sigprocmask(SIG_BLOCK, &ttou, &old);
+    signal(SIGTTOU, SIG_IGN);  // taking the terminal from the background needs it ignored
     tcsetpgrp(STDIN_FILENO, getpid());
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+    signal(SIGTTOU, SIG_DFL);
     execve(argv[0], argv, envp);
     _exit(127);
   }
@@ -123,8 +117,7 @@ VtermHarness::~VtermHarness() {
 
   const ExecArguments exec(program, args, environment);
   winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
-  int master_fd = -1;
-  int slave_fd = -1;
+  int master_fd = -1, slave_fd = -1;
   if (openpty(&master_fd, &slave_fd, nullptr, nullptr, &size) != 0) {
     return ::testing::AssertionFailure()
            << "openpty: " << base::DescribeOsError(base::GetLastOsError());
@@ -150,10 +143,7 @@ VtermHarness::~VtermHarness() {
   const auto job = [&] {
     return (program_pid_ = tcgetpgrp(master_fd)) > 0 && program_pid_ != pid_;
   };
-  if (as_job && !WaitUntil(job, "the job to take the terminal")) {
-    return ::testing::AssertionFailure() << "the job did not take the terminal";
-  }
-  return ::testing::AssertionSuccess();
+  return as_job ? WaitUntil(job, "the job to take the terminal") : ::testing::AssertionSuccess();
 }
 
 void VtermHarness::SendBytes(std::string_view bytes) {
@@ -196,10 +186,7 @@ void VtermHarness::Pump(int timeout_ms) {
 }
 
 void VtermHarness::Settle(int ms) {
-  const std::int64_t end = NowMs() + ms;
-  do {
-    Pump(static_cast<int>(std::clamp<std::int64_t>(end - NowMs(), 0, 10)));
-  } while (NowMs() < end);
+  static_cast<void>(WaitUntil([] { return false; }, "", ms));
 }
 
 ::testing::AssertionResult VtermHarness::WaitUntil(const std::function<bool()>& predicate,
@@ -245,8 +232,7 @@ std::string VtermHarness::Screen() const {
 std::string VtermHarness::Look(int row, int column) const {
   VTermScreenCell cell{};
   vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell);
-  // The console's palette swaps blue/red and cyan/brown from ANSI: the map is its own
-  // inverse.
+  // The console's palette swaps blue/red and cyan/brown from ANSI: its own inverse.
   static constexpr int kMap[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
   const auto number = [](const VTermColor& colour) {
     return VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour) ||

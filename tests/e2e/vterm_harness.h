@@ -1,6 +1,6 @@
 // A terminal for end-to-end tests: runs a program on a pseudo-terminal, interprets its
-// output with libvterm, reads the screen and modes back, and types keys or clicks as an
-// xterm does. Waits poll until their condition holds, or time out reporting the screen.
+// output with libvterm, and types keys or clicks as an xterm does. Waits poll until their
+// condition holds, or time out reporting the screen.
 #ifndef STATEKEEPER_TESTS_E2E_VTERM_HARNESS_H_
 #define STATEKEEPER_TESTS_E2E_VTERM_HARNESS_H_
 
@@ -23,22 +23,20 @@ class VtermHarness {
  public:
   ~VtermHarness();  // kills a program that still runs
 
-  // Starts `program` with `args` on a new `rows` x `columns` pseudo-terminal, its
-  // controlling terminal, as the session leader, or with `as_job` as a foreground job of a
-  // shell with job control (so that a stop signal stops it). The environment is this
-  // process's with TERM=xterm-256color and LC_ALL=C.UTF-8, then `environment` in order:
-  // "NAME=VALUE" sets, a bare "NAME" removes. An unrunnable program exits 127.
+  // Starts `program` with `args` on a new `rows` x `columns` pseudo-terminal as the session
+  // leader or, `as_job`, as a foreground job of a shell with job control. The environment
+  // is this process's with TERM=xterm-256color and LC_ALL=C.UTF-8, then `environment` in
+  // order: "NAME=VALUE" sets, a bare "NAME" removes. An unrunnable program exits 127.
   [[nodiscard]] ::testing::AssertionResult Start(const std::string& program,
                                                  const std::vector<std::string>& args = {},
                                                  const std::vector<std::string>& environment = {},
                                                  int rows = 43, int columns = 66,
                                                  bool as_job = false);
 
-  // Input, as the terminal sends it.
   void SendBytes(std::string_view bytes);
   void SendKey(VTermKey key);
   // A press and a release of `button` (1 left, 3 right) on `row`, `column` (from 1) in the
-  // mouse protocol the program enabled (nothing when none).
+  // mouse protocol the program enabled.
   void Click(int row, int column, int button = 1);
 
   // Waits until row `row` (from 1; 0 for any row) contains `text`, or `predicate` holds.
@@ -50,34 +48,29 @@ class VtermHarness {
   // Reads what the program writes for `ms` milliseconds (at least once, without waiting).
   void Settle(int ms);
 
-  // The screen as it stands now, rows and columns from 1; an empty cell reads as a blank.
+  // The screen now, rows and columns from 1, an empty cell as a blank; Row is UTF-8.
   int rows() const { return rows_; }
-  std::string Row(int row) const;  // as UTF-8
-  std::string Screen() const;      // all rows, each followed by "\n"
-  // A cell's looks: "FOREGROUND/BACKGROUND" in the console's palette (0 black, 1 blue, 4
-  // red, 14 yellow, 15 bright white: blue/red and cyan/brown swapped from ANSI; -1 for
-  // the default colour or any beyond 16), then " bold" and " blink" when set.
+  std::string Row(int row) const;
+  std::string Screen() const;  // all rows, each followed by "\n"
+  // A cell's "FOREGROUND/BACKGROUND" in the console's palette (blue/red and cyan/brown
+  // swapped from ANSI; -1 for the default or beyond 16), then " bold" and " blink".
   std::string Look(int row, int column) const;
 
-  // Terminal state that the program set.
+  // What the program set, and every byte it wrote.
   const std::string& title() const { return title_; }
   bool alternate_screen() const { return alternate_screen_; }
   bool mouse_reporting() const { return mouse_mode_ != 0; }
   bool cursor_visible() const { return cursor_visible_; }
-  // Every byte the program has written.
   const std::string& output() const { return output_; }
 
-  // The terminal becomes `rows` x `columns`; the program gets SIGWINCH.
-  void Resize(int rows, int columns);
-  void Signal(int signal_number);  // to the program
-  bool Stopped() const;            // true while the program is stopped
-  // The terminal's line modes as text, to compare: now, and before the program started.
+  void Resize(int rows, int columns);  // and SIGWINCH
+  void Signal(int signal_number);      // to the program
+  bool Stopped() const;                // true while the program is stopped
+  // The terminal's line modes as text: now, and before the program started.
   std::string TtyModes() const;
   const std::string& tty_modes_at_start() const { return tty_modes_at_start_; }
-  // Closes the terminal as a closed window does: SIGHUP and end of file.
-  void Hangup();
-  // Waits for the end and reads the last output: "exit N", "signal N", or "running" when
-  // the program still runs after `timeout_ms`.
+  void Hangup();  // SIGHUP and end of file, as a closed window
+  // Waits for the end: "exit N", "signal N", or "running" after `timeout_ms`.
   std::string WaitExit(int timeout_ms = 10'000);
 
  private:
@@ -109,10 +102,9 @@ struct Outcome {
   std::string error;   // standard error
 };
 
-// A program run as cron runs it: a new session without a controlling terminal, standard
-// input /dev/null, standard output and error into files, in the working folder `cwd`, with
-// the environment built as VtermHarness::Start builds it. Killed at destruction unless
-// waited for.
+// A program run as cron runs it: a new session without a terminal, standard input
+// /dev/null, in the folder `cwd`, the environment built as VtermHarness::Start builds it.
+// Killed at destruction unless waited for.
 class DetachedRun {
  public:
   DetachedRun(const std::string& program, const std::vector<std::string>& args,
