@@ -50,9 +50,6 @@ TEST_F(ConsoleTest, StartsInSevenOnZeroWritesCharactersAsTheyAreAndWrapsAndClear
   EXPECT_EQ(console_.cell(1, 66), (Cell{U'b', 0x4E}));
   EXPECT_EQ(console_.cell(2, 1), (Cell{U'\r', 0x4E}));  // nothing is interpreted
   EXPECT_EQ(Cursor(), 203);
-  console_.MoveCursor(3, 1);
-  console_.WriteText("\xC3\xA4\xF0\x9F\x93\xBB a\377b\xC3(\xE2\x94x");
-  EXPECT_EQ(Row(3).substr(0, 10), U"\u00E4\U0001F4FB a\uFFFDb\uFFFD(\uFFFD\uFFFD");
   console_.MoveCursor(kRows, 1);
   console_.WriteText(std::string(kColumns, 'z'));
   console_.SetColors(15, 1);
