@@ -115,12 +115,9 @@ TEST(KeyDecoder, Table) {
          "\x1b[<0;10Mz\x1b[<0;0;5M"}},
        {"mouse 4 2 4,3", "mouse 1 1 8,7", "71", "mouse 4 1 200,300", "7a"}},
       // Double-clicks: the left button, the same cell, within 500 ms; a third press starts over.
-      {"second press within 500 ms, releases between",
-       {{0, press}, {80, release}, {500, press}, {600, press}},
-       {left_5_10, "mouse 8 1 5,10", double_5_10, left_5_10}},
-      {"600 ms later, another cell, the right button",
-       {{0, press}, {600, press}, {700, "\x1b[<0;11;5M"}, {800, right}, {900, right}},
-       {left_5_10, left_5_10, "mouse 4 1 5,11", "mouse 4 2 5,10", "mouse 4 2 5,10"}},
+      {"second press within 500 ms, releases between; not 600 ms later",
+       {{0, press}, {80, release}, {500, press}, {600, press}, {1200, press}},
+       {left_5_10, "mouse 8 1 5,10", double_5_10, left_5_10, left_5_10}},
   };
   for (const auto& c : cases) EXPECT_EQ(Decode(c.chunks), c.expected) << c.name;
   EXPECT_EQ(Decode({{0, "\xe9\xc3"}}, InputEncoding::kSingleByte), (Events{"e9", "c3"}));
