@@ -29,7 +29,6 @@ TEST(AnswerCommandLine, AnswersEachArgumentOrRefusesItInOneLineWithStatusTwo) {
       {{}, Next::kRun, 0, "", ""},
       {{"-h", "--version"}, Next::kExit, 0, help, ""},  // among known ones the first decides
       {{"--version", "--help"}, Next::kExit, 0, "statekeeper 1.2.3\n", ""},
-      {{"--needed", "10m"}, Next::kNeeded, 1, "", ""},
       {{"--needed", "20M"}, Next::kNeeded, 5, "", ""},
       {{"--needed", "21m"}, Next::kExit, 0, "", "unknown band '21m'; the bands are 10m 12m"},
       {{"--needed", "20m", "40m"}, Next::kExit, 0, "", "unknown argument '40m'"},
