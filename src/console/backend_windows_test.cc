@@ -1,6 +1,5 @@
-// The Windows console backend on a real console, for what the console window checks of
-// tools/windows_e2e.py do not see: the notice in a window made too small, and the console
-// left as it was found. Without a console every test is skipped.
+// The Windows console backend on a real console, for what tools/windows_e2e.py does not see:
+// the notice in a window made too small, and the console left as found. Skipped without one.
 #include "console/backend_windows.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +21,7 @@ base::UniqueWinHandle OpenConsole(const wchar_t* name) {
                                            OPEN_EXISTING, 0, nullptr));
 }
 
-// The characters of `row` (from 1) of the console's buffer, `columns` of them from column 1.
+// The first `columns` characters of `row` (from 1) of the console's buffer.
 std::wstring ReadRow(int row, int columns) {
   std::wstring text(static_cast<std::size_t>(columns), L'?');
   DWORD read = 0;

@@ -26,19 +26,6 @@ std::vector<std::string> TakeAllRuns(PaintRecord& record) {
 
 using Runs = std::vector<std::string>;
 
-TEST(FindChangedRuns, JoinsChangesCloserThanTheGap) {
-  std::vector<Cell> shown(12), wanted(12);
-  EXPECT_TRUE(FindChangedRuns(wanted.data(), shown.data(), 12, 4).empty());
-  wanted[0].character = U'a';
-  wanted[2].character = U'b';
-  wanted[8].attribute = 0x1F;
-  wanted[11].character = U'c';
-  EXPECT_EQ(FindChangedRuns(wanted.data(), shown.data(), 12, 4),
-            (std::vector<CellRun>{{0, 3}, {8, 12}}));
-  EXPECT_EQ(FindChangedRuns(wanted.data(), shown.data(), 8, 1),
-            (std::vector<CellRun>{{0, 1}, {2, 3}}));
-}
-
 TEST(ComposeTooSmallNotice, TwoCentredLinesInTheMiddleCutToTheWindow) {
   const struct {
     Size window;

@@ -15,8 +15,6 @@ TEST(DescribeColours, PaletteFromTheColourCountAndBlinkOnlyOnTheLinuxConsole) {
   } cases[] = {
       {"xterm-256color", 256, {Palette::kSixteen, false}},
       {"linux-16color", 16, {Palette::kSixteen, true}},
-      {"xterm", 8, {Palette::kEight, false}},
-      {"linux", 8, {Palette::kEight, true}},
       {"vt100", 0, {Palette::kNone, false}},
   };
   for (const auto& c : cases) {
