@@ -1,17 +1,15 @@
 // The run's service (tools/test_windows.sh), its state folder named by
 // STATEKEEPER_TEST_SERVICE_DIR (under wine the Linux folder as Z:\...). WinHTTP trusts only
-// the system's store: under wine the tests put the authority into the prefix's own store; on
-// Windows they need STATEKEEPER_TEST_CA_TRUSTED=1 to say it was put there by hand.
+// the system's store: STATEKEEPER_TEST_CA_TRUSTED=1 says that the service's authority was put
+// there (by "windows_test_aid trust" in the script, or by hand on Windows).
 
 // <windows.h> comes first.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "logbook_service.h"
-#include "windows/trusted_authority.h"
 
 namespace test {
 namespace {
@@ -58,12 +56,6 @@ ClientTraits DescribeClient() { return {false, false, IsUnderWine()}; }
 
 int RunDownloadTests() {
   authority_trusted = EnvValue("STATEKEEPER_TEST_CA_TRUSTED") == "1";
-  if (authority_trusted || ReadPort("port").empty() || !IsUnderWine()) return RUN_ALL_TESTS();
-  if (!TrustAuthority(EnvValue("STATEKEEPER_TEST_SERVICE_DIR") + "/ca.pem")) {
-    std::fprintf(stderr, "cannot put the test authority into the wine prefix's store\n");
-    return 1;
-  }
-  authority_trusted = true;
   return RUN_ALL_TESTS();
 }
 

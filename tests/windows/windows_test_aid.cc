@@ -9,17 +9,44 @@
 // clang-format off
 #include <windows.h>
 #include <tlhelp32.h>  // after windows.h, whose types it uses
+#include <wincrypt.h>
 // clang-format on
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/unique_handle_windows.h"
-#include "windows/trusted_authority.h"
 
 namespace {
+
+// Adds the PEM certificate in the file at `pem_path` to the current user's root store, where
+// WinHTTP looks for the authorities it trusts, for good; false when it cannot. Windows asks
+// the operator to confirm a new root authority, so this is for the throwaway wine prefixes
+// of the test runs.
+bool TrustAuthority(const char* pem_path) {
+  std::ifstream in(pem_path, std::ios::binary);
+  const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<unsigned char> der(pem.size());  // the DER form is shorter than its PEM text
+  auto length = static_cast<DWORD>(der.size());
+  if (!::CryptStringToBinaryA(pem.data(), length, CRYPT_STRING_BASE64HEADER, der.data(), &length,
+                              nullptr, nullptr)) {
+    return false;
+  }
+  // The registry part of the root store itself: the system store that wine opens for "ROOT"
+  // also holds the host's authorities. Wine writes the store out when it is closed.
+  const HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0,
+                                           CERT_SYSTEM_STORE_CURRENT_USER, L"ROOT");
+  if (store == nullptr) return false;
+  const bool added =
+      ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), length,
+                                         CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != 0;
+  ::CertCloseStore(store, 0);
+  return added;
+}
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
@@ -106,7 +133,7 @@ int Snapshot(const char* program, const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "trust") == 0) {
-    if (test::TrustAuthority(argv[2])) return 0;
+    if (TrustAuthority(argv[2])) return 0;
     std::fprintf(stderr, "cannot put the authority into the root store\n");
     return 1;
   }
