@@ -65,12 +65,10 @@ class LogbookService {
 };
 
 // Whether the platform's HTTPS client trusts the authorities of a file instead of the
-// system's store (libcurl; WinHTTP refuses a file), asks for a compressed reply every time
-// (libcurl; WinHTTP only where the system can decompress one, not under wine), and may report
-// an untrusted certificate only as a failed secure channel (wine's WinHTTP).
+// system's store (libcurl; WinHTTP refuses a file), and may report an untrusted certificate
+// only as a failed secure channel (wine's WinHTTP).
 struct ClientTraits {
   bool reads_authority_file = true;
-  bool always_compresses = true;
   bool may_hide_certificate = false;
 };
 ClientTraits DescribeClient();

@@ -52,7 +52,7 @@ LogbookService::~LogbookService() = default;
 
 void LogbookService::Stop() {}
 
-ClientTraits DescribeClient() { return {false, false, IsUnderWine()}; }
+ClientTraits DescribeClient() { return {false, IsUnderWine()}; }
 
 int RunDownloadTests() {
   authority_trusted = EnvValue("STATEKEEPER_TEST_CA_TRUSTED") == "1";

@@ -1,12 +1,10 @@
-// The rules of the main screen, the Update page and the start-up that the end-to-end tests
-// do not reach: the keys the Update page drops, the first run's answers, and the pure rules.
+// The rules of the main screen and the start-up that the end-to-end tests do not reach: the
+// first run's answers, and the pure rules.
 #include "app/main_screen.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "app/startup.h"
 #include "app/update_page.h"
@@ -38,32 +36,6 @@ int Start(console::Console& console, const test::ScopedTempDir& folder) {
   places.endpoint = "https://127.0.0.1:9/api";
   places.creation = Places::Creation::kLastLevel;
   return RunProgram(console, places, [] { return false; });
-}
-
-// Arrows, clicks and a dropped Esc show in the end-to-end tests; here "R" and "L" on the
-// Update page, and a lower-case "r" it drops (the loop's "x" after it redraws).
-TEST(Start, TheUpdatePageTakesRAndL) {
-  test::ScopedTempDir dir;
-  std::filesystem::create_directory(dir.Join("Varnhold"));
-  test::WriteFile(dir.Join("Varnhold/Keeper.ini"), "k1abc\r\nKEY\r\n");
-  test::RecordingBackend backend(console::Size{30, 80});
-  console::Console console(backend);
-  // To 10m, back by the arrow, to DX, back to All Bands, and the Farewell.
-  using namespace std::string_literals;
-  for (const std::string& key : {"r"s, "x"s, "R"s, "\0K"s, "L"s, "L"s, "\x1b"s})
-    backend.AddKey(key);
-  EXPECT_EQ(Start(console, dir), 0);
-  // The Selector item in the Highlight colours on each screen, 11 for the pager's title.
-  std::vector<int> shown;
-  for (const console::Grid& grid : backend.screens()) {
-    const std::string row = test::ScreenText(grid)[0];
-    int item = row.find("Confirmed Countries") != std::string::npos ? kDxItem : 0;
-    for (int i = 1; item == 0 && i <= kItemCount; ++i) {
-      if (row.find("{h:" + std::string(kSelectorItems[i - 1])) != std::string::npos) item = i;
-    }
-    shown.push_back(item);
-  }
-  EXPECT_EQ(shown, (std::vector<int>{12, 12, 12, 1, 12, 11, 10, 0}));
 }
 
 // The answers and the files of a first run show end to end; here a key other than Y, and a

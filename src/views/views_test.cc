@@ -1,4 +1,4 @@
-// The views against golden screens (tests/golden/), the pager's keys, and text fitting.
+// The views against golden screens (tests/golden/), and the pager's keys.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -13,7 +13,6 @@
 #include "views/all_bands_summary.h"
 #include "views/band_view.h"
 #include "views/country_pager.h"
-#include "views/text_fit.h"
 
 namespace views {
 namespace {
@@ -38,13 +37,6 @@ class ViewTest : public testing::Test {
   test::RecordingBackend backend_;
   console::Console console_{backend_};
 };
-
-// Cutting and padding show in the golden screens; centring in the Update page's notices.
-TEST_F(ViewTest, TextIsCentredByCharactersAndCutInTheMiddle) {
-  EXPECT_EQ(Centred("Ä", 4), " Ä  ");
-  EXPECT_EQ(Centred("abcdefghij", 10), "abcdefghij");
-  EXPECT_EQ(Centred("ÄbcdefghijkÖ", 9), "Äbc...jkÖ");
-}
 
 TEST_F(ViewTest, BandViewsMatchTheirGoldenScreens) {
   award::StateTable states;

@@ -1,6 +1,6 @@
-// Updates of the real program: on its Update page (what a failure shows, a failed first
-// run, a slow download's count, keys typed meanwhile, Esc), without a terminal as cron runs
-// it (exit statuses, its one line, one at a time, a signal's cancel), and killed outright.
+// Updates of the real program: on its Update page (a failed first run, a slow download's
+// count, keys typed meanwhile, Esc), without a terminal as cron runs it (exit statuses, its
+// one line, one at a time, a signal's cancel), and killed outright.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -18,37 +18,6 @@
 
 namespace e2e_program {
 namespace {
-
-// A failed update says why, with a hint for a refused key, and changes no file; the program
-// goes on. (The failures themselves are the logbook download's.)
-TEST_F(ProgramTest, AFailedUpdateSaysWhyAndChangesNoFile) {
-  WriteSettings();
-  ASSERT_EQ(LaunchUpdate()->Wait().status, 0);
-  const Files before = ProgramFiles();
-  ASSERT_TRUE(service_.GenerateLogbook(3000, 10));
-  StartWithSettings({"/usr/bin/prlimit", "--fsize=700000"});  // no room for 3,000 contacts
-  // How the service answers ("refuse" a wrong key), and the reason shown.
-  for (const auto& [mode, reason] :
-       {std::pair{"ok", "File too large"}, {"cut", "broken off"}, {"refuse", "invalid api key"}}) {
-    SCOPED_TRACE(mode);
-    const bool refused = std::string(mode) == "refuse";
-    if (refused) service_.SetKey("ANOTHER-KEY");
-    service_.SetMode(refused ? "ok" : mode);
-    Enter();
-    // Changed rows arrive top to bottom: the notice is whole once its lowest row is there.
-    ASSERT_TRUE(terminal_->WaitForText(refused ? 25 : 23,
-                                       refused ? "Keeper.ini" : "Process Time:", 60'000));
-    ASSERT_TRUE(terminal_->WaitForText(21, "Update failed: nothing was changed"));
-    EXPECT_NE(terminal_->Row(22).find(reason), std::string::npos) << terminal_->Row(22);
-    EXPECT_EQ(terminal_->Row(22).find(kKey), std::string::npos);
-    EXPECT_NE(terminal_->Row(23).find("Process Time:"), std::string::npos);
-    EXPECT_EQ(terminal_->Row(24).find("delete the file") != std::string::npos, refused);
-    EXPECT_EQ(Differences(ProgramFiles(), before), "");
-    BackToThePrompt();
-  }
-  Escape();
-  EndWithEscape();
-}
 
 // A failed first synchronisation's notice, reason, hint and request for a key each have a
 // row within the first 24, in 80 x 24 as in 66 x 43. Without Band files a band then lists
