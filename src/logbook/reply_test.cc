@@ -1,19 +1,21 @@
-// The reply on its way to the Band files and the Country file, against the literal reference
-// on random input: the streaming normalisation in chunks of every size and both extractions
-// line by line; the verdict on a reply and the facts it is drawn from; and faulty pages.
+// The reply on its way to the Band files and the Country file: the streaming normalisation
+// of each reply of a table in chunks of every size, and both extractions on a table of
+// lines; the verdict on a reply and the facts it is drawn from; and faulty pages.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
-#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "award/lists.h"
+#include "award/region_tables.h"
 #include "logbook/confirmed_countries.h"
 #include "logbook/confirmed_states.h"
 #include "logbook/logbook_pages.h"
 #include "logbook/normalise.h"
 #include "logbook/reply_scan.h"
-#include "reference_pipeline.h"
 
 namespace logbook {
 namespace {
@@ -31,27 +33,38 @@ std::string Stream(const std::string& reply, Steps steps, size_t feed, size_t lo
   return text;
 }
 
-TEST(Normalise, EveryChunkingGivesTheLiteralSteps) {
-  const std::vector<std::string> pieces = {
-      "&lt;eor&gt;", "&lt;", "&gt;", "&lt;e", "&lt;x", "&l", "t;", "&lt;eor&gt", "&lt;\neor&gt;",
-      "eor",         "<",    ">",    "&",     "\n",    "\r", "x",  "=",          "RESULT=OK&"};
-  std::mt19937 random(73);
-  for (int round = 0; round < 4000; ++round) {
-    std::string reply;
-    for (int i = static_cast<int>(random() % 30); i > 0; --i) reply += pieces[random() % 18];
-    const size_t sizes[] = {1 + random() % 16, 1 + random() % 4, reply.size() + 1};
-    const size_t feed = sizes[random() % 3];
-    DataStartFinder finder;
-    const std::string text = Stream(reply, Steps::kAll, feed, 1 + random() % 16, finder);
-    const std::string marked = reference::MarkRecordEnds(reference::DecodeReply(reply));
-    ASSERT_EQ(text.substr(finder.drop()), reference::NormaliseReply(reply)) << reply;
-    ASSERT_EQ(finder.found(), marked.find("=<") != std::string::npos) << reply;
-    ASSERT_EQ(finder.front(), marked.substr(0, marked.find("=<"))) << reply;
-    DataStartFinder unused;
-    ASSERT_EQ(Stream(reply, Steps::kDecode, feed, 1, unused), reference::DecodeReply(reply))
-        << reply;
-    ASSERT_EQ(DecodeReply(reply), reference::DecodeReply(reply)) << reply;
+TEST(Normalise, EachReplyInChunksOfEverySize) {
+  // Each reply and its text, "|" marking where the data starts (after the first "=<"'s "=").
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"RESULT=OK&ADIF=&lt;call:1&gt;K&lt;eor&gt;\n&lt;eor&gt;",
+       "RESULT=OK&ADIF=|<call:1>K<eor>\r<eor>\r"},
+      // Every LF goes, inside an entity, a record end and the "=<" too.
+      {"&l\nt;e\nor&g\nt;x=\n<y", "<eor>\rx=|<y"},
+      // Near misses stay as they are, and what is decoded is not decoded again.
+      {"&lt&gt;&lx;&gx;&l;&gt:&amp;&&lt;lt;&lt;gt;", "&lt>&lx;&gx;&l;&gt:&amp;&<lt;<gt;"},
+      // Record ends however they are made, and the "<"s in front of them.
+      {"<eor><<eor><e<eor>&lt;eor>&lt;&lt;eor&gt;<eo&lt;eor&gt;\r",
+       "<eor>\r<<eor>\r<e<eor>\r<eor>\r<<eor>\r<eo<eor>\r\r"},
+      // After "&lt;": a byte that may go on with "eor>", a plain one, "&", "<", LF, the end.
+      {"&lt;e&lt;x&lt;&amp;&lt;<&lt;\n&lt;", "<e<x<&amp;<<<<"},
+      {"a=b==<c=<d", "a=b==|<c=<d"},
+      {"=&lt;&lt;eor&gt;", "=|<<eor>\r"},
+      // What is held back at the end is plain text.
+      {"x&l", "x&l"},
+      {"&lt;eor&gt", "<eor&gt"}};
+  for (const auto& [reply, marked] : rows) {
+    std::string text = marked;
+    std::erase(text, '|');
+    for (size_t size = 1; size <= reply.size() + 1; ++size) {
+      SCOPED_TRACE(::testing::PrintToString(reply) + " in chunks of " + std::to_string(size));
+      DataStartFinder finder;
+      EXPECT_EQ(Stream(reply, Steps::kAll, size, size, finder), text);
+      // The finder's front and, once it found the data, "=|" and the text from its drop on.
+      EXPECT_EQ(finder.front() + (finder.found() ? "=|" + text.substr(finder.drop()) : ""), marked);
+    }
   }
+  // Pages are only decoded: no CR after a record end, and the "=<" stays.
+  EXPECT_EQ(DecodeReply("&lt;e\nor&gt;<eor>\n=&lt;"), "<eor><eor>=<");
   // The front kept before the data is bounded.
   DataStartFinder finder;
   const std::string reply = std::string(DataStartFinder::kFrontLimit + 100, 'x') + "=<a>";
@@ -59,50 +72,59 @@ TEST(Normalise, EveryChunkingGivesTheLiteralSteps) {
   EXPECT_EQ(finder.front(), std::string(DataStartFinder::kFrontLimit, 'x'));
 }
 
-TEST(ConfirmedStates, BothExtractionsMatchTheReference) {
-  // The fields and values the rules look at, and their near misses.
-  const std::vector<std::string> pieces = {
-      // Confirmation and countries.
-      "<app_qrzlog_status:1>C", "<app_qrzlog_status:1>c", "<app_qrzlog_status:1>N",
-      "<country:13>United States", "<country:6>Alaska", "<country:6>Hawaii", "<country:6>Canada",
-      "<country:5>Japan", "<country:5>japan", "<country:", "<country:x>", "<country:0>",
-      "<country:40>", "<country: 2>ab", "<country:-2>",
-      // States, bands and other fields, line ends and other bytes.
-      "<state:2>ny", "<state:2>TX", "<state:2>DC", "<state:2>ON", "<state:1>", "<state:10>",
-      "<stat", "<state:", "<band:3>20m", "<band:3>10m", "<band:4>160m", "<band:3>40M",
-      "<band:4>160M", "<band:3>20 m", "<BAND:3>20m", "<band:2>6m", "<band:3>60M",
-      "<band:", "<comment:40>", "\r", "\r\n", "\n", "<eor>", "x", " ", "\xc3\xa4", "<", ">"};
-  std::mt19937 random(42);
-  for (int round = 0; round < 1000; ++round) {
-    // The first log starts with a state field that ends its line: too short for a value.
-    std::string log = round == 0 ? "<app_qrzlog_status:1>C<band:3>20m<country:13>United "
-                                   "States<state:1>\r"
-                                 : "";
-    for (int i = static_cast<int>(random() % 300); i > 0; --i) {
-      log += pieces[random() % pieces.size()];
-    }
+TEST(ConfirmedStates, EachLineTalliesItsBandAndStateAndAddsItsCountry) {
+  const std::string c(kConfirmed);
+  const std::string us = c + "<band:3>12m<country:13>United States<state:";
+  // Each line, the band and state it tallies and the country it adds to the list, or "".
+  std::vector<std::array<std::string, 3>> rows = {
+      // Only the exact mark of a confirmed record counts.
+      {"<app_qrzlog_status:1>c<app_qrzlog_status:1>N<band:3>20m<country:6>Alaska", "", ""},
+      // Any country field may name the state's country; the first one is added to the list.
+      // Alaska and Hawaii count as states, Hawaii before Alaska.
+      {c + "<band:3>20m<country:13>United States<country:4>Fiji<state:2>ny", "20m NY",
+       "UNITED STATES"},
+      {"<band:4>160M<state:2>TX<country:6>Alaska<country:4>Fiji" + c, "160m AK", "ALASKA"},
+      {c + "<band:3>40M<country:6>Alaska<country:6>Hawaii<country:4>Fiji", "40m HI", "ALASKA"},
+      // The last band in band order counts; near misses do not.
+      {c + "<band:4>160m<band:3>10m<band:3>80m<country:6>Hawaii<", "160m HI", "HAWAII"},
+      {c + "<country:6>Hawaii<band:3>20 m<BAND:3>20m<band:2>6m<band:3>60M<band:3>20", "", "HAWAII"},
+      // Only a United States record's first state field counts, by its first two bytes.
+      {c + "<band:3>10m<country:6>Canada<state:2>ON", "", "CANADA"},
+      {us + "4>ohio<state:2>NY", "12m OH", "UNITED STATES"},
+      // The country value is read with its length and upper-cased; a known one is not added.
+      {c + "<band:3>30m<state:2>NY", "", ""},
+      {c + "<country:", "", ""},
+      {c + "<country:5>japan", "", ""},
+      {c + "<country: 2>abc", "", "AB"},
+      {c + "<country:40>Peru", "", "PERU"}};
+  for (const char* value : {"2>DC", "2>4Y", "2>{Y", "2>N4", "2>N{", "2>n", "1>"}) {
+    rows.push_back({us + value, "", "UNITED STATES"});
+  }
+  award::StateTable states;
+  award::FillStateTable(states);
+  for (const auto& [line, tally, country] : rows) {
     award::BandTallies tallies{};
-    award::ConfirmedCountryList countries{};
-    if (round % 3 == 0) countries = {"1", "JAPAN"};
-    if (round % 3 == 1) {  // one name short of the limit of the list
-      countries[0] = std::to_string(award::kMaxCountries - 1);
-      for (int i = 1; i < award::kMaxCountries; ++i) countries[i] = "C" + std::to_string(i);
-    }
-    award::ConfirmedCountryList expected = countries;
-    {
-      CountryCollector collector(countries);
-      for (const std::string& line : reference::SplitLines(log)) {
-        if (CountConfirmedState(line, tallies)) collector.AddConfirmedLine(line);
+    award::ConfirmedCountryList list = {"1", "JAPAN"};
+    CountryCollector collector(list);
+    if (CountConfirmedState(line, tallies)) collector.AddConfirmedLine(line);
+    for (int b = 0; b < award::kBandCount; ++b) {
+      for (int i = 0; i < award::kStateCount; ++i) {
+        const std::string name = std::string(award::kBandNames[b]) + " " + states[i].abbreviation;
+        EXPECT_EQ(tallies[b][i], name == tally ? 1 : 0) << line << ": " << name;
       }
     }
-    const auto bands = reference::BandFiles(log);
-    for (int band = 1; band <= award::kBandCount; ++band) {
-      ASSERT_EQ(award::FormatBandFile(tallies[band - 1]), bands[band - 1])
-          << "band " << band << " log " << ::testing::PrintToString(log);
-    }
-    reference::AddCountries(log, expected);
-    ASSERT_EQ(countries, expected) << ::testing::PrintToString(log);
+    award::ConfirmedCountryList expected = {"1", "JAPAN"};
+    if (!country.empty()) expected = {"2", "JAPAN", country};
+    EXPECT_EQ(list, expected) << line;
   }
+  // A list one name short of its limit takes one more, then no other.
+  award::ConfirmedCountryList list = {std::to_string(award::kMaxCountries - 1)};
+  for (int i = 1; i < award::kMaxCountries; ++i) list[i] = "C" + std::to_string(i);
+  CountryCollector collector(list);
+  collector.AddConfirmedLine(c + "<country:4>Peru");
+  collector.AddConfirmedLine(c + "<country:5>Chile");
+  EXPECT_EQ(list[0], std::to_string(award::kMaxCountries));
+  EXPECT_EQ(list[award::kMaxCountries], "PERU");
 }
 
 TEST(ReplyScanner, VerdictsAndFactsInPiecesOfEverySize) {

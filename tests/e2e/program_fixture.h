@@ -14,8 +14,8 @@
 
 #include "award/country_file.h"
 #include "award/lists.h"
+#include "logbook/local_log.h"
 #include "logbook_service.h"
-#include "reference_pipeline.h"
 #include "test_util.h"
 #include "vterm_harness.h"
 
@@ -182,18 +182,21 @@ class ProgramTest : public ::testing::Test {
   }
 
   // The files after a synchronisation of the service's last reply, `countries` the list as
-  // it was before.
+  // it was before: the Settings and lock files, and what the logbook library (unit-tested
+  // on its own) makes of that reply in a scratch folder. So the program is checked for
+  // writing every file, exactly, from the reply it got.
   Files ExpectedFiles(const std::string& account, award::ConfirmedCountryList countries,
                       const std::string& settings = "K1ABC") const {
     Files files = {{"Keeper.ini", settings + "\r\n" + kKey + "\r\n"}, {"Update.lock", ""}};
-    const std::string log = reference::NormaliseReply(service_.LastReply()) + "\r\n";
-    files[account + ".adi"] = log;
-    const auto bands = reference::BandFiles(log);
-    for (int band = 1; band <= award::kBandCount; ++band) {
-      files[award::BandFileName(band)] = bands[band - 1];
+    const test::ScopedTempDir scratch;
+    const std::string folder = scratch.path() + "/";
+    test::WriteFile(dir_.Join("last_reply"), service_.LastReply());
+    EXPECT_TRUE(
+        logbook::ProcessReply(folder, dir_.Join("last_reply"), folder + account + ".adi", countries)
+            .ok());
+    for (const std::string& name : test::ListFolder(folder)) {
+      files[name] = test::ReadFile(folder + name).value_or("?");
     }
-    reference::AddCountries(log, countries);
-    files["dx.txt"] = award::FormatCountryFile(countries);
     return files;
   }
 

@@ -1,8 +1,9 @@
 // Plain, literal versions of the reply normalisation and of both extractions, written for
-// clarity and not for speed. Tests and the benchmark compare the program's streaming code
-// against them.
-#ifndef STATEKEEPER_TESTS_REFERENCE_PIPELINE_H_
-#define STATEKEEPER_TESTS_REFERENCE_PIPELINE_H_
+// clarity and not for speed: the oracle of the fuzz targets pipeline_fuzz and reply_fuzz,
+// which compare the program's streaming code against them on any bytes, and the yardstick
+// of bench/pipeline_bench. The unit tests pin the same rules by tables instead.
+#ifndef STATEKEEPER_FUZZ_REFERENCE_PIPELINE_H_
+#define STATEKEEPER_FUZZ_REFERENCE_PIPELINE_H_
 
 #include <array>
 #include <string>
@@ -36,4 +37,4 @@ void AddCountries(const std::string& log_text, award::ConfirmedCountryList& list
 
 }  // namespace reference
 
-#endif  // STATEKEEPER_TESTS_REFERENCE_PIPELINE_H_
+#endif  // STATEKEEPER_FUZZ_REFERENCE_PIPELINE_H_
