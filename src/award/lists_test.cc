@@ -1,5 +1,5 @@
 // The award's lists read from the Band files and the Country file as other editors may have
-// saved them, and the names of regions looked up by abbreviation.
+// saved them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -88,18 +88,6 @@ TEST_F(AwardFilesTest, TheCountryFileReadsBackAsItsCountSays) {
     list.fill("stale");
     LoadCountryFile(folder_, list);
     EXPECT_EQ(FormatCountryFile(list), expected);
-  }
-}
-
-TEST(LookUpRegionName, UpperCasesTheAbbreviationAndMatchesExactly) {
-  const struct {
-    std::string in, abbreviation, name;
-  } cases[] = {
-      {"mi", "MI", "MICHIGAN "}, {"qc", "QC", "Quebec"}, {"XX", "XX", ""}, {"AL ", "AL ", ""}};
-  for (const auto& c : cases) {
-    std::string abbreviation = c.in, name = "stale";
-    LookUpRegionName(abbreviation, name);
-    EXPECT_EQ(abbreviation + "=" + name, c.abbreviation + "=" + c.name) << c.in;
   }
 }
 

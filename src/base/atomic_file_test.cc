@@ -201,23 +201,6 @@ TEST(CommitFiles, AfterAnyStepTheNextStartFindsTheWholeOldOrTheWholeNewSet) {
   }
 }
 
-// Another copy's commit stays as it is while that copy runs, and is undone once it ended.
-TEST(CommitFiles, TheCommitOfARunningProcessStaysUntilItHasEnded) {
-  for (const std::uint32_t owner : {RunningProcessId(), kEnded}) {
-    test::ScopedTempDir dir;
-    const std::string folder = dir.path() + "/";
-    const std::string name = ".statekeeper-" + std::to_string(owner) + "-1234abcd-CALL.adi";
-    test::WriteFile(folder + std::string(kCommitJournalName),
-                    "statekeeper commit " + std::to_string(owner) + "\n1\t" + name + ".partial\t" +
-                        name + ".old\tCALL.adi\nend\n");
-    test::WriteFile(folder + name + ".old", "old log");
-    test::WriteFile(folder + "CALL.adi", "new log");
-    const Contents during = Snapshot(folder);
-    RemoveLeftovers(folder);
-    EXPECT_EQ(Snapshot(folder), (owner == kEnded ? Contents{{"CALL.adi", "old log"}} : during));
-  }
-}
-
 #ifdef _WIN32
 // A file that another program holds open without sharing cannot be replaced: the commit
 // fails and every file of the set keeps its old content.

@@ -1,5 +1,5 @@
 // The Windows console backend on a real console, for what tools/windows_e2e.py does not see:
-// the notice in a window made too small, and the console left as found. Skipped without one.
+// one backend at a time, and the console left as found. Skipped without one.
 #include "console/backend_windows.h"
 
 #include <gtest/gtest.h>
@@ -19,16 +19,6 @@ base::UniqueWinHandle OpenConsole(const wchar_t* name) {
   return base::UniqueWinHandle(CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, 0, nullptr));
-}
-
-// The first `columns` characters of `row` (from 1) of the console's buffer.
-std::wstring ReadRow(int row, int columns) {
-  std::wstring text(static_cast<std::size_t>(columns), L'?');
-  DWORD read = 0;
-  ReadConsoleOutputCharacterW(OpenConsole(L"CONOUT$").get(), text.data(), columns,
-                              COORD{0, static_cast<SHORT>(row - 1)}, &read);
-  text.resize(read);
-  return text;
 }
 
 // The console's input mode, title, buffer size and window size, as one text.
@@ -58,32 +48,6 @@ class WindowsConsoleBackendTest : public ::testing::Test {
   }
   std::unique_ptr<WindowsConsoleBackend> backend_;
 };
-
-TEST_F(WindowsConsoleBackendTest, AWindowSmallerThanTheScreenShowsTheNoticeUntilItIsLargeAgain) {
-  Console console(*backend_);
-  console.SetScreenSize(43, 66);
-  console.MoveCursor(43, 1);
-  console.WriteText(std::string(66, 'x') + "y");  // the page scrolls up before the "y"
-  console.Flush();
-  EXPECT_EQ(ReadRow(42, 66), std::wstring(66, L'x'));
-  EXPECT_EQ(ReadRow(43, 3), L"y  ");
-  const base::UniqueWinHandle output = OpenConsole(L"CONOUT$");
-  const SMALL_RECT small{0, 0, 39, 19};
-  const BOOL shrunk = SetConsoleWindowInfo(output.get(), TRUE, &small);
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  GetConsoleScreenBufferInfo(output.get(), &info);
-  if (!shrunk || info.srWindow.Right != 39 || info.srWindow.Bottom != 19) {
-    GTEST_SKIP() << "this console keeps its window at the buffer's size";
-  }
-  console.Flush();
-  EXPECT_EQ(ReadRow(10, 40), L"Please make this window at least 66 x 43");
-  EXPECT_EQ(ReadRow(11, 40), L"             (now 40 x 20)              ");
-  const SMALL_RECT full{0, 0, 65, 42};
-  EXPECT_TRUE(SetConsoleWindowInfo(output.get(), TRUE, &full));
-  console.Flush();
-  EXPECT_EQ(ReadRow(43, 3), L"y  ");
-  EXPECT_EQ(ReadRow(10, 40), std::wstring(40, L' '));
-}
 
 TEST_F(WindowsConsoleBackendTest, OneAtATimeAndTheConsoleIsLeftAsItWasFound) {
   base::Error error;

@@ -26,21 +26,6 @@ std::vector<std::string> TakeAllRuns(PaintRecord& record) {
 
 using Runs = std::vector<std::string>;
 
-TEST(ComposeTooSmallNotice, TwoCentredLinesInTheMiddleCutToTheWindow) {
-  const struct {
-    Size window;
-    std::vector<NoticeLine> lines;
-  } cases[] = {
-      {{30, 60}, {{14, 10, "Please make this window at least 66 x 43"}, {15, 23, "(now 60 x 30)"}}},
-      {{4, 10}, {{1, 0, "Please mak"}, {2, 0, "(now 10 x "}}},
-      {{1, 66}, {{0, 13, "Please make this window at least 66 x 43"}}},
-      {{0, 0}, {}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ComposeTooSmallNotice({43, 66}, c.window), c.lines) << c.window.columns;
-  }
-}
-
 // Every cell first, then only what changed or was not visible; a new place, size or the
 // notice repaint everything, a request for it on a blank.
 TEST(PaintRecord, PaintsEveryCellFirstThenOnlyWhatChangedUnlessThePlaceOrSizeChanged) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,21 +24,6 @@ constexpr char kKey[] = "XXXX-YYYY-ZZZZ-AAAA";
 // The first column of each Selector item on row 1.
 constexpr int kItemColumns[] = {3, 8, 13, 18, 23, 28, 33, 38, 43, 49, 54, 58};
 constexpr char kUpdatePrompt[] = "Press [Enter] to syncronize with your QRZ Logbook.";
-
-// Checks rows `first_row` and below, without trailing blanks, against tests/golden/<name>.txt:
-// rows up to `last_row` each ended by CR LF, the rest blank.
-inline void ExpectGoldenRows(const e2e::VtermHarness& terminal, int first_row, int last_row,
-                             const std::string& name) {
-  std::string shown;
-  for (int row = first_row; row <= terminal.rows(); ++row) {
-    std::string text = terminal.Row(row);
-    text.erase(text.find_last_not_of(' ') + 1);
-    shown += row <= last_row ? text + "\r\n" : text;
-  }
-  const auto golden = std::filesystem::path(__FILE__).parent_path().parent_path() / "golden";
-  EXPECT_EQ(shown, test::ReadFile((golden / (name + ".txt")).string()).value_or("(none)"))
-      << terminal.Screen();
-}
 
 using Files = std::map<std::string, std::string>;  // contents by file name
 
@@ -99,14 +83,6 @@ class ProgramTest : public ::testing::Test {
   void PassTheUpdateWait() {
     terminal_->SendBytes("x");
     terminal_->Settle(50);
-  }
-  // After an update: away and back again, to the prompt for the next.
-  void BackToThePrompt() {
-    PassTheUpdateWait();
-    Right();
-    ASSERT_TRUE(WaitForItem(1));
-    Left();
-    ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
   }
 
   // Answers the Introduction and the prompts of a first run, each answer ended by `line_end`.

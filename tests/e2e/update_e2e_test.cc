@@ -1,19 +1,17 @@
 // Updates of the real program: on its Update page (a failed first run, a slow download's
-// count, keys typed meanwhile, Esc), without a terminal as cron runs it (exit statuses, its
-// one line, one at a time, a signal's cancel), and killed outright.
+// count, keys typed meanwhile, Esc), and without a terminal as cron runs it (exit statuses,
+// its one line, one at a time, a signal's cancel).
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <regex>
 #include <string>
 #include <thread>
 #include <tuple>
 
-#include "base/atomic_file.h"
 #include "program_fixture.h"
 
 namespace e2e_program {
@@ -38,7 +36,17 @@ TEST_F(ProgramTest, AFirstRunsFailureFitsTheFirst24RowsAndLeavesEveryStateMissin
           {"/usr/bin/env", "-C", dir_.path()}, rows, columns);
     AnswerPrompts("k1abc");
     ASSERT_TRUE(terminal_->WaitForText(24, "Press any key to go on."));  // the last row
-    ExpectGoldenRows(*terminal_, 3, 24, golden);  // rows 1 and 2 hold the prompts
+    // Rows 3 and below (1 and 2 hold the prompts), without trailing blanks, to row 24 each
+    // ended by CR LF as tests/golden/ keeps them, the rest blank.
+    std::string shown;
+    for (int row = 3; row <= rows; ++row) {
+      std::string text = terminal_->Row(row);
+      text.erase(text.find_last_not_of(' ') + 1);
+      shown += row <= 24 ? text + "\r\n" : text;
+    }
+    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "golden";
+    EXPECT_EQ(shown, test::ReadFile((path / golden).string() + ".txt").value_or("(none)"))
+        << terminal_->Screen();
   }
   terminal_->SendBytes("x");
   ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
@@ -74,11 +82,8 @@ TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWit
   ASSERT_TRUE(terminal_->WaitUntil(
       [&] { return (first = ContactsReceived(terminal_->Row(23), "1500")) > 0; },
       "a count of the 1,500 contacts", 20'000));
-  int later = -1;
   ASSERT_TRUE(terminal_->WaitUntil(
-      [&] { return (later = ContactsReceived(terminal_->Row(23), "1500")) > first; },
-      "the count rising", 20'000));
-  EXPECT_LT(later, 1500);
+      [&] { return ContactsReceived(terminal_->Row(23), "1500") > first; }, "it rising", 20'000));
   terminal_->SendBytes("x");  // kept, then taken by the 3-second wait after the update
   Right();                    // kept, then read by the main screen: 10m at once
   ASSERT_TRUE(terminal_->WaitUntil([&] { return ShownItem() == 1; }, "10m shown", 30'000));
@@ -104,7 +109,11 @@ TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWit
   EXPECT_EQ(terminal_->Row(23).find("contacts received"), std::string::npos);
   EXPECT_EQ(Differences(ProgramFiles(), files), "");
   // The Esc was the download's: the program goes on, and the next update says it is done.
-  BackToThePrompt();
+  PassTheUpdateWait();
+  Right();
+  ASSERT_TRUE(WaitForItem(1));
+  Left();
+  ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
   service_.SetMode("ok");
   Enter();
   ASSERT_TRUE(terminal_->WaitForText(22, "            Process Time: "));
@@ -113,21 +122,6 @@ TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWit
   EXPECT_EQ(terminal_->Row(20), std::string(66, ' '));
   PassTheUpdateWait();
   EndWithEscape();
-}
-
-// As cron runs it with standard output sent elsewhere: standard error is the terminal,
-// which shows the count while the logbook arrives and is left blank.
-TEST_F(ProgramTest, UnattendedOnATerminalTheCountOfWhatArrivedIsShownAndThenCleared) {
-  WriteSettings();
-  ASSERT_TRUE(service_.GenerateLogbook(1500, 12));
-  service_.SetMode("slow 30000");  // compressed bytes a second: some seconds for the whole
-  const std::string output = dir_.Join("terminal.out");
-  Start({}, {"/bin/sh", "-c", "exec \"$1\" --update >\"$0\"", output});
-  ASSERT_TRUE(terminal_->WaitForText(1, " of 1,500 contacts received"));
-  EXPECT_EQ(terminal_->WaitExit(60'000), "exit 0");
-  EXPECT_EQ(terminal_->Screen().find_first_not_of(" \n"), std::string::npos) << terminal_->Screen();
-  EXPECT_EQ(test::ReadFile(output).value_or("").rfind("Syncronized: 1500 contacts", 0), 0u);
-  EXPECT_FALSE(terminal_->alternate_screen());
 }
 
 // One update at a time, and a termination signal cancels one and changes nothing; a
@@ -166,42 +160,6 @@ TEST_F(ProgramTest, UnattendedUpdatesRunOneAtATimeAndASignalCancelsOne) {
   EXPECT_EQ(done.output.rfind("Syncronized: 600 contacts, Process Time: ", 0), 0u);
   EXPECT_EQ(std::ranges::count(done.output, '\n'), 1) << done.output;
   EXPECT_EQ(done.error, "");
-}
-
-// Killed at any moment of an update of a larger logbook or a little past it, the update
-// leaves the files all old or all new once the next start has cleaned up.
-TEST_F(ProgramTest, KilledAtAnyMomentOfAnUpdateTheFilesAreAllOldOrAllNew) {
-  WriteSettings();
-  ASSERT_EQ(LaunchUpdate()->Wait().status, 0);
-  const Files old_files = ProgramFiles();
-  ASSERT_TRUE(service_.GenerateLogbook(5000, 9));
-  // The new files, and how long the update takes here: the same update on a copy.
-  const std::string copy = dir_.Join("copy/Varnhold");
-  std::filesystem::create_directories(copy);
-  std::filesystem::copy(Folder(), copy);
-  const auto began = std::chrono::steady_clock::now();
-  ASSERT_EQ(LaunchUpdate({"LOCALAPPDATA=" + dir_.Join("copy")})->Wait().status, 0);
-  const auto update = std::chrono::steady_clock::now() - began;
-  Files new_files;
-  for (const auto& [name, content] : old_files) {
-    new_files[name] = test::ReadFile(copy + "/" + name).value_or("?");
-  }
-  std::mt19937 random(4711);
-  bool changed = false;
-  for (int kill = 0; kill < 20; ++kill) {  // one in each 14th of the update, the last 6 after
-    const auto run = LaunchUpdate();
-    std::this_thread::sleep_for(update * (kill * 100 + static_cast<int>(random() % 100)) / 1400);
-    ::kill(run->pid(), SIGKILL);
-    run->Wait();
-    base::RemoveLeftovers(Folder());  // what the next start does first
-    const Files files = ProgramFiles();
-    EXPECT_TRUE(files == old_files || files == new_files) << "the files are a mix";
-    changed = changed || files != old_files;
-    for (const auto& [name, content] : old_files) {
-      test::WriteFile(Folder() + name, content);  // each kill stops an update of the old files
-    }
-  }
-  EXPECT_TRUE(changed) << "no kill came late enough to see the new files";
 }
 
 }  // namespace
