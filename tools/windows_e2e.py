@@ -385,7 +385,9 @@ def drive(session, check):
     session.wait_for_text("If you are NOT ready tap any other key.")
     check(True, "the introduction is shown")
     answer_first_run(session)
-    shown = session.wait_for_text(UPDATE_PROMPT, 60)
+    # The prompt's row can be there a moment before the Selector's colours are.
+    shown = session.wait_for(lambda s: s.holds(UPDATE_PROMPT) and s.attribute(1, 1) != 0x7,
+                             "the Update page drawn", 60)
     check(True, "the first run downloads the logbook and shows the Update page")
 
     check(shown.buffer == (COLUMNS, ROWS) and shown.window == (0, 0, COLUMNS - 1, ROWS - 1),
@@ -395,6 +397,10 @@ def drive(session, check):
     check(shown.attribute(1, 1) == NORMAL and shown.attribute(1, 58) == HIGHLIGHT,
           "Update is highlighted on the Selector in the console's cells",
           f"{shown.attribute(1, 1):#x} {shown.attribute(1, 58):#x}")
+    # The window's pixels follow the console's cells a moment later.
+    deadline = time.monotonic() + 10
+    while session.cell_colours(30, 10)[0] != PALETTE[1] and time.monotonic() < deadline:
+        time.sleep(0.2)
     background, foreground = session.cell_colours(1, 58)  # the "U" of "Update"
     check(background == PALETTE[4] and foreground == PALETTE[14],
           "the window draws Update yellow on red", f"{background} {foreground}")
