@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "logbook_service.h"
@@ -13,14 +12,6 @@
 
 namespace https {
 namespace {
-
-// Sends `request` to `service` on a new session; unless the request has a take_body of its
-// own, the body is dropped.
-FetchResult Fetch(const Service& service, ReplyRequest request = {}) {
-  if (!request.take_body) request.take_body = [](std::string_view) { return std::string(); };
-  FetchSession session;
-  return FetchReply(session, service, request);
-}
 
 // The tests of requests to the running service, whose certificate is trusted.
 class DownloadTest : public ::testing::Test {
@@ -50,28 +41,15 @@ class DownloadTest : public ::testing::Test {
   const test::ClientTraits client_ = test::DescribeClient();
 };
 
-TEST(FetchReplyTest, RequestsThatCannotReachTheServiceFailWithTheirReason) {
-  const std::vector<std::pair<std::string, std::string>> rows = {
-      {"HTTP://127.0.0.1:1/api", "the logbook service address must use https"},
-      {"https://", "the logbook service address is not valid"},
-      {"https:127.0.0.1/api", "the logbook service address is not valid"},
-      {"https://127.0.0.1:1/api", "cannot connect to the logbook service (127.0.0.1:1)"},
-  };
-  for (const auto& [endpoint, reason] : rows) {
-    const FetchResult result = Fetch({endpoint, "", "KEY"});
-    EXPECT_EQ(result.failure, FetchFailure::kOther) << endpoint;
-    EXPECT_EQ(result.reason, reason);
-  }
-}
-
 TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
   // How a request differs from a plain one; those from kCancelAtOnce on never reach the service.
-  enum class How { kPlain, kNoRoom, kCancelLater, kStall, kCancelAtOnce, kUntrusted, kNoFile };
+  enum class How { kPlain, kNoRoom, kCancelLater, kStall, kCancelAtOnce, kElsewhere, kNoFile };
   struct Row {
     std::string mode;
     How how;
     std::string reason;
     FetchFailure failure;
+    std::string endpoint;  // asked instead of the service's own, with kElsewhere
   };
   const std::string untrusted = service_.untrusted_place();
   // libcurl trusts the authorities of the named file alone; WinHTTP refuses a file at once.
@@ -89,9 +67,17 @@ TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
       {"stall 20", How::kStall, "the download stalled", FetchFailure::kTimedOut},
       {"stall 20", How::kCancelLater, "the download was cancelled", FetchFailure::kCancelled},
       {"ok", How::kCancelAtOnce, "the download was cancelled", FetchFailure::kCancelled},
-      {"ok", How::kUntrusted,
+      {"ok", How::kElsewhere,
        "the logbook service's certificate was not trusted (self-signed certificate)",
-       FetchFailure::kOther},
+       FetchFailure::kOther, "https://" + untrusted + "/api"},
+      {"ok", How::kElsewhere, "the logbook service address must use https", FetchFailure::kOther,
+       "HTTP://127.0.0.1:1/api"},
+      {"ok", How::kElsewhere, "the logbook service address is not valid", FetchFailure::kOther,
+       "https://"},
+      {"ok", How::kElsewhere, "the logbook service address is not valid", FetchFailure::kOther,
+       "https:127.0.0.1/api"},
+      {"ok", How::kElsewhere, "cannot connect to the logbook service (127.0.0.1:1)",
+       FetchFailure::kOther, "https://127.0.0.1:1/api"},
       {"ok", How::kNoFile,
        client_.reads_authority_file
            ? "cannot read the certificate authorities in " + no_file
@@ -105,7 +91,7 @@ TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
     service_.SetMode(row.mode);
     service_.ClearLog();
     Service service = MakeService(row.how == How::kStall ? 1 : 60);
-    if (row.how == How::kUntrusted) service.endpoint = "https://" + untrusted + "/api";
+    if (row.how == How::kElsewhere) service.endpoint = row.endpoint;
     if (row.how == How::kNoFile) service.ca_file = no_file;
     ReplyRequest request;
     request.check = [&] {
@@ -114,11 +100,12 @@ TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
                  ? Flow::kCancel
                  : Flow::kGoOn;
     };
-    if (row.how == How::kNoRoom) {
-      request.take_body = [](std::string_view) { return std::string("no room"); };
-    }
-    const FetchResult result = Fetch(service, request);
-    if (row.how != How::kUntrusted || !client_.may_hide_certificate ||
+    request.take_body = [&row](std::string_view) {
+      return std::string(row.how == How::kNoRoom ? "no room" : "");
+    };
+    FetchSession session;
+    const FetchResult result = FetchReply(session, service, request);
+    if (row.how != How::kElsewhere || !client_.may_hide_certificate ||
         result.reason !=
             "the secure connection to the logbook service failed (" + untrusted + ")") {
       EXPECT_EQ(result.reason, row.reason);
@@ -126,7 +113,7 @@ TEST_F(DownloadTest, FaultsFailWithTheirReasonAndClassAndNeverTheKey) {
     EXPECT_EQ(result.failure, row.failure);
     EXPECT_EQ(result.reason.find("SIGNS"), std::string::npos);
     // The key goes percent-encoded in the form of a POST, never in the address, and never
-    // before the transfer is under way, nor to an untrusted service.
+    // before the transfer is under way, nor to another address.
     const std::string log = service_.RequestLog();
     EXPECT_EQ(log.find(" POST /api query= body=KEY=KEY%26WITH%20SIGNS&ACTION=FETCH type="
                        "application/x-www-form-urlencoded ") != std::string::npos,

@@ -124,6 +124,21 @@ TEST_F(ProgramTest, LaterUpdatesShowTheirCountTakeTypedKeysAfterThemAndCancelWit
   EndWithEscape();
 }
 
+// As cron runs it with standard output sent elsewhere: standard error is the terminal,
+// which shows the count while the logbook arrives and is left blank.
+TEST_F(ProgramTest, UnattendedOnATerminalTheCountOfWhatArrivedIsShownAndThenCleared) {
+  WriteSettings();
+  ASSERT_TRUE(service_.GenerateLogbook(1500, 12));
+  service_.SetMode("slow 30000");  // compressed bytes a second: some seconds for the whole
+  const std::string output = dir_.Join("terminal.out");
+  Start({}, {"/bin/sh", "-c", "exec \"$1\" --update >\"$0\"", output});
+  ASSERT_TRUE(terminal_->WaitForText(1, " of 1,500 contacts received"));
+  EXPECT_EQ(terminal_->WaitExit(60'000), "exit 0");
+  EXPECT_EQ(terminal_->Screen().find_first_not_of(" \n"), std::string::npos) << terminal_->Screen();
+  EXPECT_EQ(test::ReadFile(output).value_or("").rfind("Syncronized: 1500 contacts", 0), 0u);
+  EXPECT_FALSE(terminal_->alternate_screen());
+}
+
 // One update at a time, and a termination signal cancels one and changes nothing; a
 // refused key fails with its own status, a success says so in one line.
 TEST_F(ProgramTest, UnattendedUpdatesRunOneAtATimeAndASignalCancelsOne) {

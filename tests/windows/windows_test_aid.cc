@@ -117,13 +117,9 @@ int Snapshot(const char* program, const std::string& path) {
   }
   text += attributes;
   // The check reads the file only after this program has ended.
-  const base::UniqueWinHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file.valid() ||
-      !::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-      written != text.size()) {
-    std::fprintf(stderr, "cannot write the snapshot (error %lu)\n", ::GetLastError());
+  std::ofstream file(path, std::ios::binary);
+  if (!(file << text).flush()) {
+    std::fprintf(stderr, "cannot write the snapshot: %s\n", path.c_str());
     return 1;
   }
   return 0;
