@@ -157,9 +157,13 @@ TEST_F(ProgramTest, AStopOrATooSmallTerminalGivesTheScreenBackWhole) {
 // On the Linux console, of eight colours, the bright half of the foregrounds shows as bold
 // and a bright background as dark plus blink. A terminal fills erased cells with the colours
 // alone: no erase (ECH, EL, ED) may come while bold or blink is on, or the blanks of a run
-// would lose what the rest of it has. A closed terminal ends the program as SIGHUP does.
+// would lose what the rest of it has. A closed terminal ends the program as SIGHUP does; a
+// terminal type that curses does not know, in one line and before anything is sent to it.
 TEST_F(ProgramTest, OnTheLinuxConsoleTheBrightHalfIsBoldOrBlinkAndNoEraseLosesIt) {
   WriteSettings();
+  Start({"TERM=no-such-terminal", "ASAN_OPTIONS=detect_leaks=0"});  // curses leaks for it
+  EXPECT_EQ(terminal_->WaitExit(), "exit 1");
+  EXPECT_EQ(terminal_->output(), "statekeeper: unknown terminal type 'no-such-terminal'\r\n");
   Start({"TERM=linux"});
   ASSERT_TRUE(terminal_->WaitForText(20, kUpdatePrompt));
   EXPECT_EQ(terminal_->Look(1, kItemColumns[11]) + ", " + terminal_->Look(20, 1),
