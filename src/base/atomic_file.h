@@ -50,7 +50,7 @@ class AtomicFile {
   UniqueFd fd_;
   std::uint64_t written_ = 0;     // bytes written so far
   std::uint64_t write_back_ = 0;  // bytes whose write to disk has been started
-  bool published_ = false;
+  bool renamed_ = false;
   Error error_;
 };
 

@@ -118,7 +118,7 @@ AtomicFile::AtomicFile(std::string path, FileMode mode) : path_(std::move(path))
 
 AtomicFile::~AtomicFile() {
   fd_.Reset();
-  if (!temp_path_.empty() && !published_) ::unlink(temp_path_.c_str());
+  if (!temp_path_.empty() && !renamed_) ::unlink(temp_path_.c_str());
 }
 
 void AtomicFile::Write(std::string_view data) {
@@ -153,7 +153,7 @@ Error AtomicFile::Commit(Rename rename) {
     error_ = ErrorFor(path_, GetLastOsError());
     return error_;
   }
-  published_ = true;
+  renamed_ = true;
   SyncFolder(FolderOf(path_));
   return {};
 }

@@ -139,7 +139,7 @@ AtomicFile::AtomicFile(std::string path, FileMode) : path_(std::move(path)) {
 
 AtomicFile::~AtomicFile() {
   fd_.Reset();
-  if (!temp_path_.empty() && !published_) ::DeleteFileW(Wide(temp_path_).c_str());
+  if (!temp_path_.empty() && !renamed_) ::DeleteFileW(Wide(temp_path_).c_str());
 }
 
 void AtomicFile::Write(std::string_view data) {
@@ -169,7 +169,7 @@ Error AtomicFile::Commit(Rename rename) {
     error_ = ErrorFor(path_, GetLastOsError());
     return error_;
   }
-  published_ = true;
+  renamed_ = true;
   return {};
 }
 
